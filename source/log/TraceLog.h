@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string_view>
+
+namespace talven {
+
+// Name of the trace file, relative to the current directory at each call.
+inline constexpr const char* kTraceFileName = "my_log.txt";
+
+// Appends "[YYYY-MM-DD HH:MM:SS] message" and a line end to the trace file,
+// opening and closing it for this one line. When the file cannot be opened it
+// says so on standard output instead. Never throws. Any thread, no lock.
+void writeTraceLine(std::string_view message) noexcept;
+
+} // namespace talven

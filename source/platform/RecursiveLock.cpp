@@ -1,0 +1,17 @@
+#include "platform/RecursiveLock.h"
+
+namespace talven {
+
+#ifdef _WIN32
+RecursiveLock::RecursiveLock() { InitializeCriticalSection(&section_); }
+RecursiveLock::~RecursiveLock() { DeleteCriticalSection(&section_); }
+void RecursiveLock::lock() { EnterCriticalSection(&section_); }
+void RecursiveLock::unlock() { LeaveCriticalSection(&section_); }
+#else
+RecursiveLock::RecursiveLock() = default;
+RecursiveLock::~RecursiveLock() = default;
+void RecursiveLock::lock() { mutex_.lock(); }
+void RecursiveLock::unlock() { mutex_.unlock(); }
+#endif
+
+} // namespace talven

@@ -1,0 +1,60 @@
+#pragma once
+// The part of BASS's published API that the library calls. BASS is closed
+// and is not shipped with the library: the library imports these functions
+// from bass.dll / libbass.so, whichever BASS the calling program uses.
+// The guard is BASS's own, so a translation unit that includes BASS's full
+// header first gets that header's declarations, which agree with these.
+#ifndef BASS_H
+#define BASS_H
+
+#include <stdint.h>
+
+#ifdef _WIN32
+#include <wtypes.h> // DWORD, BOOL and CALLBACK as Windows has them
+#define BASSDEF(f) WINAPI f
+#else
+#define BASSDEF(f) f
+#define CALLBACK
+typedef uint32_t DWORD;
+typedef int BOOL;
+#endif
+
+typedef uint64_t QWORD;
+typedef DWORD HDSP;
+typedef DWORD HSYNC;
+typedef DWORD HPLUGIN;
+typedef DWORD HSAMPLE;
+
+#define BASS_SYNC_FREE 8
+#define BASS_SYNC_MIXTIME 0x40000000
+
+typedef struct {
+    DWORD freq;  // sample rate in Hz
+    DWORD chans; // interleaved channels
+    DWORD flags;
+    DWORD ctype;
+    DWORD origres;
+    HPLUGIN plugin;
+    HSAMPLE sample;
+    const char* filename;
+} BASS_CHANNELINFO;
+
+typedef void(CALLBACK DSPPROC)(HDSP handle, DWORD channel, void* buffer, DWORD length, void* user);
+typedef void(CALLBACK SYNCPROC)(HSYNC handle, DWORD channel, DWORD data, void* user);
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+BOOL BASSDEF(BASS_ChannelGetInfo)(DWORD handle, BASS_CHANNELINFO* info);
+HDSP BASSDEF(BASS_ChannelSetDSP)(DWORD handle, DSPPROC* proc, void* user, int priority);
+BOOL BASSDEF(BASS_ChannelRemoveDSP)(DWORD handle, HDSP dsp);
+HSYNC BASSDEF(BASS_ChannelSetSync)(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);
+BOOL BASSDEF(BASS_ChannelRemoveSync)(DWORD handle, HSYNC sync);
+BOOL BASSDEF(BASS_StreamFree)(DWORD handle);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif // BASS_H

@@ -1,0 +1,24 @@
+#include "registry/DestroyInstance.h"
+
+#include "registry/BassApi.h"
+#include "registry/Registry.h"
+
+#include <memory>
+
+namespace talven {
+
+void destroyInstance(PluginInstance* record)
+{
+    std::unique_ptr<PluginInstance> owned(record);
+    const std::uint32_t channel = record->channel.load();
+    // BASS's results are not looked at: the record goes regardless. After BASS
+    // freed the channel, channel is 0 and BASS is not called at all.
+    if (channel != 0 && record->syncHandle != 0)
+        BASS_ChannelRemoveSync(channel, record->syncHandle);
+    const std::uint32_t dsp = record->dspHandle.load();
+    if (channel != 0 && dsp != 0)
+        BASS_ChannelRemoveDSP(channel, dsp);
+    noteDeferredRelease(record->moduleHandle);
+}
+
+} // namespace talven
