@@ -86,9 +86,9 @@ TEST_F(DspChain, DspRemovingItselfInsideItsCallbackIsNotCalledAgainWhileTheOther
 }
 
 TEST_F(DspChain, PlayingDspRemovingItselfIsNotCalledAgainWhileTheOthersRun) {
-    const HSTREAM s = playStream();
     SelfRemover remover;
     std::atomic<int> others{0};
+    const ScopedStream s(playStream());
     ASSERT_NE(BASS_ChannelSetDSP(s, removeSelf, &remover, 1), 0u);
     ASSERT_NE(BASS_ChannelSetDSP(s, countCalls, &others, 0), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
@@ -152,8 +152,8 @@ TEST_F(DspChain, CallbacksMayCallBackIntoTheEngineOnTheCallersThread) {
 }
 
 TEST_F(DspChain, CallbacksMayCallBackIntoTheEngineOnTheMixingThread) {
-    const HSTREAM s = playStream();
     Reentrant r;
+    const ScopedStream s(playStream());
     ASSERT_NE(BASS_ChannelSetDSP(s, callBackIn, &r, 0), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
     EXPECT_TRUE(waitUntil([&] { return r.calls >= 3; }));
@@ -161,11 +161,11 @@ TEST_F(DspChain, CallbacksMayCallBackIntoTheEngineOnTheMixingThread) {
 }
 
 TEST_F(DspChain, RemovingADspWaitsForItsCallInProgressOnAnotherThread) {
-    const HSTREAM s = playStream();
     struct Blocking {
         Gate gate;
         std::atomic<int> calls{0};
     } blocking;
+    const ScopedStream s(playStream());
     auto blockOnce = [](HDSP, DWORD, void *, DWORD, void *user) {
         auto &b = *static_cast<Blocking *>(user);
         if (b.calls++ == 0)

@@ -48,6 +48,24 @@ private:
     std::atomic<bool> open_{false};
 };
 
+// Frees its stream on scope exit. Declare it after whatever the stream's
+// callbacks use: the free waits for a block in progress, so that data then
+// outlives every callback.
+class ScopedStream {
+public:
+    explicit ScopedStream(HSTREAM handle) : handle_(handle) {}
+    ScopedStream(const ScopedStream &) = delete;
+    ScopedStream &operator=(const ScopedStream &) = delete;
+    ~ScopedStream() {
+        if (handle_)
+            BASS_StreamFree(handle_);
+    }
+    operator HSTREAM() const { return handle_; }
+
+private:
+    HSTREAM handle_;
+};
+
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(BASS_Init(0, 48000, 0, nullptr, nullptr)); }

@@ -170,8 +170,8 @@ TEST_F(DecodeChannel, CannotBePlayedButReportsItsInfo) {
 using PlayingChannel = EngineTest;
 
 TEST_F(PlayingChannel, IsRenderedThroughItsDspsOnAnotherThread) {
-    const HSTREAM s = playStream();
     CallLog log;
+    const ScopedStream s(playStream());
     ASSERT_NE(BASS_ChannelSetDSP(s, logCall, &log, 0), 0u);
     float block[2];
     EXPECT_EQ(BASS_ChannelGetData(s, block, sizeof block), DWORD(-1)); // only decode channels are pulled
@@ -182,8 +182,8 @@ TEST_F(PlayingChannel, IsRenderedThroughItsDspsOnAnotherThread) {
 }
 
 TEST_F(PlayingChannel, StopsBeingRenderedWhenStoppedAndResumesWhenPlayedAgain) {
-    const HSTREAM s = playStream();
     CallLog log;
+    const ScopedStream s(playStream());
     ASSERT_NE(BASS_ChannelSetDSP(s, logCall, &log, 0), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
     ASSERT_TRUE(waitUntil([&] { return log.calls >= 1; }));
@@ -198,8 +198,8 @@ TEST_F(PlayingChannel, StopsBeingRenderedWhenStoppedAndResumesWhenPlayedAgain) {
 TEST_F(PlayingChannel, StopsPlayingWhenItsStreamProcEnds) {
     Ramp source;
     source.endAfterFrames = 1000;
-    const HSTREAM s = playStream(2, ramp, &source);
     CallLog log;
+    const ScopedStream s(playStream(2, ramp, &source));
     ASSERT_NE(BASS_ChannelSetDSP(s, logCall, &log, 0), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
     // 1000 frames at 480 a period: three blocks with data, then the end.
@@ -229,8 +229,8 @@ void CALLBACK churnDsp(HDSP, DWORD, void *buffer, DWORD length, void *user) {
 } // namespace
 
 TEST_F(PlayingChannel, DspsCanBeSetAndRemovedFromOtherThreadsWhileItRenders) {
-    const HSTREAM s = playStream();
     CallLog log;
+    const ScopedStream s(playStream());
     ASSERT_NE(BASS_ChannelSetDSP(s, logCall, &log, -5), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
 
@@ -309,4 +309,10 @@ TEST_F(FailureInjection, RefusesUnknownNamesAndNullClearsPendingFailures) {
     ASSERT_TRUE(BASSTEST_FailNextCall(nullptr, 0));
     const HSTREAM s = decodeStream();
     EXPECT_NE(BASS_ChannelSetDSP(s, logCall, nullptr, 0), 0u);
+}
+
+extern "C" int basstest_useFromC(void);
+
+TEST_F(EngineErrors, HeaderWorksFromC) {
+    EXPECT_TRUE(basstest_useFromC());
 }

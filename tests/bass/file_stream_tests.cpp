@@ -75,9 +75,9 @@ TEST_F(FileStream, ReportsRateChannelsTypeResolutionAndFilename) {
 
 TEST_F(FileStream, PlayingWithRestartRewindsTheFile) {
     writeWav("short.wav", 1, 100, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    const HSTREAM s = BASS_StreamCreateFile(FALSE, "short.wav", 0, 0, BASS_SAMPLE_FLOAT);
-    ASSERT_NE(s, 0u);
     std::atomic<int> frames{0};
+    const ScopedStream s(BASS_StreamCreateFile(FALSE, "short.wav", 0, 0, BASS_SAMPLE_FLOAT));
+    ASSERT_NE(s, 0u);
     auto count = [](HDSP, DWORD, void *, DWORD length, void *user) {
         *static_cast<std::atomic<int> *>(user) += int(length / sizeof(float));
     };

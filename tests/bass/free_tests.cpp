@@ -164,12 +164,12 @@ namespace {
 
 struct SelfFreeing {
     FreeProbe probe;
-    BOOL freedOk = FALSE;
+    std::atomic<int> freeResult{-1};
     std::atomic<int> laterDspCalls{0};
 };
 
 void CALLBACK freeOwnChannel(HDSP, DWORD channel, void *, DWORD, void *user) {
-    static_cast<SelfFreeing *>(user)->freedOk = BASS_ChannelFree(channel);
+    static_cast<SelfFreeing *>(user)->freeResult = BASS_ChannelFree(channel);
 }
 
 void CALLBACK countLater(HDSP, DWORD, void *, DWORD, void *user) {
@@ -186,7 +186,7 @@ TEST_F(ChannelFree, ChannelMayFreeItselfFromItsOwnDspWithoutWaitingOnItself) {
     ASSERT_NE(BASS_ChannelSetDSP(s, countLater, &self, 0), 0u);
     float block[8];
     BASS_ChannelGetData(s, block, sizeof block);
-    EXPECT_TRUE(self.freedOk);
+    EXPECT_EQ(self.freeResult, TRUE);
     EXPECT_EQ(self.probe.calls, 1);
     EXPECT_EQ(self.probe.thread, std::this_thread::get_id());
     EXPECT_EQ(self.laterDspCalls, 0); // the rest of the chain is dropped with the channel
@@ -200,7 +200,10 @@ TEST_F(ChannelFree, PlayingChannelMayFreeItselfFromItsOwnDsp) {
     ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_FREE, 0, probeFree, &self.probe), 0u);
     ASSERT_NE(BASS_ChannelSetDSP(s, freeOwnChannel, &self, 1), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
-    ASSERT_TRUE(waitUntil([&] { return self.probe.calls == 1; }));
+    // The DSP is the last to touch `self`, so wait for it rather than the sync.
+    ASSERT_TRUE(waitUntil([&] { return self.freeResult != -1; }));
+    EXPECT_EQ(self.freeResult, TRUE);
+    EXPECT_EQ(self.probe.calls, 1);
     EXPECT_NE(self.probe.thread, std::this_thread::get_id());
     EXPECT_FALSE(BASS_ChannelStop(s));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
