@@ -19,8 +19,9 @@
  *   _DEVICE are refused with BASS_ERROR_NOTAVAIL. A STREAMPROC that returns 0
  *   without BASS_STREAMPROC_END makes BASS_ChannelGetData return 0 (stalled).
  * - BASS_StreamCreateFile reads files through libsndfile on Linux (file is a
- *   UTF-8 path); mem = TRUE is refused with BASS_ERROR_NOTAVAIL. On Windows
- *   the call always fails with BASS_ERROR_NOTAVAIL.
+ *   UTF-8 path); mem = TRUE, a non-zero offset or length, and BASS_UNICODE
+ *   are refused with BASS_ERROR_NOTAVAIL. On Windows the call always fails
+ *   with BASS_ERROR_NOTAVAIL.
  * - BASS_ChannelGetData works on decode channels only (BASS_ERROR_NOTAVAIL
  *   otherwise). The length may carry BASS_DATA_FLOAT; FFT, FIXED and NOREMOVE
  *   requests fail with BASS_ERROR_NOTAVAIL. The length is rounded down to
@@ -28,8 +29,8 @@
  *   BASS_ERROR_ALREADY.
  * - BASS_ChannelGetLength knows byte lengths of file streams only
  *   (BASS_ERROR_NOTAVAIL for user streams and other modes).
- * - BASS_ChannelPlay(restart = TRUE) rewinds a file stream; a stream that
- *   ends stops playing. BASS_ChannelStop on a decode channel does nothing
+ * - BASS_ChannelPlay(restart = TRUE) rewinds a file stream and lets an ended
+ *   stream play again; a stream that ends stops playing. BASS_ChannelStop on a decode channel does nothing
  *   and succeeds.
  * - Syncs: only BASS_SYNC_FREE (optionally with BASS_SYNC_MIXTIME and
  *   BASS_SYNC_ONETIME) is supported; other types fail with

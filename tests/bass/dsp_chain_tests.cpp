@@ -85,37 +85,6 @@ TEST_F(DspChain, DspRemovingItselfInsideItsCallbackIsNotCalledAgainWhileTheOther
     EXPECT_EQ(remover.calls, 1);
 }
 
-TEST_F(DspChain, PlayingDspRemovingItselfIsNotCalledAgainWhileTheOthersRun) {
-    SelfRemover remover;
-    std::atomic<int> others{0};
-    const ScopedStream s(playStream());
-    ASSERT_NE(BASS_ChannelSetDSP(s, removeSelf, &remover, 1), 0u);
-    ASSERT_NE(BASS_ChannelSetDSP(s, countCalls, &others, 0), 0u);
-    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
-    EXPECT_TRUE(waitUntil([&] { return others >= 5; }));
-    EXPECT_EQ(remover.calls, 1);
-    EXPECT_TRUE(remover.removedOk);
-}
-
-TEST_F(DspChain, DspAddedWhileABlockRunsJoinsFromTheNextBlock) {
-    const HSTREAM s = decodeStream();
-    struct Adder {
-        Mark late{7};
-        HSTREAM stream = 0;
-        bool added = false;
-    } adder;
-    adder.stream = s;
-    auto addOnce = [](HDSP, DWORD channel, void *buffer, DWORD length, void *user) {
-        auto &a = *static_cast<Adder *>(user);
-        if (!a.added)
-            a.added = BASS_ChannelSetDSP(channel, appendMark, &a.late, -1) != 0;
-        appendMark(0, channel, buffer, length, &a.late);
-    };
-    ASSERT_NE(BASS_ChannelSetDSP(s, addOnce, &adder, 0), 0u);
-    EXPECT_EQ(pull(s, 4)[0], 7.0f);
-    EXPECT_EQ(pull(s, 4)[0], 77.0f);
-}
-
 namespace {
 
 struct Reentrant {
@@ -190,10 +159,3 @@ TEST_F(DspChain, RemovingADspWaitsForItsCallInProgressOnAnotherThread) {
     EXPECT_EQ(callsAtRemoval, 1);
 }
 
-TEST_F(DspChain, SettingADspNeedsAProcAndALiveChannel) {
-    const HSTREAM s = decodeStream();
-    EXPECT_EQ(BASS_ChannelSetDSP(s, nullptr, nullptr, 0), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
-    EXPECT_EQ(BASS_ChannelSetDSP(s + 1000, appendMark, nullptr, 0), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
-}

@@ -96,14 +96,6 @@ TEST_F(FileStream, MissingFileFailsWithFileOpenAndNonAudioWithFileForm) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FILEFORM);
 }
 
-TEST_F(FileStream, MemoryFilesAndIntegerOutputAreRefused) {
-    writeWav("any.wav", 1, 10, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-    EXPECT_EQ(BASS_StreamCreateFile(TRUE, "any.wav", 0, 7, BASS_SAMPLE_FLOAT), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
-    EXPECT_EQ(BASS_StreamCreateFile(FALSE, "any.wav", 0, 0, BASS_STREAM_DECODE), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT);
-}
-
 #else
 
 TEST_F(FileStream, IsNotAvailableOnWindows) {

@@ -194,21 +194,6 @@ TEST_F(ChannelFree, ChannelMayFreeItselfFromItsOwnDspWithoutWaitingOnItself) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
 
-TEST_F(ChannelFree, PlayingChannelMayFreeItselfFromItsOwnDsp) {
-    const HSTREAM s = playStream();
-    SelfFreeing self;
-    ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_FREE, 0, probeFree, &self.probe), 0u);
-    ASSERT_NE(BASS_ChannelSetDSP(s, freeOwnChannel, &self, 1), 0u);
-    ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
-    // The DSP is the last to touch `self`, so wait for it rather than the sync.
-    ASSERT_TRUE(waitUntil([&] { return self.freeResult != -1; }));
-    EXPECT_EQ(self.freeResult, TRUE);
-    EXPECT_EQ(self.probe.calls, 1);
-    EXPECT_NE(self.probe.thread, std::this_thread::get_id());
-    EXPECT_FALSE(BASS_ChannelStop(s));
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
-}
-
 TEST(EngineFree, FreesEveryChannelAndRunsTheirFreeSyncsOnTheCallingThread) {
     ASSERT_TRUE(BASS_Init(0, 48000, 0, nullptr, nullptr));
     FreeProbe decoding, playing;
