@@ -1,0 +1,29 @@
+#pragma once
+
+#include "sdk/Module.h"
+
+#include <windows.h>
+
+namespace VST3 {
+namespace Hosting {
+
+// A plug-in module on Windows: LoadLibraryW, "InitDll", "GetPluginFactory",
+// and "ExitDll" before FreeLibrary.
+class Win32Module : public Module {
+public:
+    Win32Module() = default;
+    // Thread of the last holder.
+    ~Win32Module() override;
+
+protected:
+    bool load(const std::string& path, std::string& errorDescription) override;
+
+private:
+    bool loadAsPackage(const std::string& path);
+    bool loadAsDll(const std::string& path, std::string& errorDescription);
+
+    HMODULE library_ = nullptr;
+};
+
+} // namespace Hosting
+} // namespace VST3
