@@ -1,0 +1,69 @@
+#pragma once
+
+#include "sdk/ClassInfo.h"
+#include "sdk/ConnectionProxy.h"
+#include "sdk/PluginFactory.h"
+
+#include "base/source/fobject.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+#include "pluginterfaces/vst/ivsttestplugprovider.h"
+
+#include <string>
+
+namespace Steinberg {
+namespace Vst {
+
+// Makes one plug-in out of a factory class: creates its component and edit
+// controller, initializes both, and connects them through connection
+// proxies. Going away, it undoes all of that in reverse order. Set-up
+// failures are reported on standard output.
+class PlugProvider : public FObject, public ITestPlugProvider2 {
+public:
+    // plugIsGlobal: initialize the plug-in with the process-wide context of
+    // PluginContextFactory (the only mode this host uses).
+    PlugProvider(const VST3::Hosting::PluginFactory& factory, VST3::Hosting::ClassInfo classInfo,
+                 bool plugIsGlobal = true);
+    ~PlugProvider() override;
+    PlugProvider(const PlugProvider&) = delete;
+    PlugProvider& operator=(const PlugProvider&) = delete;
+
+    // Creates, initializes and connects component and controller. False when
+    // any step fails; what was made so far is then undone.
+    bool initialize();
+
+    // ITestPlugProvider: each returns an added reference, or null.
+    IComponent* PLUGIN_API getComponent() SMTG_OVERRIDE;
+    IEditController* PLUGIN_API getController() SMTG_OVERRIDE;
+    tresult PLUGIN_API releasePlugIn(IComponent* component, IEditController* controller) SMTG_OVERRIDE;
+    tresult PLUGIN_API getSubCategories(IStringResult& result) const SMTG_OVERRIDE;
+    tresult PLUGIN_API getComponentUID(FUID& uid) const SMTG_OVERRIDE;
+    // ITestPlugProvider2: no added reference.
+    IPluginFactory* PLUGIN_API getPluginFactory() SMTG_OVERRIDE;
+
+    OBJ_METHODS(PlugProvider, FObject)
+    DEFINE_INTERFACES
+        DEF_INTERFACE(ITestPlugProvider)
+        DEF_INTERFACE(ITestPlugProvider2)
+    END_DEFINE_INTERFACES(FObject)
+    REFCOUNT_METHODS(FObject)
+
+private:
+    bool setupPlugin(FUnknown* hostContext);
+    bool createController(FUnknown* hostContext);
+    bool connectComponents();
+    void disconnectComponents();
+    void terminatePlugin();
+
+    VST3::Hosting::PluginFactory factory_;
+    VST3::Hosting::ClassInfo classInfo_;
+    bool plugIsGlobal_;
+    IPtr<IComponent> component_;
+    IPtr<IEditController> controller_;
+    bool controllerIsComponent_ = false;
+    IPtr<ConnectionProxy> componentProxy_;
+    IPtr<ConnectionProxy> controllerProxy_;
+};
+
+} // namespace Vst
+} // namespace Steinberg
