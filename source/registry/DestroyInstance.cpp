@@ -19,6 +19,14 @@ void destroyInstance(PluginInstance* record)
     if (channel != 0 && dsp != 0)
         BASS_ChannelRemoveDSP(channel, dsp);
     noteDeferredRelease(record->moduleHandle);
+    // The provider terminates the plug-in, whose code lives in the module;
+    // the handler goes last, since the plug-in's controller points to it.
+    record->plugProvider = nullptr;
+    record->module.reset();
+    record->inputChanges.reset();
+    record->outputChanges.reset();
+    record->paramTransfer.reset();
+    record->componentHandler.reset();
 }
 
 } // namespace talven

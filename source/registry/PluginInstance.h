@@ -1,9 +1,15 @@
 #pragma once
 
+#include "host/ComponentHandler.h"
 #include "platform/RecursiveLock.h"
+#include "sdk/Module.h"
+#include "sdk/ParameterChangeTransfer.h"
+#include "sdk/ParameterChanges.h"
+#include "sdk/PlugProvider.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace talven {
 
@@ -17,9 +23,22 @@ struct PluginInstance {
     // Module whose release is deferred at destruction. Module lifetime belongs
     // to the plug-in module object, so nothing sets it.
     void* moduleHandle = nullptr;
+    // 1 while bypassed; read by the audio thread without the instance lock.
+    std::atomic<std::uint32_t> bypass{0};
     RecursiveLock lock;
     std::int32_t holds = 0; // guarded by the handle-table lock
+    VST3::Hosting::Module::Ptr module;                      // empty until instantiation
+    Steinberg::IPtr<Steinberg::Vst::PlugProvider> plugProvider; // null until instantiation succeeds
+
+    std::atomic<bool> processing{false};
     std::uint32_t syncHandle = 0;
+    // Queues of 1024 parameters, 5 points each, made with the record.
+    std::unique_ptr<Steinberg::Vst::ParameterChanges> inputChanges;
+    std::unique_ptr<Steinberg::Vst::ParameterChanges> outputChanges;
+    // 2048 entries: the component handler writes, the audio thread reads.
+    std::unique_ptr<Steinberg::Vst::ParameterChangeTransfer> paramTransfer;
+    // Freed after plugProvider: the plug-in's controller points to it.
+    std::unique_ptr<ComponentHandler> componentHandler;
 };
 
 } // namespace talven

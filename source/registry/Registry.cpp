@@ -7,12 +7,15 @@
 #include "registry/sjhash.h"
 
 #include <memory>
+#include <new>
 
 namespace talven {
 namespace {
 
 constexpr std::int32_t kReleaseGraceTicks = 200;
 constexpr std::uint32_t kIdlePeriodMs = 50;
+constexpr Steinberg::int32 kParameterQueues = 1024;
+constexpr Steinberg::int32 kTransferEntries = 2048;
 
 // Process-wide state, set up in this order at load. The handle-table lock
 // and the idle lock are never held together.
@@ -67,9 +70,19 @@ PluginInstance* createHandle()
     if (!state.tableLock)
         return nullptr;
     writeTraceLine("createHandle start");
-    auto record = std::make_unique<PluginInstance>();
-    writeTraceLine("malloc creation");
-    writeTraceLine("EnterCriticalSection before");
+    // On an allocation failure the unique_ptrs release whatever was made.
+    std::unique_ptr<PluginInstance> record;
+    try {
+        record = std::make_unique<PluginInstance>();
+        record->inputChanges = std::make_unique<Steinberg::Vst::ParameterChanges>(kParameterQueues);
+        record->outputChanges = std::make_unique<Steinberg::Vst::ParameterChanges>(kParameterQueues);
+        record->paramTransfer = std::make_unique<Steinberg::Vst::ParameterChangeTransfer>(kTransferEntries);
+        writeTraceLine("malloc creation");
+        writeTraceLine("EnterCriticalSection before");
+        record->componentHandler = std::make_unique<ComponentHandler>(*record);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
     record->holds = 1; // complete before any other thread can find it
 
     bool registered = false;
