@@ -1,0 +1,64 @@
+#pragma once
+
+#include "pluginterfaces/base/funknown.h"
+
+#include <memory>
+
+namespace Steinberg::Vst::EditorHost {
+
+// A width and height in the window system's pixels.
+struct Size {
+    int32 width = 0;
+    int32 height = 0;
+};
+
+inline bool operator==(Size a, Size b)
+{
+    return a.width == b.width && a.height == b.height;
+}
+
+inline bool operator!=(Size a, Size b)
+{
+    return !(a == b);
+}
+
+// A native window as a view's attached() wants it: the platform type name
+// ("HWND" on Windows) and the native handle.
+struct NativePlatformWindow {
+    FIDString type = nullptr;
+    void* ptr = nullptr;
+};
+
+// The calling program's position callback: the editor window's outer left
+// and top edge in screen coordinates, and closing 1 when the window was hidden
+// or closed, 0 when the user finished moving or sizing it.
+using PositionCallback = void (*)(int32 left, int32 top, int32 closing);
+
+// The top-level window that frames one plug-in editor view. All operations
+// run on the thread that created the window.
+class IWindow {
+public:
+    virtual ~IWindow() noexcept = default;
+
+    // Shows the window with its outer top-left corner at (x, y); both 0
+    // centres it on the primary screen.
+    virtual void show(int32 x, int32 y) = 0;
+    // Shows the window where it stands.
+    virtual void show() = 0;
+    // Hides the window and reports its position with closing 1.
+    virtual void close() = 0;
+    // Gives the content area a new size.
+    virtual void resize(Size newSize) = 0;
+    // The content (client-area) size.
+    virtual Size getContentSize() = 0;
+    // Stores the position callback; only the first call on a window counts.
+    virtual void setPositionCallback(PositionCallback callback) = 0;
+    virtual NativePlatformWindow getNativePlatformWindow() const = 0;
+    // The window offers no further interfaces: always kNoInterface, and the
+    // out pointer is left as it was.
+    virtual tresult queryInterface(const TUID iid, void** obj) = 0;
+};
+
+using WindowPtr = std::shared_ptr<IWindow>;
+
+} // namespace Steinberg::Vst::EditorHost

@@ -1,0 +1,210 @@
+#include "editor/Window.h"
+
+#include "editor/MonitorScale.h"
+#include "editor/WindowClass.h"
+#include "editor/WindowTitle.h"
+
+#include "pluginterfaces/gui/iplugview.h"
+
+#include <cstdio>
+
+namespace Steinberg::Vst::EditorHost {
+namespace {
+
+constexpr DWORD kFixedStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+constexpr DWORD kResizableStyle = kFixedStyle | WS_SIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD kExtendedStyle = WS_EX_APPWINDOW;
+static_assert(kFixedStyle == 0x06C80000 && kResizableStyle == 0x06CD0000, "window styles");
+
+// Progress lines for whoever watches the program's console.
+void writeConsoleLine(const char* text)
+{
+    std::fputs(text, stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+RECT outerRect(HWND hwnd)
+{
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    return rect;
+}
+
+} // namespace
+
+std::shared_ptr<Window> Window::make()
+{
+    return std::make_shared<Window>(Token{});
+}
+
+Window::~Window() noexcept
+{
+    if (!hwnd_)
+        return;
+    DWORD owner = GetWindowThreadProcessId(hwnd_, nullptr);
+    if (owner == GetCurrentThreadId())
+        DestroyWindow(hwnd_);
+    else if (owner != 0) // 0: the window is gone already
+        PostMessageW(hwnd_, destroyRequestMessage(), 0, 0);
+}
+
+bool Window::init(const char* title, Size contentSize, bool resizable, const WindowControllerPtr& controller,
+                  HINSTANCE moduleInstance)
+{
+    if (hwnd_)
+        return false; // one native window per Window
+    controller_ = controller;
+    if (!talven::registerEditorWindowClass(moduleInstance, &Window::windowProcedure))
+        return false;
+    std::wstring wideTitle = talven::windowTitleFromUtf8(title);
+    DWORD style = resizable ? kResizableStyle : kFixedStyle;
+    RECT outer{0, 0, contentSize.width, contentSize.height};
+    AdjustWindowRectEx(&outer, style, FALSE, kExtendedStyle);
+    HWND hwnd = CreateWindowExW(kExtendedStyle, talven::kEditorWindowClassName, wideTitle.c_str(), style, 0, 0,
+                                outer.right - outer.left, outer.bottom - outer.top, nullptr, nullptr,
+                                moduleInstance, nullptr);
+    if (!hwnd)
+        return false;
+    auto link = std::make_unique<Link>();
+    link->window = weak_from_this();
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link.release()));
+    hwnd_ = hwnd;
+    SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
+    self_ = shared_from_this();
+    return true;
+}
+
+float Window::getContentScaleFactor() const
+{
+    return talven::monitorScaleFactor(hwnd_);
+}
+
+void Window::show(int32 x, int32 y)
+{
+    if (!hwnd_)
+        return;
+    if (controller_) {
+        controller_->onContentScaleFactorChanged(*this, getContentScaleFactor());
+        controller_->onShow(*this);
+    }
+    if (x == 0 && y == 0) {
+        // Centred by the client size; the frame is not counted.
+        RECT client{};
+        GetClientRect(hwnd_, &client);
+        x = GetSystemMetrics(SM_CXSCREEN) / 2 - (client.right - client.left) / 2;
+        y = GetSystemMetrics(SM_CYSCREEN) / 2 - (client.bottom - client.top) / 2;
+    }
+    SetWindowPos(hwnd_, HWND_TOP, x, y, 0, 0, SWP_NOSIZE | SWP_NOCOPYBITS);
+    showNow();
+}
+
+void Window::show()
+{
+    if (!hwnd_)
+        return;
+    if (controller_) {
+        controller_->onContentScaleFactorChanged(*this, getContentScaleFactor());
+        controller_->onShow(*this);
+    }
+    showNow();
+}
+
+void Window::showNow()
+{
+    ShowWindow(hwnd_, SW_SHOW);
+    // A visible window keeps itself alive; one the user closed is cut off
+    // from this object and no longer needs to.
+    if (isLinked())
+        self_ = shared_from_this();
+    writeConsoleLine("Window::show");
+}
+
+void Window::close()
+{
+    // Hidden windows live only as long as their holders (see the class).
+    std::shared_ptr<Window> keepAlive = std::move(self_);
+    if (!hwnd_)
+        return;
+    ShowWindow(hwnd_, SW_HIDE);
+    reportPosition(1);
+    writeConsoleLine("Window::close");
+}
+
+void Window::closeImmediately()
+{
+    const std::shared_ptr<Window> keepAlive = shared_from_this();
+    close();
+    if (controller_)
+        controller_->onClose(*this);
+    unlink();
+    self_.reset();
+}
+
+void Window::resize(Size newSize)
+{
+    if (!hwnd_ || newSize == getContentSize())
+        return;
+    RECT current = outerRect(hwnd_);
+    WINDOWINFO info{};
+    info.cbSize = sizeof(info);
+    GetWindowInfo(hwnd_, &info);
+    RECT outer{0, 0, newSize.width, newSize.height};
+    AdjustWindowRectEx(&outer, info.dwStyle, FALSE, info.dwExStyle);
+    // Sends WM_SIZE, and so onResize, before it returns.
+    SetWindowPos(hwnd_, HWND_TOP, current.left, current.top, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOACTIVATE | SWP_NOCOPYBITS);
+}
+
+Size Window::getContentSize()
+{
+    RECT client{};
+    if (hwnd_)
+        GetClientRect(hwnd_, &client);
+    return {client.right - client.left, client.bottom - client.top};
+}
+
+void Window::setPositionCallback(PositionCallback callback)
+{
+    if (callbackSet_)
+        return;
+    positionCallback_ = callback;
+    callbackSet_ = true;
+}
+
+NativePlatformWindow Window::getNativePlatformWindow() const
+{
+    return {kPlatformTypeHWND, hwnd_};
+}
+
+tresult Window::queryInterface(const TUID, void**)
+{
+    return kNoInterface;
+}
+
+void Window::reportPosition(int32 closing) const
+{
+    RECT outer = outerRect(hwnd_);
+    if (!positionCallback_)
+        return;
+    // The callback is the calling program's code: nothing it throws may
+    // unwind through the system's message dispatch.
+    try {
+        positionCallback_(outer.left, outer.top, closing);
+    } catch (...) {
+    }
+}
+
+bool Window::isLinked() const
+{
+    return GetWindowLongPtrW(hwnd_, GWLP_USERDATA) != 0;
+}
+
+void Window::unlink()
+{
+    if (!hwnd_)
+        return;
+    std::unique_ptr<Link> link(reinterpret_cast<Link*>(SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0)));
+}
+
+} // namespace Steinberg::Vst::EditorHost

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "editor/IWindow.h"
+#include "editor/IWindowController.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace Steinberg::Vst::EditorHost {
+
+// The Win32 top-level window that frames one plug-in editor view: topmost,
+// themed title bar, sizing negotiated with its controller. Made only through
+// make(). Everything but the destructor runs on the thread that called init();
+// that thread's message pump delivers the window's messages.
+//
+// Lifetime: while visible, the window holds a strong reference to itself, so
+// it stays open whoever lets go. Once hidden (close(), or the user's close
+// button) it lives only as long as its holders; when the last one lets go the
+// native window, its icon and its link are destroyed too, so that opening
+// editors again and again leaves nothing behind.
+class Window : public IWindow, public std::enable_shared_from_this<Window> {
+    class Token {
+        explicit Token() = default;
+        friend class Window;
+    };
+
+public:
+    explicit Window(Token) {}
+    ~Window() noexcept override; // any thread
+
+    static std::shared_ptr<Window> make();
+
+    // Creates the hidden native window with a client area of contentSize.
+    // A null title gives an untitled window; bytes that are not UTF-8 show as
+    // U+FFFD. moduleInstance may be null. True when the native window exists.
+    bool init(const char* title, Size contentSize, bool resizable,
+              const WindowControllerPtr& controller, HINSTANCE moduleInstance);
+
+    // The scale factor of the monitor nearest to the window (1.0 when the
+    // system cannot tell).
+    float getContentScaleFactor() const;
+
+    // What the close button does: close(), then onClose on the controller,
+    // cut the native window off from this object and drop the self reference.
+    void closeImmediately();
+
+    //---IWindow---
+    void show(int32 x, int32 y) override;
+    void show() override;
+    void close() override;
+    void resize(Size newSize) override;
+    Size getContentSize() override;
+    void setPositionCallback(PositionCallback callback) override;
+    NativePlatformWindow getNativePlatformWindow() const override;
+    tresult queryInterface(const TUID iid, void** obj) override;
+
+    // The class's window procedure.
+    static LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    // The native window's user data: owned by the native window and touched
+    // only on its thread, so a Window released on another thread never leaves
+    // the procedure a dangling pointer.
+    struct Link {
+        std::weak_ptr<Window> window;
+    };
+
+    LRESULT handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void constrainProposedRect(RECT& proposed);
+    void showNow();
+    void reportPosition(int32 closing) const;
+    bool isLinked() const;
+    void unlink();
+    static void releaseNativeResources(HWND hwnd);
+    // Asks the window's thread to destroy an unlinked window: DestroyWindow
+    // works only there.
+    static UINT destroyRequestMessage();
+    static LRESULT unlinkedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+    std::shared_ptr<Window> self_;
+    WindowControllerPtr controller_;
+    HWND hwnd_ = nullptr;
+    bool callbackSet_ = false;
+    PositionCallback positionCallback_ = nullptr;
+};
+
+} // namespace Steinberg::Vst::EditorHost
