@@ -110,12 +110,16 @@ bool Win32Module::loadAsDll(const std::string& path, std::string& errorDescripti
     library_ = loadLibrary(path, code);
     if (library_)
         return true;
+    errorDescription = describeLoadLibraryFailure(code);
+    return false;
+}
+
+std::string describeLoadLibraryFailure(DWORD code)
+{
     std::string message = systemMessage(code);
     if (!message.empty())
-        errorDescription = "LoadLibray failed: " + message;
-    else
-        errorDescription = "LoadLibrary failed with error number : " + std::to_string(code);
-    return false;
+        return "LoadLibray failed: " + message;
+    return "LoadLibrary failed with error number : " + std::to_string(code);
 }
 
 } // namespace Hosting

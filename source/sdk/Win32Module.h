@@ -25,5 +25,10 @@ private:
     HMODULE library_ = nullptr;
 };
 
+// The error description of a failed LoadLibraryW: "LoadLibray failed: " and
+// the system's message for the code (line end included), or, when the system
+// has none, "LoadLibrary failed with error number : " and the code.
+std::string describeLoadLibraryFailure(DWORD code);
+
 } // namespace Hosting
 } // namespace VST3
