@@ -1,0 +1,24 @@
+// The component refuses initialize.
+#include "EntryPoints.h"
+#include "RecordingClasses.h"
+
+namespace {
+
+using namespace talven::testplugin;
+
+const TestFactoryDescription& description()
+{
+    static const TestClass classes[] = {
+        {recorderProcessorUid(), kVstAudioEffectClass, "Talven Failing Component", 0, "Fx",
+         [] { return RecordingProcessor::create(ProcessorOptions{recorderControllerUid(), true}); }},
+        recorderControllerClass(),
+    };
+    static const TestFactoryDescription table{"Talven Tests", "https://talven.invalid", "tests@talven.invalid",
+                                              classes, 2, 3};
+    return table;
+}
+
+} // namespace
+
+TALVEN_TEST_PLUGIN_FACTORY(description())
+TALVEN_TEST_PLUGIN_INIT_EXIT(true)

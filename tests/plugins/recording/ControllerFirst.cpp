@@ -1,0 +1,23 @@
+// The factory lists the controller class before the audio effect.
+#include "EntryPoints.h"
+#include "RecordingClasses.h"
+
+namespace {
+
+using namespace talven::testplugin;
+
+const TestFactoryDescription& description()
+{
+    static const TestClass classes[] = {
+        recorderControllerClass(),
+        recorderProcessorClass(),
+    };
+    static const TestFactoryDescription table{"Talven Tests", "https://talven.invalid", "tests@talven.invalid",
+                                              classes, 2, 3};
+    return table;
+}
+
+} // namespace
+
+TALVEN_TEST_PLUGIN_FACTORY(description())
+TALVEN_TEST_PLUGIN_INIT_EXIT(true)

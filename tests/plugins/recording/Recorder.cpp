@@ -1,0 +1,23 @@
+// Records every call the host makes, with its thread: a stereo gain with two parameters and state.
+#include "EntryPoints.h"
+#include "RecordingClasses.h"
+
+namespace {
+
+using namespace talven::testplugin;
+
+const TestFactoryDescription& description()
+{
+    static const TestClass classes[] = {
+        recorderProcessorClass(),
+        recorderControllerClass(),
+    };
+    static const TestFactoryDescription table{"Talven Tests", "https://talven.invalid", "tests@talven.invalid",
+                                              classes, 2, 3};
+    return table;
+}
+
+} // namespace
+
+TALVEN_TEST_PLUGIN_FACTORY(description())
+TALVEN_TEST_PLUGIN_INIT_EXIT(true)
