@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 namespace talven {
 
@@ -28,7 +29,11 @@ struct PluginInstance {
     RecursiveLock lock;
     std::int32_t holds = 0; // guarded by the handle-table lock
     VST3::Hosting::Module::Ptr module;                      // empty until instantiation
-    Steinberg::IPtr<Steinberg::Vst::PlugProvider> plugProvider; // null until instantiation succeeds
+    // Null until instantiation succeeds. Written only with both the instance
+    // lock and providerLock held, so the audio thread (instance lock) and the
+    // lock-free callers (providerLock, see ProviderAccess.h) both read it safely.
+    Steinberg::IPtr<Steinberg::Vst::PlugProvider> plugProvider;
+    std::mutex providerLock;
 
     std::atomic<bool> processing{false};
     std::uint32_t syncHandle = 0;

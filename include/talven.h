@@ -1,0 +1,123 @@
+/*
+ * Talven: VST 3 effect plug-ins on BASS channels.
+ *
+ * Attach a plug-in to a channel with TALVEN_ChannelSetDSP; every block of the
+ * channel's 32-bit float audio then passes through the plug-in, in place. The
+ * handle it returns names the plug-in in every other call. Handles are
+ * positive; 0 means "none" or failure.
+ *
+ * Plain C interface, callable from C99 and C++. Strings are NUL-terminated
+ * UTF-8 (preset paths go to the C library's fopen unchanged). Results are
+ * non-zero for success and 0 for failure, except TALVEN_GetParamInfo and
+ * TALVEN_SetParam, which pass the plug-in's VST 3 result through (0, kResultOk,
+ * is success). The library sets no error code of its own.
+ *
+ * Threads: every function may be called from any thread. The editor's window
+ * belongs to the thread that showed it, which must dispatch its messages.
+ */
+#ifndef TALVEN_H
+#define TALVEN_H
+
+#include <stdint.h>
+
+#ifdef _WIN32
+#define TALVEN_CALL __stdcall
+#else
+#define TALVEN_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Receives the editor window's outer left and top edge in screen coordinates,
+ * and closing = 1 when the window was hidden or closed, 0 when the user
+ * finished moving or sizing it. Called on the window's thread. */
+typedef void (TALVEN_CALL *TALVEN_POSITIONPROC)(int32_t left, int32_t top, int32_t closing);
+
+/* A parameter's description: the layout of VST 3's ParameterInfo (792 bytes).
+ * Texts are UTF-16, NUL-terminated within their 128 units. */
+typedef struct TALVEN_PARAMETERINFO {
+    uint32_t id;                   /* the id TALVEN_GetParam/TALVEN_SetParam take */
+    uint16_t title[128];
+    uint16_t shortTitle[128];
+    uint16_t units[128];
+    int32_t stepCount;             /* 0: continuous */
+    double defaultNormalizedValue; /* 0 to 1 */
+    int32_t unitId;
+    int32_t flags;                 /* VST 3 ParameterInfo::ParameterFlags */
+} TALVEN_PARAMETERINFO;
+
+/* Attaches the first audio effect of the VST 3 plug-in at path (a module file
+ * or a .vst3 package folder) to a BASS channel of float samples. priority is
+ * the DSP priority given to BASS. With showEditor non-zero the plug-in's
+ * editor is shown (editorX and editorY both 0 centre it). reserved,
+ * reservedPointer, reserved2 and reserved3 are ignored. Returns the instance
+ * handle, or 0 when the plug-in could not be loaded or attached. */
+uint32_t TALVEN_CALL TALVEN_ChannelSetDSPEx(uint32_t channel, const char *path, uint32_t reserved, int32_t priority,
+                                            void *reservedPointer, uint32_t reserved2, uint32_t reserved3,
+                                            uint8_t showEditor, int32_t editorX, int32_t editorY,
+                                            TALVEN_POSITIONPROC positionCallback, const char *title);
+
+/* TALVEN_ChannelSetDSPEx without the three reserved values in the middle. */
+uint32_t TALVEN_CALL TALVEN_ChannelSetDSP(uint32_t channel, const char *path, uint32_t reserved, int32_t priority,
+                                          uint8_t showEditor, int32_t editorX, int32_t editorY,
+                                          TALVEN_POSITIONPROC positionCallback, const char *title);
+
+/* Switches the plug-in off, closes its editor and detaches it from its
+ * channel. channel is ignored. Returns 1, or 0 when handle names no instance
+ * (also after the channel was freed, which detaches the plug-in by itself). */
+int32_t TALVEN_CALL TALVEN_ChannelRemoveDSP(uint32_t channel, uint32_t handle);
+
+/* Frees a BASS stream (BASS_StreamFree) and returns its result; a plug-in
+ * attached to it is taken down as the stream goes. */
+int32_t TALVEN_CALL TALVEN_ChannelFree(uint32_t channel);
+
+/* 1 while the plug-in is bypassed, else 0 (also for an unknown handle). */
+int32_t TALVEN_CALL TALVEN_GetBypass(uint32_t handle);
+
+/* Bypasses the plug-in (request non-zero: the channel's audio passes
+ * untouched and the plug-in is deactivated) or switches it back on. Returns 1
+ * on success, 0 for an unknown or detached handle or when the plug-in refused. */
+int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request);
+
+/* The plug-in's parameter count; 0 for an unknown or detached handle or a
+ * plug-in without an edit controller. */
+int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle);
+
+/* Fills *info with the description of the parameter at index (0 to count-1).
+ * Returns the plug-in's VST 3 result, 0 (kResultOk) when filled; for a null
+ * info, an unknown or detached handle or a plug-in without an edit controller
+ * it returns 1 (kResultFalse) and reaches no plug-in. */
+int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_PARAMETERINFO *info);
+
+/* The normalized value (0 to 1) of the parameter with that id; 0 for an
+ * unknown or detached handle or a plug-in without an edit controller. */
+double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id);
+
+/* Sets the normalized value (0 to 1) of the parameter with that id in the
+ * plug-in's controller and, from the next block, its audio processor.
+ * Returns the controller's VST 3 result, 0 (kResultOk) on success; 1
+ * (kResultFalse) for an unknown or detached handle or a plug-in without an
+ * edit controller. */
+int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value);
+
+/* Stores the plug-in's state to a VST 3 preset file at path. reserved is
+ * ignored. The old file is replaced only when the new one was written whole.
+ * Returns 1, or 0 when the instance cannot be used or the file not written. */
+int32_t TALVEN_CALL TALVEN_StorePreset(const char *path, uint32_t reserved, uint32_t handle);
+
+/* Recalls a VST 3 preset file stored for the same plug-in class. Returns 1,
+ * or 0 when the instance cannot be used. */
+int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
+
+/* Shows (visible non-zero) or hides the plug-in's editor window at x, y (both
+ * 0: centred) with the given title. Returns 1, or 0 for an unknown handle. */
+int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
+                                      TALVEN_POSITIONPROC positionCallback, const char *title);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TALVEN_H */
