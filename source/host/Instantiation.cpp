@@ -2,6 +2,7 @@
 
 #include "host/EditorStep.h"
 #include "host/HostContext.h"
+#include "host/ProviderAccess.h"
 #include "log/TraceLog.h"
 #include "registry/Registry.h"
 
@@ -57,7 +58,7 @@ bool instantiatePlugin(PluginInstance& instance, const char* path, std::string* 
         return false;
     }
     // A plug-in made earlier goes before the module holding its code.
-    instance.plugProvider = nullptr;
+    exchangePlugProvider(instance, nullptr);
 
     std::string error;
     instance.module = VST3::Hosting::Module::create(path, error);
@@ -67,28 +68,30 @@ bool instantiatePlugin(PluginInstance& instance, const char* path, std::string* 
     }
 
     const VST3::Hosting::PluginFactory& factory = instance.module->getFactory();
+    IPtr<Vst::PlugProvider> provider;
     for (const VST3::Hosting::ClassInfo& classInfo : factory.classInfos()) {
         if (classInfo.category() != kAudioEffectCategory)
             continue;
         // Only the first audio effect counts, even when it cannot be set up.
-        instance.plugProvider = owned(new Vst::PlugProvider(factory, classInfo, true));
-        if (!instance.plugProvider->initialize())
-            instance.plugProvider = nullptr;
+        provider = owned(new Vst::PlugProvider(factory, classInfo, true));
+        if (!provider->initialize())
+            provider = nullptr;
         break;
     }
-    if (!instance.plugProvider) {
+    exchangePlugProvider(instance, provider);
+    if (!provider) {
         describeFailure(failure, error + path);
         return false;
     }
 
-    IPtr<Vst::IEditController> controller = owned(instance.plugProvider->getController());
+    IPtr<Vst::IEditController> controller = owned(provider->getController());
     if (!controller) {
         describeFailure(failure, std::string("No EditController found (needed for allowing editor) in file ") + path);
         return false;
     }
     controller->setComponentHandler(instance.componentHandler.get());
 
-    IPtr<Vst::IComponent> component = owned(instance.plugProvider->getComponent());
+    IPtr<Vst::IComponent> component = owned(provider->getComponent());
     return component != nullptr;
 }
 
@@ -102,7 +105,7 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
     try {
         if (!instantiatePlugin(*instance, path))
             return false;
-        IPtr<Vst::IEditController> controller = owned(instance->plugProvider->getController());
+        IPtr<Vst::IEditController> controller = acquireController(*instance);
         if (showEditor != 0) {
             openEditorForOpenStep(*instance, x, y, title);
             writeTraceLine("openEditor createViewAndShow true");
