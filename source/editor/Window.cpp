@@ -115,7 +115,7 @@ void Window::showNow()
     ShowWindow(hwnd_, SW_SHOW);
     // A visible window keeps itself alive; one the user closed is cut off
     // from this object and no longer needs to.
-    if (isLinked())
+    if (Link* current = link(); current && !current->cutOff)
         self_ = shared_from_this();
     writeConsoleLine("Window::show");
 }
@@ -137,7 +137,7 @@ void Window::closeImmediately()
     close();
     if (controller_)
         controller_->onClose(*this);
-    unlink();
+    cutOff();
     self_.reset();
 }
 
@@ -195,16 +195,15 @@ void Window::reportPosition(int32 closing) const
     }
 }
 
-bool Window::isLinked() const
+Window::Link* Window::link() const
 {
-    return GetWindowLongPtrW(hwnd_, GWLP_USERDATA) != 0;
+    return hwnd_ ? reinterpret_cast<Link*>(GetWindowLongPtrW(hwnd_, GWLP_USERDATA)) : nullptr;
 }
 
-void Window::unlink()
+void Window::cutOff()
 {
-    if (!hwnd_)
-        return;
-    std::unique_ptr<Link> link(reinterpret_cast<Link*>(SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0)));
+    if (Link* current = link())
+        current->cutOff = true;
 }
 
 } // namespace Steinberg::Vst::EditorHost

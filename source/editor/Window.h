@@ -61,22 +61,25 @@ public:
 private:
     // The native window's user data: owned by the native window and touched
     // only on its thread, so a Window released on another thread never leaves
-    // the procedure a dangling pointer.
+    // the procedure a dangling pointer. Once cut off (the user's close), the
+    // window's messages take the class's default handling; only its
+    // destruction is still passed on, so the Window never keeps a stale handle.
     struct Link {
         std::weak_ptr<Window> window;
+        bool cutOff = false;
     };
 
     LRESULT handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     void constrainProposedRect(RECT& proposed);
     void showNow();
     void reportPosition(int32 closing) const;
-    bool isLinked() const;
-    void unlink();
+    Link* link() const;
+    void cutOff();
     static void releaseNativeResources(HWND hwnd);
-    // Asks the window's thread to destroy an unlinked window: DestroyWindow
-    // works only there.
+    // Asks the window's thread to destroy a window whose Window is gone:
+    // DestroyWindow works only there.
     static UINT destroyRequestMessage();
-    static LRESULT unlinkedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT defaultMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
     std::shared_ptr<Window> self_;
     WindowControllerPtr controller_;

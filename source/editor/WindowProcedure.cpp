@@ -25,34 +25,38 @@ LRESULT CALLBACK Window::windowProcedure(HWND hwnd, UINT message, WPARAM wParam,
         // last other reference (the self reference on close) safely.
         std::shared_ptr<Window> window = link ? link->window.lock() : nullptr;
         if (message == WM_NCDESTROY) {
-            if (window) { // destroyed from outside while still in use
+            if (window) { // outlived by its Window: destroyed from outside, or its thread ended
                 window->hwnd_ = nullptr;
                 window->self_.reset();
             }
             releaseNativeResources(hwnd);
             return DefWindowProcW(hwnd, message, wParam, lParam);
         }
-        if (window)
+        if (message == destroyRequestMessage()) {
+            // Only for a window whose Window is gone: a stale request must not
+            // end a window still in use.
+            if (!window)
+                DestroyWindow(hwnd);
+            return 0;
+        }
+        if (window && !link->cutOff)
             return window->handleMessage(hwnd, message, wParam, lParam);
-        return unlinkedMessage(hwnd, message, wParam, lParam);
+        return defaultMessage(hwnd, message, wParam, lParam);
     } catch (...) {
         return DefWindowProcW(hwnd, message, wParam, lParam);
     }
 }
 
-// A window without a live Window: during creation (the link is set only after
-// CreateWindowExW returns), after the user closed it, and while its Window is
-// being destroyed.
-LRESULT Window::unlinkedMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+// A window without a live Window to handle its messages: during creation (the
+// link is set only after CreateWindowExW returns), after the user closed it,
+// and while or after its Window is destroyed.
+LRESULT Window::defaultMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_CREATE) {
         talven::attachBlankIcon(hwnd);
         talven::applyTitleBarTheme(hwnd);
     } else if (message == WM_SETTINGCHANGE) {
         talven::applyTitleBarTheme(hwnd);
-    } else if (message == destroyRequestMessage()) {
-        DestroyWindow(hwnd);
-        return 0;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

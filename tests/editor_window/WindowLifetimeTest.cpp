@@ -172,6 +172,31 @@ TEST_F(WindowLifetime, AWindowReleasedOnAnotherThreadIsDestroyedByItsOwnThread)
     EXPECT_TRUE(waitUntil([&] { return !IsWindow(made.hwnd); }));
 }
 
+TEST_F(WindowLifetime, AWindowWhoseNativeWindowWasDestroyedElsewhereDoesNothingMore)
+{
+    for (bool userClosedFirst : {false, true}) {
+        TestWindow made;
+        made.window->setPositionCallback(recordPosition);
+        made.window->show(30, 30);
+        if (userClosedFirst)
+            SendMessageW(made.hwnd, WM_CLOSE, 0, 0);
+        positionReports.clear();
+        made.controller->calls.clear();
+
+        DestroyWindow(made.hwnd);
+        EXPECT_EQ(made.window->getNativePlatformWindow().ptr, nullptr);
+        EXPECT_EQ(made.window->getContentSize(), (Size{0, 0}));
+        CaptureStdout();
+        made.window->show(40, 40);
+        made.window->resize({100, 100});
+        made.window->close();
+        EXPECT_EQ(GetCapturedStdout(), "");
+        EXPECT_TRUE(positionReports.empty());
+        EXPECT_TRUE(made.controller->calls.empty());
+        made.window.reset();
+    }
+}
+
 TEST_F(WindowLifetime, OnlyTheFirstPositionCallbackCountsEvenWhenItIsNone)
 {
     TestWindow first;
