@@ -23,8 +23,8 @@ public:
     Steinberg::uint32 PLUGIN_API addRef() SMTG_OVERRIDE;
     Steinberg::uint32 PLUGIN_API release() SMTG_OVERRIDE;
 
-    // IComponentHandler: any thread the controller reports edits on; only
-    // one thread at a time, as the transfer has a single writer.
+    // IComponentHandler: any thread the controller reports edits on, also
+    // while TALVEN_SetParam writes the same transfer on another.
     Steinberg::tresult PLUGIN_API beginEdit(Steinberg::Vst::ParamID id) SMTG_OVERRIDE;
     // Queues (id, value, offset 0) for the next block without a lock; an edit
     // made while the transfer is full is lost.

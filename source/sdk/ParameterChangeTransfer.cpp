@@ -14,35 +14,45 @@ void ParameterChangeTransfer::setMaxParameters(int32 maxChanges)
 {
     changes_ = maxChanges > 0 ? std::make_unique<Change[]>(static_cast<size_t>(maxChanges)) : nullptr;
     size_ = maxChanges > 0 ? maxChanges : 0;
-    readIndex_.store(0);
-    writeIndex_.store(0);
+    readPosition_.store(0);
+    reservePosition_.store(0);
 }
 
 void ParameterChangeTransfer::addChange(ParamID id, ParamValue value, int32 sampleOffset)
 {
     if (!changes_)
         return;
-    const int32 write = writeIndex_.load(std::memory_order_relaxed);
-    changes_[static_cast<size_t>(write)] = Change{id, value, sampleOffset};
-    const int32 next = write + 1 == size_ ? 0 : write + 1;
-    // The slot at the read index may still be read: committing into it would
-    // overwrite an unread change, so the change is dropped instead.
-    if (next != readIndex_.load(std::memory_order_acquire))
-        writeIndex_.store(next, std::memory_order_release);
+    const auto capacity = static_cast<std::uint64_t>(size_) - 1;
+    std::uint64_t position = reservePosition_.load(std::memory_order_relaxed);
+    do {
+        // Acquire pairs with the reader's release: the slot's last reading
+        // is then complete before this writer fills it again.
+        if (position - readPosition_.load(std::memory_order_acquire) >= capacity)
+            return; // full: the change is lost
+    } while (!reservePosition_.compare_exchange_weak(position, position + 1, std::memory_order_relaxed));
+
+    Change& change = changes_[static_cast<size_t>(position % static_cast<std::uint64_t>(size_))];
+    change.id = id;
+    change.value = value;
+    change.sampleOffset = sampleOffset;
+    change.ready.store(true, std::memory_order_release);
 }
 
 bool ParameterChangeTransfer::getNextChange(ParamID& id, ParamValue& value, int32& sampleOffset)
 {
     if (!changes_)
         return false;
-    const int32 read = readIndex_.load(std::memory_order_relaxed);
-    if (read == writeIndex_.load(std::memory_order_acquire))
+    const std::uint64_t position = readPosition_.load(std::memory_order_relaxed);
+    Change& change = changes_[static_cast<size_t>(position % static_cast<std::uint64_t>(size_))];
+    // Not ready: nothing unread, or a writer is still filling this slot (its
+    // change and any after it come with a later block).
+    if (!change.ready.load(std::memory_order_acquire))
         return false;
-    const Change& change = changes_[static_cast<size_t>(read)];
     id = change.id;
     value = change.value;
     sampleOffset = change.sampleOffset;
-    readIndex_.store(read + 1 == size_ ? 0 : read + 1, std::memory_order_release);
+    change.ready.store(false, std::memory_order_relaxed);
+    readPosition_.store(position + 1, std::memory_order_release);
     return true;
 }
 
@@ -60,7 +70,11 @@ void ParameterChangeTransfer::transferChangesTo(ParameterChanges& destination)
 
 void ParameterChangeTransfer::removeChanges()
 {
-    readIndex_.store(writeIndex_.load(std::memory_order_acquire), std::memory_order_release);
+    ParamID id = 0;
+    ParamValue value = 0;
+    int32 sampleOffset = 0;
+    while (getNextChange(id, value, sampleOffset)) {
+    }
 }
 
 } // namespace Vst

@@ -3,6 +3,7 @@
 #include "pluginterfaces/vst/vsttypes.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 namespace Steinberg {
@@ -10,10 +11,12 @@ namespace Vst {
 
 class ParameterChanges;
 
-// A ring of parameter edits from one writer thread (the controller side) to
-// one reader thread (the audio side), without a lock: the writer alone stores
-// the write index, after the entry is complete (release); the reader alone
-// stores the read index. One slot always stays free to tell full from empty,
+// A ring of parameter edits from any number of writer threads (the
+// controller's performEdit, TALVEN_SetParam) to one reader thread (the audio
+// side), without a lock on either side. A writer claims a slot by advancing
+// the reserve position with a compare-and-swap, fills it and then marks it
+// ready; the reader takes slots in order and stops at the first one not yet
+// ready, so a change is never seen half written. One slot always stays free,
 // so a ring of N entries holds N - 1 unread changes; a change added while it
 // is full is lost.
 class ParameterChangeTransfer {
@@ -27,27 +30,33 @@ public:
     void setMaxParameters(int32 maxChanges);
     int32 getSize() const { return size_; }
 
-    // Writer thread. Never blocks or allocates; without entry storage it
-    // does nothing.
+    // Any thread, several at once. Never blocks or allocates; without entry
+    // storage it does nothing.
     void addChange(ParamID id, ParamValue value, int32 sampleOffset);
 
     // Reader thread. Never block or allocate (transferChangesTo allocates
     // only when the destination runs out of queues).
     bool getNextChange(ParamID& id, ParamValue& value, int32& sampleOffset);
     void transferChangesTo(ParameterChanges& destination);
-    // Drops every unread change.
+    // Drops every unread change that is complete.
     void removeChanges();
 
 private:
     struct Change {
-        ParamID id;
-        ParamValue value;
-        int32 sampleOffset;
+        ParamID id = 0;
+        ParamValue value = 0;
+        int32 sampleOffset = 0;
+        // Set by the writer once the fields are complete, cleared by the
+        // reader once it has copied them.
+        std::atomic<bool> ready{false};
     };
     std::unique_ptr<Change[]> changes_;
     int32 size_ = 0;
-    std::atomic<int32> readIndex_{0};
-    std::atomic<int32> writeIndex_{0};
+    // Positions count changes since the ring was made and never wrap in
+    // practice (64 bits), so a writer that stalls between reading and
+    // swapping cannot be fooled by a ring that went all the way round.
+    std::atomic<std::uint64_t> readPosition_{0};    // stored by the reader only
+    std::atomic<std::uint64_t> reservePosition_{0}; // advanced by writers
 };
 
 } // namespace Vst

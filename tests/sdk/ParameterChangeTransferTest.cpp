@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <set>
 #include <thread>
+#include <vector>
 
 namespace Steinberg::Vst {
 namespace {
@@ -116,6 +118,89 @@ TEST(ParameterChangeTransferTest, AConcurrentWriterAndReaderSeeEveryChangeComple
     writer.join();
     EXPECT_TRUE(ordered) << "first mismatch at change " << next - 1;
     EXPECT_EQ(next, kChanges);
+}
+
+// Three writers (a controller's performEdit and TALVEN_SetParam callers)
+// against one reader. Each writer numbers its own changes; with room in the
+// ring, every change must arrive once, complete, and in its writer's order.
+TEST(ParameterChangeTransferTest, SeveralConcurrentWritersLoseNothingWhileTheRingHasRoom)
+{
+    constexpr int kWriters = 3;
+    constexpr std::uint32_t kPerWriter = 60000;
+    ParameterChangeTransfer transfer(2048);
+    std::atomic<std::int64_t> received{0};
+    std::atomic<std::int64_t> sent{0};
+
+    std::vector<std::thread> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        writers.emplace_back([&, w] {
+            for (std::uint32_t n = 0; n < kPerWriter; ++n) {
+                // At most 3 x 600 in flight: the ring never fills.
+                while (sent.load() - received.load() >= 600)
+                    std::this_thread::yield();
+                sent.fetch_add(1);
+                const ParamID id = static_cast<ParamID>(w) << 24 | n;
+                transfer.addChange(id, n / 65536.0, w);
+            }
+        });
+    }
+
+    std::vector<std::uint32_t> nextOf(kWriters, 0);
+    bool intact = true;
+    std::int64_t count = 0;
+    while (count < kWriters * static_cast<std::int64_t>(kPerWriter) && intact) {
+        ParamID id = 0;
+        ParamValue value = 0;
+        int32 offset = -1;
+        if (!transfer.getNextChange(id, value, offset)) {
+            std::this_thread::yield();
+            continue;
+        }
+        const int writer = static_cast<int>(id >> 24);
+        const std::uint32_t n = id & 0xFFFFFF;
+        intact = writer < kWriters && offset == writer && n == nextOf[static_cast<size_t>(writer)] &&
+                 value == n / 65536.0;
+        if (intact)
+            ++nextOf[static_cast<size_t>(writer)];
+        received.store(++count);
+    }
+    if (!intact)
+        received.store(1 << 30); // let the writers finish
+    for (std::thread& writer : writers)
+        writer.join();
+    EXPECT_TRUE(intact) << "change " << count << " was out of order, torn or repeated";
+    for (int w = 0; w < kWriters; ++w)
+        EXPECT_EQ(nextOf[static_cast<size_t>(w)], kPerWriter) << "writer " << w;
+    ParamID id = 0;
+    ParamValue value = 0;
+    int32 offset = 0;
+    EXPECT_FALSE(transfer.getNextChange(id, value, offset));
+}
+
+// Writers racing into a ring nobody drains: exactly 2047 changes are kept,
+// each complete, and none is kept twice.
+TEST(ParameterChangeTransferTest, ConcurrentWritersIntoAFullRingKeepExactly2047DistinctChanges)
+{
+    ParameterChangeTransfer transfer(2048);
+    std::vector<std::thread> writers;
+    for (ParamID w = 0; w < 4; ++w) {
+        writers.emplace_back([&transfer, w] {
+            for (ParamID n = 0; n < 1000; ++n)
+                transfer.addChange(w * 1000 + n, (w * 1000 + n) / 8192.0, 0);
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+
+    std::set<ParamID> seen;
+    ParamID id = 0;
+    ParamValue value = 0;
+    int32 offset = 0;
+    while (transfer.getNextChange(id, value, offset)) {
+        EXPECT_TRUE(seen.insert(id).second) << "id " << id << " twice";
+        EXPECT_EQ(value, id / 8192.0);
+    }
+    EXPECT_EQ(seen.size(), 2047u);
 }
 
 } // namespace
