@@ -1,0 +1,73 @@
+#include "host/Parameters.h"
+
+#include "host/InstanceHold.h"
+#include "host/ProviderAccess.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace Steinberg;
+
+namespace talven {
+namespace {
+
+// The instance's controller with a counted reference, or null.
+IPtr<Vst::IEditController> controllerOf(const InstanceHold& hold)
+{
+    PluginInstance* instance = hold.get();
+    return instance ? acquireController(*instance) : nullptr;
+}
+
+} // namespace
+
+std::int32_t getParamCount(std::uint32_t handle)
+{
+    InstanceHold hold(handle);
+    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    return controller ? controller->getParameterCount() : 0;
+}
+
+tresult getParamInfo(std::uint32_t handle, std::int32_t index, Vst::ParameterInfo* info)
+{
+    if (!info)
+        return kInvalidArgument;
+    InstanceHold hold(handle);
+    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    if (!controller)
+        return kResultFalse;
+    // Filled here first: a plug-in that refuses may have written half a
+    // record, which the caller should not see.
+    Vst::ParameterInfo filled{};
+    const tresult result = controller->getParameterInfo(index, filled);
+    if (result == kResultOk)
+        *info = filled;
+    return result;
+}
+
+double getParam(std::uint32_t handle, Vst::ParamID id)
+{
+    InstanceHold hold(handle);
+    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    return controller ? controller->getParamNormalized(id) : 0.0;
+}
+
+tresult setParam(std::uint32_t handle, Vst::ParamID id, float value)
+{
+    if (std::isnan(value))
+        return kInvalidArgument;
+    // Normalized values are 0..1 by definition; a processor may index tables
+    // with them, so nothing outside reaches the plug-in.
+    const Vst::ParamValue normalized = std::clamp(static_cast<Vst::ParamValue>(value), 0.0, 1.0);
+    InstanceHold hold(handle);
+    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    if (!controller)
+        return kResultFalse;
+    const tresult result = controller->setParamNormalized(id, normalized);
+    // A host tells both sides: the controller holds the value, the processor
+    // receives it with the next block, as an edit from the editor would.
+    if (result == kResultOk && hold.get()->paramTransfer)
+        hold.get()->paramTransfer->addChange(id, normalized, 0);
+    return result;
+}
+
+} // namespace talven
