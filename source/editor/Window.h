@@ -14,8 +14,8 @@ namespace Steinberg::Vst::EditorHost {
 // make(). Everything but the destructor runs on the thread that called init();
 // that thread's message pump delivers the window's messages.
 //
-// Lifetime: while visible, the window holds a strong reference to itself, so
-// it stays open whoever lets go. Once hidden (close(), or the user's close
+// Lifetime: from init, and again whenever shown, the window holds a strong
+// reference to itself, so a visible window stays open whoever lets go. Once hidden (close(), or the user's close
 // button) it lives only as long as its holders; when the last one lets go the
 // native window, its icon and its link are destroyed too, so that opening
 // editors again and again leaves nothing behind.
