@@ -21,10 +21,18 @@ namespace {
 // free; it is theirs, so the leak checker looks away while they load.
 class PluginLoadLeaksIgnored {
 public:
+    PluginLoadLeaksIgnored()
+    {
 #if defined(__SANITIZE_ADDRESS__)
-    PluginLoadLeaksIgnored() { __lsan_disable(); }
-    ~PluginLoadLeaksIgnored() { __lsan_enable(); }
+        __lsan_disable();
 #endif
+    }
+    ~PluginLoadLeaksIgnored()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        __lsan_enable();
+#endif
+    }
 };
 
 // The zam-plugins are built with DPF, not the Steinberg SDK: a second,
