@@ -1,5 +1,6 @@
 #include "platform/ThreadTimer.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -24,16 +25,54 @@ struct TimerEntry {
     std::thread thread;
 };
 
+void stopTimer(TimerEntry& entry)
+{
+    {
+        std::lock_guard<std::mutex> guard(entry.state->mutex);
+        entry.state->stopped = true;
+    }
+    entry.state->wake.notify_all();
+    if (entry.thread.get_id() == std::this_thread::get_id())
+        entry.thread.detach(); // killed from its own tick: the loop ends after the tick returns
+    else
+        entry.thread.join();
+}
+
+// Set once the table is gone. At process exit static objects are destroyed
+// before the library's unload hook runs, and that hook still kills the idle
+// timer: it must then find nothing rather than a destroyed table.
+std::atomic<bool> tableGone{false};
+
+struct TimerTable {
+    std::mutex lock;
+    std::map<std::uint32_t, TimerEntry> entries;
+
+    TimerTable() = default;
+    TimerTable(const TimerTable&) = delete;
+    TimerTable& operator=(const TimerTable&) = delete;
+    // Destroying a running std::thread would terminate the process.
+    ~TimerTable()
+    {
+        tableGone.store(true);
+        for (auto& [id, entry] : entries)
+            stopTimer(entry);
+    }
+};
+
+TimerTable& table()
+{
+    static TimerTable instance;
+    return instance;
+}
+
 std::mutex& timersLock()
 {
-    static std::mutex lock;
-    return lock;
+    return table().lock;
 }
 
 std::map<std::uint32_t, TimerEntry>& timers()
 {
-    static std::map<std::uint32_t, TimerEntry> table;
-    return table;
+    return table().entries;
 }
 
 std::uint32_t nextTimerId = 0; // guarded by timersLock
@@ -59,7 +98,7 @@ void runTimer(std::shared_ptr<TimerState> state, std::chrono::milliseconds perio
 
 std::uint32_t startThreadTimer(std::uint32_t periodMs, ThreadTimerProc proc)
 {
-    if (!proc)
+    if (!proc || tableGone.load())
         return 0;
     std::lock_guard<std::mutex> guard(timersLock());
     std::uint32_t id = ++nextTimerId;
@@ -78,6 +117,8 @@ std::uint32_t startThreadTimer(std::uint32_t periodMs, ThreadTimerProc proc)
 
 void killThreadTimer(std::uint32_t id)
 {
+    if (tableGone.load())
+        return;
     TimerEntry entry;
     {
         std::lock_guard<std::mutex> guard(timersLock());
@@ -87,15 +128,7 @@ void killThreadTimer(std::uint32_t id)
         entry = std::move(found->second);
         timers().erase(found);
     }
-    {
-        std::lock_guard<std::mutex> guard(entry.state->mutex);
-        entry.state->stopped = true;
-    }
-    entry.state->wake.notify_all();
-    if (entry.thread.get_id() == std::this_thread::get_id())
-        entry.thread.detach(); // killed from its own tick: the loop ends after the tick returns
-    else
-        entry.thread.join();
+    stopTimer(entry);
 }
 
 } // namespace talven
