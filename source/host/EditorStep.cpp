@@ -8,4 +8,8 @@ void openEditorForOpenStep(PluginInstance&, std::int32_t, std::int32_t, const ch
 {
 }
 
+void closeEditor(PluginInstance&)
+{
+}
+
 } // namespace talven

@@ -10,4 +10,8 @@ namespace talven {
 // plug-in's editor at (x, y) with title. Caller's thread, no lock held.
 void openEditorForOpenStep(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title);
 
+// The detach's editor step: closes the instance's editor window and lets the
+// view go. Caller's thread, instance lock held.
+void closeEditor(PluginInstance& instance);
+
 } // namespace talven

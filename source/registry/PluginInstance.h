@@ -1,7 +1,9 @@
 #pragma once
 
+#include "host/ChannelBuffers.h"
 #include "host/ComponentHandler.h"
 #include "platform/RecursiveLock.h"
+#include "sdk/HostProcessData.h"
 #include "sdk/Module.h"
 #include "sdk/ParameterChangeTransfer.h"
 #include "sdk/ParameterChanges.h"
@@ -35,7 +37,17 @@ struct PluginInstance {
     Steinberg::IPtr<Steinberg::Vst::PlugProvider> plugProvider;
     std::mutex providerLock;
 
+    // Made by the attach, freed by the detach; the audio thread uses them
+    // under the instance lock only.
+    std::unique_ptr<Steinberg::Vst::HostProcessData> processData;
+    std::unique_ptr<ChannelBuffers> channelBuffers;
+    double sampleRate = 0;      // the channel's, in Hz; 0 until the attach reads it
+    std::int32_t blockSize = 0; // most frames the plug-in gets in one process call
     std::atomic<bool> processing{false};
+    // True while the attachment's own hold is still owed. Whichever of the
+    // detach and the channel-freed sync clears it releases that hold; the
+    // other finds it clear and releases nothing.
+    std::atomic<bool> attached{false};
     std::uint32_t syncHandle = 0;
     // Queues of 1024 parameters, 5 points each, made with the record.
     std::unique_ptr<Steinberg::Vst::ParameterChanges> inputChanges;
