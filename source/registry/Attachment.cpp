@@ -1,0 +1,156 @@
+#include "registry/Attachment.h"
+
+#include "host/EditorStep.h"
+#include "host/HostContext.h"
+#include "host/Instantiation.h"
+#include "host/ProcessingSetup.h"
+#include "host/ProviderAccess.h"
+#include "log/TraceLog.h"
+#include "registry/BassCallbacks.h"
+#include "registry/RecordHold.h"
+
+#include <string>
+
+namespace talven {
+namespace {
+
+// Takes the DSP off the channel. BASS waits for a block in progress on
+// another thread, so afterwards no dspCallback holds the record and the last
+// hold is released on this thread, not on BASS's: destruction (plug-in
+// termination, module unload, idle timer) never runs on the audio thread.
+// Never called with a lock the DSP takes.
+void takeDspOffChannel(PluginInstance& record)
+{
+    const std::uint32_t dsp = record.dspHandle.exchange(0);
+    const std::uint32_t channel = record.channel.load();
+    if (channel != 0 && dsp != 0)
+        BASS_ChannelRemoveDSP(channel, dsp);
+}
+
+// Detach, first stage: processing off, component inactive, editor closed,
+// plug-in released. A block waiting for the lock then finds no plug-in.
+void switchOffAndRelease(std::uint32_t handle)
+{
+    RecordHold hold(handle);
+    PluginInstance* record = hold.get();
+    if (!record)
+        return;
+    Steinberg::IPtr<Steinberg::Vst::PlugProvider> released;
+    {
+        ScopedLock guard(record->lock);
+        record->processing = false;
+        if (!record->plugProvider)
+            return;
+        switchOffProcessing(*record->plugProvider);
+        closeEditor(*record);
+        released = exchangePlugProvider(*record, nullptr);
+    }
+    // released goes here, outside the instance lock, so a block waiting for
+    // the lock is not held up by the plug-in's termination.
+}
+
+// Owns the attachment hold until the attach succeeds; a failed attach gives
+// it up, after taking off whatever it set on the channel.
+class PendingAttachment {
+public:
+    explicit PendingAttachment(PluginInstance& record) : record_(record) { record_.attached = true; }
+    ~PendingAttachment()
+    {
+        if (committed_)
+            return;
+        stopPlugin(record_);
+        takeDspOffChannel(record_);
+        releaseAttachment(record_);
+    }
+    PendingAttachment(const PendingAttachment&) = delete;
+    PendingAttachment& operator=(const PendingAttachment&) = delete;
+
+    void commit() { committed_ = true; }
+
+private:
+    PluginInstance& record_;
+    bool committed_ = false;
+};
+
+} // namespace
+
+void stopPlugin(PluginInstance& record)
+{
+    ScopedLock guard(record.lock);
+    record.processing = false;
+    if (record.plugProvider)
+        switchOffProcessing(*record.plugProvider);
+}
+
+bool releaseAttachment(PluginInstance& record)
+{
+    if (!record.attached.exchange(false))
+        return false;
+    unrefHandle(record.handle);
+    return true;
+}
+
+std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const AttachOptions& options)
+{
+    const std::string pathCopy = path ? path : "";
+    const std::string titleCopy = options.title ? options.title : "";
+    setGlobalPluginContext();
+    writeTraceLine("TALVEN_ChannelSetDSPEx start");
+
+    PluginInstance* created = createHandle();
+    if (!created)
+        return 0;
+    const std::uint32_t handle = created->handle;
+    // A hold of the attach's own keeps the record alive to the end of this
+    // call, even when the channel is freed on another thread meanwhile.
+    RecordHold hold(handle);
+    if (!hold.get()) {
+        unrefHandle(handle);
+        return 0;
+    }
+    PluginInstance& record = *hold.get();
+    PendingAttachment attachment(record);
+    record.channel = channel;
+
+    if (!openPlugin(pathCopy.c_str(), handle, options.showEditor, options.editorX, options.editorY,
+                    titleCopy.c_str()))
+        return 0;
+    prepareProcessing(record, channel);
+
+    void* user = userValueOf(handle);
+    record.dspHandle = BASS_ChannelSetDSP(channel, dspCallback, user, options.priority);
+    record.syncHandle = BASS_ChannelSetSync(channel, BASS_SYNC_FREE, 0, syncCallback, user);
+    if (record.syncHandle == 0)
+        return 0;
+    attachment.commit();
+    return handle;
+}
+
+int detachPlugin(std::uint32_t handle)
+{
+    switchOffAndRelease(handle);
+
+    RecordHold hold(handle);
+    PluginInstance* record = hold.get();
+    if (!record)
+        return 0;
+    {
+        ScopedLock guard(record->lock);
+        record->channelBuffers.reset();
+        record->processData.reset();
+    }
+    takeDspOffChannel(*record);
+    return releaseAttachment(*record) ? 1 : 0;
+}
+
+std::uint32_t readBypass(std::uint32_t handle)
+{
+    RecordHold hold(handle);
+    PluginInstance* record = hold.get();
+    if (!record)
+        return 0;
+    ScopedLock guard(record->lock);
+    return record->bypass.load();
+}
+
+} // namespace talven
