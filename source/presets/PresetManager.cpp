@@ -1,0 +1,59 @@
+#include "presets/PresetManager.h"
+
+#include "host/ProviderAccess.h"
+#include "presets/PresetFileAccess.h"
+
+namespace Steinberg {
+namespace Vst {
+namespace InterAppAudio {
+namespace {
+
+// The plug-in's two sides, each with a reference of its own.
+struct PluginSides {
+    IPtr<IComponent> component; // null when the provider's component is no IComponent
+    IPtr<IEditController> controller;
+};
+
+PluginSides obtainSides(PlugProvider& provider)
+{
+    PluginSides sides;
+    IPtr<IComponent> given = owned(provider.getComponent());
+    if (given)
+        sides.component = FUnknownPtr<IComponent>(given);
+    sides.controller = owned(provider.getController());
+    return sides;
+}
+
+} // namespace
+
+PresetManager::PresetManager(talven::PluginInstance& instance)
+    : provider(talven::acquirePlugProvider(instance))
+{
+    if (provider)
+        provider->getComponentUID(cid);
+}
+
+PresetManager::~PresetManager() = default;
+
+bool PresetManager::storePreset(const char* path)
+{
+    if (!provider || !path)
+        return false;
+    const PluginSides sides = obtainSides(*provider);
+    if (!talven::writePresetFile(path, cid, sides.component, sides.controller))
+        return false;
+    loadPreset(path);
+    return true;
+}
+
+tresult PresetManager::loadPreset(const char* path)
+{
+    if (!provider || !path)
+        return kResultFalse;
+    const PluginSides sides = obtainSides(*provider);
+    return talven::applyPresetFile(path, cid, sides.component, sides.controller);
+}
+
+} // namespace InterAppAudio
+} // namespace Vst
+} // namespace Steinberg

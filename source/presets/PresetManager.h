@@ -1,0 +1,45 @@
+#pragma once
+
+#include "registry/PluginInstance.h"
+
+#include "base/source/fobject.h"
+#include "pluginterfaces/base/funknown.h"
+
+namespace Steinberg {
+namespace Vst {
+namespace InterAppAudio {
+
+// Stores and loads presets for the plug-in of one instance, tagged with the
+// plug-in's class ID. Made for one exported call on the caller's thread,
+// while the caller holds the instance. It keeps a reference to the plug-in's
+// provider rather than the instance, so the plug-in outlives a detach on
+// another thread until the manager goes.
+class PresetManager : public FObject {
+public:
+    explicit PresetManager(talven::PluginInstance& instance);
+    ~PresetManager() override;
+    PresetManager(const PresetManager&) = delete;
+    PresetManager& operator=(const PresetManager&) = delete;
+
+    // False when the instance has no plug-in (never made, or detached).
+    bool hasPlugin() const { return provider != nullptr; }
+
+    // Writes the preset file, replacing a file at path only with a whole one,
+    // and then loads it back, so that the plug-in receives the state it has
+    // just given. True when the file was written and put in place.
+    bool storePreset(const char* path);
+
+    // Applies the preset file at path if it was stored for this plug-in
+    // class: kResultFalse when nothing was applied, else the component's
+    // setState result.
+    tresult loadPreset(const char* path);
+
+private:
+    IPtr<PlugProvider> provider; // null when the instance had no plug-in
+
+    FUID cid;
+};
+
+} // namespace InterAppAudio
+} // namespace Vst
+} // namespace Steinberg
