@@ -102,13 +102,19 @@ double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id);
  * edit controller. */
 int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value);
 
-/* Stores the plug-in's state to a VST 3 preset file at path. reserved is
- * ignored. The old file is replaced only when the new one was written whole.
- * Returns 1, or 0 when the instance cannot be used or the file not written. */
+/* Stores the plug-in's state (its component's and its controller's) to a
+ * VST 3 preset file at path, then loads it back into the plug-in. reserved is
+ * ignored. A file already at path is replaced only by a whole new one.
+ * Returns 1 when the file was written; 0 for an unknown or detached handle, a
+ * null path, or a file that could not be written, and then a file already
+ * there is left as it was. */
 int32_t TALVEN_CALL TALVEN_StorePreset(const char *path, uint32_t reserved, uint32_t handle);
 
-/* Recalls a VST 3 preset file stored for the same plug-in class. Returns 1,
- * or 0 when the instance cannot be used. */
+/* Recalls a VST 3 preset file stored for the same plug-in class: the
+ * component's state, then the controller's. path must be shorter than 1024
+ * bytes. Returns 1 when the plug-in took the state; 0 for an unknown or
+ * detached handle, or a path or file that cannot be used (missing, damaged,
+ * stored for another plug-in), which applies nothing. */
 int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
 
 /* Shows (visible non-zero) or hides the plug-in's editor window at x, y (both
