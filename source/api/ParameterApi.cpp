@@ -2,6 +2,7 @@
 // boundary; the work is in host/Bypass and host/Parameters.
 #include "talven.h"
 
+#include "api/Boundary.h"
 #include "host/Bypass.h"
 #include "host/Parameters.h"
 
@@ -26,27 +27,18 @@ extern "C" {
 
 int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request)
 {
-    try {
-        return talven::setBypass(handle, request);
-    } catch (...) {
-        return 0;
-    }
+    return talven::guardBoundary(0, [&] { return talven::setBypass(handle, request); });
 }
 
 int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle)
 {
-    try {
-        return talven::getParamCount(handle);
-    } catch (...) {
-        return 0;
-    }
+    return talven::guardBoundary(0, [&] { return talven::getParamCount(handle); });
 }
 
 int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_PARAMETERINFO* info)
 {
-    if (!info)
-        return Steinberg::kResultFalse;
-    try {
+    TALVEN_ASSERT_RETURN(info != nullptr, Steinberg::kResultFalse);
+    return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] {
         // Filled here first: a plug-in that refuses may have written half a
         // record, which the caller should not see.
         ParameterInfo filled{};
@@ -54,27 +46,17 @@ int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_P
         if (result == Steinberg::kResultOk)
             std::memcpy(info, &filled, sizeof filled);
         return result;
-    } catch (...) {
-        return Steinberg::kResultFalse;
-    }
+    });
 }
 
 double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id)
 {
-    try {
-        return talven::getParam(handle, id);
-    } catch (...) {
-        return 0.0;
-    }
+    return talven::guardBoundary(0.0, [&] { return talven::getParam(handle, id); });
 }
 
 int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value)
 {
-    try {
-        return talven::setParam(handle, id, value);
-    } catch (...) {
-        return Steinberg::kResultFalse;
-    }
+    return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] { return talven::setParam(handle, id, value); });
 }
 
 } // extern "C"

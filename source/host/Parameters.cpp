@@ -30,18 +30,10 @@ std::int32_t getParamCount(std::uint32_t handle)
 tresult getParamInfo(std::uint32_t handle, std::int32_t index, Vst::ParameterInfo* info)
 {
     if (!info)
-        return kInvalidArgument;
+        return kResultFalse;
     InstanceHold hold(handle);
     IPtr<Vst::IEditController> controller = controllerOf(hold);
-    if (!controller)
-        return kResultFalse;
-    // Filled here first: a plug-in that refuses may have written half a
-    // record, which the caller should not see.
-    Vst::ParameterInfo filled{};
-    const tresult result = controller->getParameterInfo(index, filled);
-    if (result == kResultOk)
-        *info = filled;
-    return result;
+    return controller ? controller->getParameterInfo(index, *info) : kResultFalse;
 }
 
 double getParam(std::uint32_t handle, Vst::ParamID id)
@@ -54,7 +46,7 @@ double getParam(std::uint32_t handle, Vst::ParamID id)
 tresult setParam(std::uint32_t handle, Vst::ParamID id, float value)
 {
     if (std::isnan(value))
-        return kInvalidArgument;
+        return kResultFalse;
     // Normalized values are 0..1 by definition; a processor may index tables
     // with them, so nothing outside reaches the plug-in.
     const Vst::ParamValue normalized = std::clamp(static_cast<Vst::ParamValue>(value), 0.0, 1.0);

@@ -16,8 +16,8 @@ namespace talven {
 // The controller's getParameterCount; 0 on failure.
 std::int32_t getParamCount(std::uint32_t handle);
 
-// The controller's getParameterInfo, copied to *info only when it answers
-// kResultOk. kInvalidArgument for a null info, kResultFalse on failure.
+// The controller's getParameterInfo into *info; kResultFalse for a null info
+// and on failure.
 Steinberg::tresult getParamInfo(std::uint32_t handle, std::int32_t index, Steinberg::Vst::ParameterInfo* info);
 
 // The controller's getParamNormalized, unnarrowed; 0 on failure.
@@ -25,8 +25,8 @@ double getParam(std::uint32_t handle, Steinberg::Vst::ParamID id);
 
 // Gives the value, clamped to 0..1, to the controller (setParamNormalized)
 // and, once the controller accepted it, queues it for the processor at the
-// next block. The controller's result; kInvalidArgument for a value that is
-// not a number, kResultFalse on failure.
+// next block. The controller's result; kResultFalse for a value that is not
+// a number and on failure.
 Steinberg::tresult setParam(std::uint32_t handle, Steinberg::Vst::ParamID id, float value);
 
 } // namespace talven
