@@ -1,0 +1,187 @@
+#include "Apply.h"
+
+#include "OutputFile.h"
+#include "ParameterTable.h"
+#include "Progress.h"
+
+#include "bass.h"
+#include "talven.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace talven::apply {
+namespace {
+
+std::string bassError(const char* what)
+{
+    return std::string(what) + " (BASS error " + std::to_string(BASS_ErrorGetCode()) + ")";
+}
+
+// BASS_Init(0): no output device; decoding channels need nothing more.
+class BassSession {
+public:
+    BassSession() : ok_(BASS_Init(0, 44100, 0, nullptr, nullptr) != 0) {}
+    ~BassSession()
+    {
+        if (ok_)
+            BASS_Free();
+    }
+    BassSession(const BassSession&) = delete;
+    BassSession& operator=(const BassSession&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    bool ok_;
+};
+
+class Stream {
+public:
+    explicit Stream(HSTREAM handle) : handle_(handle) {}
+    ~Stream()
+    {
+        if (handle_)
+            BASS_StreamFree(handle_);
+    }
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+    HSTREAM get() const { return handle_; }
+
+private:
+    HSTREAM handle_;
+};
+
+class Attachment {
+public:
+    explicit Attachment(std::uint32_t handle) : handle_(handle) {}
+    ~Attachment()
+    {
+        if (handle_)
+            TALVEN_ChannelRemoveDSP(0, handle_);
+    }
+    Attachment(const Attachment&) = delete;
+    Attachment& operator=(const Attachment&) = delete;
+    std::uint32_t get() const { return handle_; }
+
+private:
+    std::uint32_t handle_;
+};
+
+// The source of --list without INPUT: endless stereo silence.
+DWORD CALLBACK silence(HSTREAM, void* buffer, DWORD length, void*)
+{
+    std::fill_n(static_cast<unsigned char*>(buffer), length, 0);
+    return length;
+}
+
+HSTREAM openSource(const Options& options, std::string& error)
+{
+    const DWORD flags = BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT;
+    HSTREAM stream = options.input.empty() ? BASS_StreamCreate(44100, 2, flags, silence, nullptr)
+                                           : BASS_StreamCreateFile(FALSE, options.input.c_str(), 0, 0, flags);
+    if (!stream)
+        error = bassError(("cannot open " + (options.input.empty() ? std::string("a stream") : options.input)).c_str());
+    return stream;
+}
+
+bool applySettings(const Options& options, std::uint32_t handle, std::string& error)
+{
+    for (const Setting& setting : options.settings) {
+        if (!findParameter(handle, setting.id)) {
+            error = "bad --set '" + setting.text + "': the plug-in has no parameter with id " +
+                    std::to_string(setting.id) + " (see --list)";
+            return false;
+        }
+        const std::int32_t result = TALVEN_SetParam(handle, setting.id, setting.value);
+        if (result != 0) {
+            error = "the plug-in refused --set '" + setting.text + "' (VST 3 result " + std::to_string(result) + ")";
+            return false;
+        }
+    }
+    if (options.bypass && TALVEN_SetBypass(handle, 1) != 1) {
+        error = "the plug-in could not be bypassed";
+        return false;
+    }
+    return true;
+}
+
+bool pullAll(HSTREAM stream, const SF_INFO& format, const std::string& outputPath, std::string& error)
+{
+    BASS_CHANNELINFO info{};
+    if (!BASS_ChannelGetInfo(stream, &info) || info.chans == 0) {
+        error = bassError("cannot read the stream's format");
+        return false;
+    }
+    if (static_cast<int>(info.chans) != format.channels) {
+        error = "BASS and libsndfile disagree about the input's channel count";
+        return false;
+    }
+    OutputFile output;
+    if (!output.open(outputPath, format, error))
+        return false;
+
+    const QWORD bytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
+    const std::uint64_t frameBytes = 4ull * info.chans;
+    Progress progress(bytes == static_cast<QWORD>(-1) ? 0 : bytes / frameBytes, 10ull * info.freq);
+    std::vector<float> block(static_cast<size_t>(kFramesPerPull) * info.chans);
+    for (;;) {
+        const DWORD got = BASS_ChannelGetData(stream, block.data(), static_cast<DWORD>(block.size() * sizeof(float)));
+        if (got == static_cast<DWORD>(-1)) {
+            if (BASS_ErrorGetCode() == BASS_ERROR_ENDED)
+                break;
+            error = bassError("cannot read the input");
+            return false;
+        }
+        const sf_count_t frames = static_cast<sf_count_t>(got / frameBytes);
+        if (!output.write(block.data(), frames, error))
+            return false;
+        progress.advance(static_cast<std::uint64_t>(frames));
+    }
+    return output.commit(error);
+}
+
+bool pluginExists(const std::string& path)
+{
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0;
+}
+
+} // namespace
+
+bool runApply(const Options& options, std::string& error)
+{
+    if (!pluginExists(options.plugin)) {
+        error = "cannot load " + options.plugin + ": no such file or folder";
+        return false;
+    }
+    SF_INFO format{};
+    if (!options.input.empty() && !probeAudioFile(options.input, format, error))
+        return false;
+
+    BassSession bass;
+    if (!bass.ok()) {
+        error = bassError("cannot start BASS");
+        return false;
+    }
+    Stream stream(openSource(options, error));
+    if (!stream.get())
+        return false;
+    Attachment plugin(TALVEN_ChannelSetDSP(stream.get(), options.plugin.c_str(), 0, 0, 0, 0, 0, nullptr,
+                                           "talven-apply"));
+    if (!plugin.get()) {
+        error = "cannot load " + options.plugin + ": not a VST 3 audio effect Talven can attach";
+        return false;
+    }
+    if (!applySettings(options, plugin.get(), error))
+        return false;
+    if (options.list) {
+        std::fflush(stdout);
+        printParameterTable(plugin.get(), stdout);
+        std::fflush(stdout);
+    }
+    return options.input.empty() || pullAll(stream.get(), format, options.output, error);
+}
+
+} // namespace talven::apply

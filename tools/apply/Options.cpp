@@ -1,0 +1,116 @@
+#include "Options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace talven::apply {
+namespace {
+
+bool parseId(const std::string& text, std::uint32_t& id)
+{
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+    if (errno != 0 || value > 0xFFFFFFFFull)
+        return false;
+    id = static_cast<std::uint32_t>(value);
+    return true;
+}
+
+bool parseValue(const std::string& text, float& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    const double parsed = std::strtod(text.c_str(), &end);
+    if (errno != 0 || *end != '\0' || !std::isfinite(parsed) || parsed < 0.0 || parsed > 1.0)
+        return false;
+    value = static_cast<float>(parsed);
+    return true;
+}
+
+std::optional<Setting> parseSetting(const std::string& text, std::string& error)
+{
+    const std::string::size_type equals = text.find('=');
+    Setting setting;
+    setting.text = text;
+    if (equals == std::string::npos || !parseId(text.substr(0, equals), setting.id) ||
+        !parseValue(text.substr(equals + 1), setting.value)) {
+        error = "bad --set '" + text + "': expected ID=VALUE, a parameter id and a value from 0 to 1";
+        return std::nullopt;
+    }
+    return setting;
+}
+
+} // namespace
+
+const char* usageText()
+{
+    return "usage: talven-apply [--list] [--set ID=VALUE]... [--bypass] PLUGIN INPUT OUTPUT\n"
+           "       talven-apply --list PLUGIN\n"
+           "Runs INPUT through the VST 3 effect PLUGIN and writes OUTPUT in INPUT's format.\n"
+           "  --list            print the plug-in's parameters (after the --set values)\n"
+           "  --set ID=VALUE    set parameter ID (see --list) to the normalized VALUE, 0 to 1\n"
+           "  --bypass          attach the plug-in but pass the audio through untouched\n";
+}
+
+std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error)
+{
+    Options options;
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            positional.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--list") {
+            options.list = true;
+        } else if (argument == "--bypass") {
+            options.bypass = true;
+        } else if (argument == "--help" || argument == "-h") {
+            options.help = true;
+            return options;
+        } else if (argument == "--set" || argument.rfind("--set=", 0) == 0) {
+            std::string text;
+            if (argument == "--set") {
+                if (i + 1 == arguments.size()) {
+                    error = "--set needs ID=VALUE";
+                    return std::nullopt;
+                }
+                text = arguments[++i];
+            } else {
+                text = argument.substr(6);
+            }
+            std::optional<Setting> setting = parseSetting(text, error);
+            if (!setting)
+                return std::nullopt;
+            options.settings.push_back(*setting);
+        } else {
+            error = "unknown option " + argument;
+            return std::nullopt;
+        }
+    }
+
+    if (positional.size() == 3) {
+        options.plugin = positional[0];
+        options.input = positional[1];
+        options.output = positional[2];
+    } else if (positional.size() == 1 && options.list) {
+        options.plugin = positional[0];
+    } else {
+        error = options.list ? "expected PLUGIN, or PLUGIN INPUT OUTPUT" : "expected PLUGIN INPUT OUTPUT";
+        return std::nullopt;
+    }
+    if (options.plugin.empty() || (positional.size() == 3 && (options.input.empty() || options.output.empty()))) {
+        error = "empty file name";
+        return std::nullopt;
+    }
+    return options;
+}
+
+} // namespace talven::apply

@@ -1,0 +1,32 @@
+// The command line of talven-apply.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace talven::apply {
+
+struct Setting {
+    std::uint32_t id = 0;
+    float value = 0;     // normalized, 0 to 1
+    std::string text;    // as given, for messages
+};
+
+struct Options {
+    bool list = false;
+    bool bypass = false;
+    bool help = false;
+    std::vector<Setting> settings;
+    std::string plugin;
+    std::string input;   // empty only with --list
+    std::string output;
+};
+
+const char* usageText();
+
+// The options, or nothing with a one-line reason in error.
+std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error);
+
+} // namespace talven::apply

@@ -1,0 +1,42 @@
+#include "ParameterTable.h"
+
+#include "Utf16.h"
+
+#include "talven.h"
+
+#include <string>
+
+namespace talven::apply {
+
+void printParameterTable(std::uint32_t handle, std::FILE* out)
+{
+    const std::int32_t count = TALVEN_GetParamCount(handle);
+    std::fprintf(out, "%5s  %10s  %-24s  %-8s  %8s  %8s\n", "index", "id", "title", "units", "default", "current");
+    for (std::int32_t index = 0; index < count; ++index) {
+        TALVEN_PARAMETERINFO info{};
+        if (TALVEN_GetParamInfo(handle, index, &info) != 0) {
+            std::fprintf(out, "%5d  (the plug-in gave no description)\n", static_cast<int>(index));
+            continue;
+        }
+        const std::string title = utf16ToUtf8(info.title, 128);
+        const std::string units = utf16ToUtf8(info.units, 128);
+        std::fprintf(out, "%5d  %10lu  %-24s  %-8s  %8.4f  %8.4f\n", static_cast<int>(index),
+                     static_cast<unsigned long>(info.id), title.c_str(), units.c_str(), info.defaultNormalizedValue,
+                     TALVEN_GetParam(handle, info.id));
+    }
+    if (count <= 0)
+        std::fprintf(out, "(no parameters)\n");
+}
+
+std::optional<std::int32_t> findParameter(std::uint32_t handle, std::uint32_t id)
+{
+    const std::int32_t count = TALVEN_GetParamCount(handle);
+    for (std::int32_t index = 0; index < count; ++index) {
+        TALVEN_PARAMETERINFO info{};
+        if (TALVEN_GetParamInfo(handle, index, &info) == 0 && info.id == id)
+            return index;
+    }
+    return std::nullopt;
+}
+
+} // namespace talven::apply
