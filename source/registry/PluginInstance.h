@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/IWindow.h"
 #include "host/ChannelBuffers.h"
 #include "host/ComponentHandler.h"
 #include "platform/RecursiveLock.h"
@@ -13,6 +14,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+
+namespace Steinberg::Vst::EditorHost {
+class WindowController;
+}
 
 namespace talven {
 
@@ -36,6 +41,11 @@ struct PluginInstance {
     // lock-free callers (providerLock, see ProviderAccess.h) both read it safely.
     Steinberg::IPtr<Steinberg::Vst::PlugProvider> plugProvider;
     std::mutex providerLock;
+    // The editor (editor/EditorHosting.h): the window that shows the plug-in's
+    // view and the controller that joins the two; empty until an editor is
+    // opened. Used on the thread that shows the editor.
+    std::shared_ptr<Steinberg::Vst::EditorHost::IWindow> window;
+    std::shared_ptr<Steinberg::Vst::EditorHost::WindowController> windowController;
 
     // Made by the attach, freed by the detach; the audio thread uses them
     // under the instance lock only.
