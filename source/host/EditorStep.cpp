@@ -2,14 +2,9 @@
 
 namespace talven {
 
-// The editor subsystem's openEditor is not part of the library yet; until
-// it is, asking for the editor at attach shows nothing.
-void openEditorForOpenStep(PluginInstance&, std::int32_t, std::int32_t, const char*)
+void openEditorForOpenStep(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title)
 {
-}
-
-void closeEditor(PluginInstance&)
-{
+    openEditor(instance, x, y, title);
 }
 
 } // namespace talven

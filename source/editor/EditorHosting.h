@@ -1,0 +1,39 @@
+#pragma once
+
+#include "editor/IWindow.h"
+#include "registry/PluginInstance.h"
+
+#include <cstdint>
+
+namespace talven {
+
+// Opening, hiding and closing an instance's editor: the plug-in's view in a
+// window of the library's. All of it runs on the thread that shows the
+// editor, which owns the window and must dispatch its messages; none of it
+// takes the instance lock.
+
+// Shows the plug-in's editor in a new window with its outer top-left corner
+// at (x, y) (both 0: centred) and the given title (UTF-8; null: untitled),
+// hiding an editor shown before. Opens nothing when the instance has no
+// plug-in (any more), the plug-in offers no view or its size cannot be read,
+// or the platform has no editor window. A request made from inside another
+// editor request for the same instance on this thread (from the position
+// callback while a window hides) is ignored.
+void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title);
+
+// Takes the view out of the window and hides the window, which stays with
+// the instance; nothing when no window was ever made. Ignored from inside
+// another editor request for the instance, as openEditor.
+void hideEditor(PluginInstance& instance);
+
+// The detach's and the destruction's editor step: hides the window, takes the
+// view out of it and lets both go, so that the plug-in's code is no longer
+// reached once its provider is released. Caller's thread (the detach: with
+// the instance lock held).
+void closeEditor(PluginInstance& instance);
+
+// Gives the window made last its position callback; a window keeps only the
+// first it is given. Nothing when there is no window.
+void setEditorPositionCallback(PluginInstance& instance, Steinberg::Vst::EditorHost::PositionCallback callback);
+
+} // namespace talven

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "editor/IWindow.h"
+#include "editor/IWindowController.h"
+
+namespace talven {
+
+using Steinberg::Vst::EditorHost::Size;
+using Steinberg::Vst::EditorHost::WindowControllerPtr;
+using Steinberg::Vst::EditorHost::WindowPtr;
+
+// Makes the top-level windows that frame editor views. The editor logic asks
+// for windows only through this, so that it can be tested against windows
+// that record what they are asked.
+class EditorWindowFactory {
+public:
+    virtual ~EditorWindowFactory() = default;
+
+    // A new hidden window with a content area of contentSize that reports to
+    // controller, or null when none could be made. title: UTF-8 or null.
+    // Caller's thread; the window belongs to it.
+    virtual WindowPtr makeWindow(const char* title, Size contentSize, bool resizable,
+                                 const WindowControllerPtr& controller) = 0;
+};
+
+// The factory editors are opened with: the platform's, or null on a platform
+// without an editor window, where showing an editor opens nothing. Any thread.
+EditorWindowFactory* editorWindowFactory();
+
+// Test seam: editors are opened with factory from now on (null: as on a
+// platform without windows). Returns the factory used so far; pass it back to
+// restore. The caller keeps factory alive while it is installed.
+EditorWindowFactory* replaceEditorWindowFactory(EditorWindowFactory* factory);
+
+// The platform's own factory, or null (one definition per platform).
+EditorWindowFactory* platformEditorWindowFactory();
+
+} // namespace talven

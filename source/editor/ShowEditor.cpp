@@ -1,0 +1,28 @@
+#include "editor/ShowEditor.h"
+
+#include "editor/EditorHosting.h"
+#include "host/InstanceHold.h"
+
+#include <string>
+
+namespace talven {
+
+int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t y,
+               Steinberg::Vst::EditorHost::PositionCallback positionCallback, const char* title)
+{
+    InstanceHold hold(handle);
+    PluginInstance* instance = hold.get();
+    if (!instance)
+        return 0;
+    if (visible) {
+        // Read after calls into the plug-in and the program's callback.
+        const std::string titleCopy = title ? title : "";
+        openEditor(*instance, x, y, titleCopy.c_str());
+        setEditorPositionCallback(*instance, positionCallback);
+    } else {
+        hideEditor(*instance);
+    }
+    return 1;
+}
+
+} // namespace talven

@@ -1,0 +1,29 @@
+#include "editor/EditorWindowFactory.h"
+#include "editor/Window.h"
+
+namespace talven {
+namespace {
+
+// Win32 windows (Window), made with the process's module instance: the class
+// is registered for it, not for this library.
+class Win32WindowFactory : public EditorWindowFactory {
+public:
+    WindowPtr makeWindow(const char* title, Size contentSize, bool resizable,
+                         const WindowControllerPtr& controller) override
+    {
+        auto window = Steinberg::Vst::EditorHost::Window::make();
+        if (!window->init(title, contentSize, resizable, controller, nullptr))
+            return nullptr;
+        return window;
+    }
+};
+
+} // namespace
+
+EditorWindowFactory* platformEditorWindowFactory()
+{
+    static Win32WindowFactory factory;
+    return &factory;
+}
+
+} // namespace talven

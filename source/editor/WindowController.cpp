@@ -1,0 +1,152 @@
+#include "editor/WindowController.h"
+
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+
+namespace Steinberg::Vst::EditorHost {
+namespace {
+
+constexpr uint32 kUncountedReferences = 1000;
+
+Size extent(const ViewRect& rect)
+{
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+bool operator!=(const ViewRect& a, const ViewRect& b)
+{
+    return a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom;
+}
+
+// Clears a flag on every way out of a scope.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+} // namespace
+
+WindowController::WindowController(IPtr<IPlugView> view) : view_(std::move(view)) {}
+
+// Without removed(): a view still held here either was never attached or
+// refused its removal.
+WindowController::~WindowController() noexcept = default;
+
+void WindowController::detachView()
+{
+    if (view_) {
+        if (attached_) {
+            view_->setFrame(nullptr);
+            if (view_->removed() != kResultOk)
+                return; // the view stays, and so does the window it is in
+            attached_ = false;
+        }
+        view_ = nullptr;
+    }
+    window_ = nullptr;
+}
+
+//---IWindowController---
+
+void WindowController::onShow(IWindow& window)
+{
+    window_ = &window;
+    if (!view_ || attached_)
+        return;
+    const NativePlatformWindow native = window.getNativePlatformWindow();
+    if (view_->isPlatformTypeSupported(native.type) != kResultTrue)
+        return; // the window shows empty
+    view_->setFrame(this);
+    // Set first: the view may call resizeView from inside attached.
+    attached_ = true;
+    view_->attached(native.ptr, native.type);
+}
+
+void WindowController::onClose(IWindow&)
+{
+    detachView();
+}
+
+void WindowController::onResize(IWindow&, Size newSize)
+{
+    if (!view_)
+        return;
+    ViewRect requested(0, 0, newSize.width, newSize.height);
+    ViewRect current(0, 0, 0, 0);
+    if (view_->getSize(&current) == kResultOk && requested != current)
+        view_->onSize(&requested);
+}
+
+void WindowController::onContentScaleFactorChanged(IWindow&, float newScaleFactor)
+{
+    if (!view_)
+        return;
+    FUnknownPtr<IPlugViewContentScaleSupport> scaling(view_);
+    if (scaling)
+        scaling->setContentScaleFactor(newScaleFactor);
+}
+
+Size WindowController::constrainSize(IWindow&, Size requestedSize)
+{
+    ViewRect rect(0, 0, requestedSize.width, requestedSize.height);
+    if (view_ && view_->checkSizeConstraint(&rect) != kResultTrue)
+        view_->getSize(&rect);
+    return extent(rect);
+}
+
+//---IPlugFrame---
+
+tresult PLUGIN_API WindowController::queryInterface(const TUID iid, void** obj)
+{
+    if (!obj)
+        return kInvalidArgument;
+    if (FUnknownPrivate::iidEqual(iid, IPlugFrame::iid) || FUnknownPrivate::iidEqual(iid, FUnknown::iid)) {
+        *obj = static_cast<IPlugFrame*>(this);
+        addRef();
+        return kResultOk;
+    }
+    return window_ ? window_->queryInterface(iid, obj) : kNoInterface;
+}
+
+uint32 PLUGIN_API WindowController::addRef()
+{
+    return kUncountedReferences;
+}
+
+uint32 PLUGIN_API WindowController::release()
+{
+    return kUncountedReferences;
+}
+
+tresult PLUGIN_API WindowController::resizeView(IPlugView* view, ViewRect* newSize)
+{
+    if (!view || !newSize || view != view_)
+        return kInvalidArgument;
+    if (!window_)
+        return kInternalError;
+    if (resizeGuard_)
+        return kResultFalse; // asked again from inside the resize below
+    // Kept for the whole call: the window's resize reaches the view, which
+    // might close the editor and so drop view_ meanwhile.
+    const IPtr<IPlugView> keep = view_;
+    ViewRect current(0, 0, 0, 0);
+    if (keep->getSize(&current) != kResultOk)
+        return kInternalError;
+    {
+        FlagScope guard(resizeGuard_);
+        // The window's size event, and with it onResize, arrives before this
+        // returns.
+        window_->resize(extent(*newSize));
+    }
+    if (keep->getSize(&current) != kResultOk)
+        return kInternalError;
+    keep->onSize(newSize);
+    return kResultOk;
+}
+
+} // namespace Steinberg::Vst::EditorHost

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "editor/IWindowController.h"
+
+#include "pluginterfaces/base/smartpointer.h"
+#include "pluginterfaces/gui/iplugview.h"
+
+namespace Steinberg::Vst::EditorHost {
+
+// Joins one plug-in editor view to the window that shows it: attaches and
+// detaches the view as the window shows and closes, passes the window's
+// sizes and scale to the view, and is the view's IPlugFrame, through which
+// the view asks for another size. Runs on the window's thread.
+//
+// The view holds its frame without a reference (addRef/release count
+// nothing): the controller lives as long as its shared owners, the instance
+// and the window, and lets the view go before it ends.
+class WindowController : public IWindowController, public IPlugFrame {
+public:
+    explicit WindowController(IPtr<IPlugView> view);
+    ~WindowController() noexcept override;
+
+    WindowController(const WindowController&) = delete;
+    WindowController& operator=(const WindowController&) = delete;
+
+    // What onClose does, without a window at hand: takes the view out of its
+    // window (setFrame(null), removed) and lets it go. A view whose removed
+    // fails is kept. The window is forgotten either way.
+    void detachView();
+
+    // The view still held, for tests and diagnosis.
+    IPlugView* view() const { return view_; }
+
+    //---IWindowController---
+    void onShow(IWindow& window) override;
+    void onClose(IWindow& window) override;
+    void onResize(IWindow& window, Size newSize) override;
+    void onContentScaleFactorChanged(IWindow& window, float newScaleFactor) override;
+    Size constrainSize(IWindow& window, Size requestedSize) override;
+
+    //---IPlugFrame---
+    tresult PLUGIN_API queryInterface(const TUID iid, void** obj) override;
+    uint32 PLUGIN_API addRef() override;
+    uint32 PLUGIN_API release() override;
+    tresult PLUGIN_API resizeView(IPlugView* view, ViewRect* newSize) override;
+
+private:
+    IPtr<IPlugView> view_;
+    IWindow* window_ = nullptr; // set by onShow, cleared by onClose
+    // Set only while resizeView resizes the window: the view's size calls
+    // that the window's resize causes must not start another resize.
+    bool resizeGuard_ = false;
+    // removed() is owed only to a view that was attached.
+    bool attached_ = false;
+};
+
+} // namespace Steinberg::Vst::EditorHost
