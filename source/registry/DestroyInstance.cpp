@@ -1,5 +1,6 @@
 #include "registry/DestroyInstance.h"
 
+#include "editor/EditorHosting.h"
 #include "registry/BassApi.h"
 #include "registry/Registry.h"
 
@@ -19,6 +20,11 @@ void destroyInstance(PluginInstance* record)
     if (channel != 0 && dsp != 0)
         BASS_ChannelRemoveDSP(channel, dsp);
     noteDeferredRelease(record->moduleHandle);
+    // An editor still open (the channel was freed while it showed) is closed
+    // before the plug-in goes: its view must leave the window while the
+    // plug-in's code is loaded. This releases the window controller, then the
+    // window.
+    closeEditor(*record);
     // The provider terminates the plug-in, whose code lives in the module;
     // the handler goes last, since the plug-in's controller points to it.
     record->plugProvider = nullptr;
