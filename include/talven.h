@@ -117,8 +117,15 @@ int32_t TALVEN_CALL TALVEN_StorePreset(const char *path, uint32_t reserved, uint
  * stored for another plug-in), which applies nothing. */
 int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
 
-/* Shows (visible non-zero) or hides the plug-in's editor window at x, y (both
- * 0: centred) with the given title. Returns 1, or 0 for an unknown handle. */
+/* visible non-zero: shows the plug-in's editor in a new window with its outer
+ * top-left corner at x, y (both 0: centred on the primary screen), hiding one
+ * shown before. title is UTF-8 (null: untitled; bytes that are not UTF-8 show
+ * as U+FFFD). positionCallback, which may be null, then hears where that
+ * window stands. visible 0: hides the editor. Returns 1, also when nothing
+ * could be shown (a plug-in without an editor, a detached plug-in, or Linux,
+ * which has no editor window yet), or 0 for an unknown handle. The window
+ * belongs to the calling thread, which must dispatch its messages; hide the
+ * editor and detach the plug-in on that thread too. */
 int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
                                       TALVEN_POSITIONPROC positionCallback, const char *title);
 
