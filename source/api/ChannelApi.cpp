@@ -9,7 +9,7 @@ extern "C" {
 
 uint32_t TALVEN_CALL TALVEN_ChannelSetDSPEx(uint32_t channel, const char* path, uint32_t, int32_t priority, void*,
                                             uint32_t, uint32_t, uint8_t showEditor, int32_t editorX,
-                                            int32_t editorY, TALVEN_POSITIONPROC, const char* title)
+                                            int32_t editorY, TALVEN_POSITIONPROC positionCallback, const char* title)
 {
     TALVEN_ASSERT_RETURN(path != nullptr, 0u);
     return talven::guardBoundary(0u, [&] {
@@ -19,6 +19,7 @@ uint32_t TALVEN_CALL TALVEN_ChannelSetDSPEx(uint32_t channel, const char* path, 
         options.editorX = editorX;
         options.editorY = editorY;
         options.title = title;
+        options.positionCallback = positionCallback;
         return talven::attachPlugin(channel, path, options);
     });
 }

@@ -115,6 +115,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     if (!openPlugin(pathCopy.c_str(), handle, options.showEditor, options.editorX, options.editorY,
                     titleCopy.c_str()))
         return 0;
+    setEditorPositionCallback(record, options.positionCallback);
     prepareProcessing(record, channel);
 
     void* user = userValueOf(handle);

@@ -13,6 +13,8 @@ struct AttachOptions {
     std::int32_t editorX = 0;       // editor position; 0, 0 centres it
     std::int32_t editorY = 0;
     const char* title = nullptr;    // editor window title, UTF-8
+    // Given to the editor window opened by the attach; may be null.
+    Steinberg::Vst::EditorHost::PositionCallback positionCallback = nullptr;
 };
 
 // Attaches the first audio effect of the plug-in at path (UTF-8) to a BASS
