@@ -1,0 +1,125 @@
+// A stereo pass-through effect whose controller offers an editor view that
+// records what the host does to it (EditorView.h); tests steer and read it
+// through EditorExports.h.
+#include "EditorExports.h"
+#include "EditorState.h"
+#include "EditorView.h"
+#include "EntryPoints.h"
+#include "PassThroughEffect.h"
+
+#include "pluginterfaces/base/fplatform.h"
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+using namespace Steinberg;
+
+namespace talven::testplugin {
+namespace {
+
+const FUID processorUid(0x7A1E0003, 0x5E7A4C11, 0x9D3B2F60, 0x0000A001);
+const FUID controllerUid(0x7A1E0003, 0x5E7A4C11, 0x9D3B2F60, 0x0000C001);
+
+class EditorController : public PassThroughController {
+public:
+    IPlugView* PLUGIN_API createView(FIDString name) override
+    {
+        logEditorCall(std::string("createView ") + (name ? name : "null"));
+        const TalvenEditorOptions options = editorOptions();
+        if (!options.offerView || !name || std::strcmp(name, Vst::ViewType::kEditor) != 0)
+            return nullptr;
+        return new EditorView(options.width, options.height);
+    }
+};
+
+const TestFactoryDescription& description()
+{
+    static const TestClass classes[] = {
+        {processorUid, kVstAudioEffectClass, "Talven Editor Effect", Vst::ComponentFlags::kDistributable, "Fx",
+         [] { return PassThroughProcessor::create(controllerUid); }},
+        {controllerUid, kVstComponentControllerClass, "Talven Editor Effect Controller", 0, "",
+         []() -> FUnknown* { return static_cast<Vst::IEditController*>(new EditorController); }},
+    };
+    static const TestFactoryDescription table{"Talven Tests", "https://talven.invalid", "tests@talven.invalid",
+                                              classes, 2, 3};
+    return table;
+}
+
+// Runs body on the newest live view, answering fallback without one.
+template <typename Body>
+int onNewestView(int fallback, Body body)
+{
+    EditorView* view = newestLiveView();
+    if (!view)
+        return fallback;
+    const int result = body(*view);
+    view->release();
+    return result;
+}
+
+} // namespace
+} // namespace talven::testplugin
+
+TALVEN_TEST_PLUGIN_FACTORY(talven::testplugin::description())
+TALVEN_TEST_PLUGIN_INIT_EXIT(true)
+
+extern "C" {
+
+SMTG_EXPORT_SYMBOL void TalvenEditorReset(void)
+{
+    talven::testplugin::setEditorOptions(talven::testplugin::defaultEditorOptions());
+    talven::testplugin::clearEditorLog();
+}
+
+SMTG_EXPORT_SYMBOL void TalvenEditorConfigure(const TalvenEditorOptions* options)
+{
+    if (options)
+        talven::testplugin::setEditorOptions(*options);
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorReadLog(char* buffer, int capacity)
+{
+    const std::string text = talven::testplugin::editorLogText();
+    if (buffer && capacity > 0) {
+        const size_t length = std::min(text.size(), static_cast<size_t>(capacity - 1));
+        std::memcpy(buffer, text.data(), length);
+        buffer[length] = '\0';
+    }
+    return static_cast<int>(text.size());
+}
+
+SMTG_EXPORT_SYMBOL void TalvenEditorClearLog(void)
+{
+    talven::testplugin::clearEditorLog();
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorRequestResize(int width, int height)
+{
+    return talven::testplugin::onNewestView(
+        -1, [&](talven::testplugin::EditorView& view) { return view.requestResize(width, height); });
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorLiveViews(void)
+{
+    return talven::testplugin::liveViewCount();
+}
+
+SMTG_EXPORT_SYMBOL void* TalvenEditorChildWindow(void)
+{
+    void* child = nullptr;
+    talven::testplugin::onNewestView(0, [&](talven::testplugin::EditorView& view) {
+        child = view.childWindow();
+        return 0;
+    });
+    return child;
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorFrameAnswersItself(void)
+{
+    return talven::testplugin::onNewestView(
+        -1, [](talven::testplugin::EditorView& view) { return view.frameAnswersItself(); });
+}
+
+} // extern "C"

@@ -1,0 +1,56 @@
+// The plain C functions the EditorEffect test plug-in exports for tests,
+// looked up by name with the platform's symbol lookup.
+#pragma once
+
+// How the plug-in's editor behaves; a test sets it before the host asks for a
+// view. Views made earlier follow it too.
+typedef struct TalvenEditorOptions {
+    int offerView;          // createView("editor") answers a view; else null
+    int width, height;      // the view's size at creation
+    int canResize;          // canResize answers kResultTrue; else kResultFalse
+    int maxWidth;           // checkSizeConstraint caps the width (0: no cap)
+    int refuseSizes;        // checkSizeConstraint refuses every size but the current
+    int getSizeFails;       // getSize answers kResultFalse
+    int removedFails;       // removed answers kResultFalse and stays attached
+    int platformSupported;  // isPlatformTypeSupported says yes to the native type
+    int resizeFromOnSize;   // onSize asks resizeView for 10 more in each direction
+} TalvenEditorOptions;
+
+// Restores the defaults (a 400 x 300 view that is offered, fixed size, no cap,
+// supports the platform) and empties the log.
+#define TALVEN_EDITOR_RESET "TalvenEditorReset"
+typedef void (*TalvenEditorResetProc)(void);
+
+#define TALVEN_EDITOR_CONFIGURE "TalvenEditorConfigure"
+typedef void (*TalvenEditorConfigureProc)(const TalvenEditorOptions* options);
+
+// Copies the log ("call\n" per call the host made on the editor: createView,
+// isPlatformTypeSupported, setFrame, attached, removed, onSize, canResize,
+// checkSizeConstraint, setContentScaleFactor, and the view's own resizeView
+// requests with their results) into buffer, zero-terminated and cut to
+// capacity; returns the full length.
+#define TALVEN_EDITOR_READ_LOG "TalvenEditorReadLog"
+typedef int (*TalvenEditorReadLogProc)(char* buffer, int capacity);
+
+#define TALVEN_EDITOR_CLEAR_LOG "TalvenEditorClearLog"
+typedef void (*TalvenEditorClearLogProc)(void);
+
+// The newest live view asks its frame for a new size of width x height;
+// returns the frame's result, or -1 without a view or frame.
+#define TALVEN_EDITOR_REQUEST_RESIZE "TalvenEditorRequestResize"
+typedef int (*TalvenEditorRequestResizeProc)(int width, int height);
+
+// Views that exist now (made and not yet released).
+#define TALVEN_EDITOR_LIVE_VIEWS "TalvenEditorLiveViews"
+typedef int (*TalvenEditorLiveViewsProc)(void);
+
+// The native child window of the newest live view, or null (not attached,
+// or a platform where the view makes none).
+#define TALVEN_EDITOR_CHILD_WINDOW "TalvenEditorChildWindow"
+typedef void* (*TalvenEditorChildWindowProc)(void);
+
+// Asks the newest live view's frame for IPlugFrame and for FUnknown: 1 when
+// both answer kResultOk with the frame the view was given, 0 when not, -1
+// without a view or frame.
+#define TALVEN_EDITOR_FRAME_ANSWERS_ITSELF "TalvenEditorFrameAnswersItself"
+typedef int (*TalvenEditorFrameAnswersItselfProc)(void);

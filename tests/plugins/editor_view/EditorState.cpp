@@ -1,0 +1,98 @@
+#include "EditorState.h"
+
+#include "EditorView.h"
+
+#include <algorithm>
+#include <mutex>
+#include <vector>
+
+namespace talven::testplugin {
+namespace {
+
+struct State {
+    std::mutex lock;
+    TalvenEditorOptions options = defaultEditorOptions();
+    std::string log;
+    std::vector<EditorView*> views;
+};
+
+State& state()
+{
+    static State shared;
+    return shared;
+}
+
+} // namespace
+
+TalvenEditorOptions defaultEditorOptions()
+{
+    TalvenEditorOptions options{};
+    options.offerView = 1;
+    options.width = 400;
+    options.height = 300;
+    options.platformSupported = 1;
+    return options;
+}
+
+TalvenEditorOptions editorOptions()
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    return state().options;
+}
+
+void setEditorOptions(const TalvenEditorOptions& options)
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().options = options;
+}
+
+void logEditorCall(const std::string& call)
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().log += call;
+    state().log += '\n';
+}
+
+std::string editorLogText()
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    return state().log;
+}
+
+void clearEditorLog()
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().log.clear();
+}
+
+void addLiveView(EditorView* view)
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().views.push_back(view);
+}
+
+void removeLiveView(EditorView* view)
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    auto& views = state().views;
+    views.erase(std::remove(views.begin(), views.end(), view), views.end());
+}
+
+int liveViewCount()
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    return static_cast<int>(state().views.size());
+}
+
+EditorView* newestLiveView()
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    // Newest first; one whose last reference is going is passed over.
+    for (auto view = state().views.rbegin(); view != state().views.rend(); ++view) {
+        if ((*view)->tryAddRef())
+            return *view;
+    }
+    return nullptr;
+}
+
+} // namespace talven::testplugin

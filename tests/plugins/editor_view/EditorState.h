@@ -1,0 +1,28 @@
+// What the EditorEffect plug-in shares between its views and the test
+// controls: the options a test set, the log of the host's calls on the
+// editor, and the views alive now. Any thread.
+#pragma once
+
+#include "EditorExports.h"
+
+#include <string>
+
+namespace talven::testplugin {
+
+class EditorView;
+
+TalvenEditorOptions editorOptions();
+void setEditorOptions(const TalvenEditorOptions& options);
+TalvenEditorOptions defaultEditorOptions();
+
+void logEditorCall(const std::string& call);
+std::string editorLogText();
+void clearEditorLog();
+
+void addLiveView(EditorView* view);
+void removeLiveView(EditorView* view);
+int liveViewCount();
+// The newest live view with one more reference, or null; the caller releases it.
+EditorView* newestLiveView();
+
+} // namespace talven::testplugin

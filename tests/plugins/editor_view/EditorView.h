@@ -1,0 +1,66 @@
+// The EditorEffect plug-in's editor view: records what the host does to it
+// (EditorState.h), answers as the test's options say, and on Windows shows a
+// painted child window inside the frame's window.
+#pragma once
+
+#include "pluginterfaces/gui/iplugview.h"
+#include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+
+#include <atomic>
+
+namespace talven::testplugin {
+
+class EditorView : public Steinberg::IPlugView, public Steinberg::IPlugViewContentScaleSupport {
+public:
+    EditorView(int width, int height);
+    virtual ~EditorView();
+
+    EditorView(const EditorView&) = delete;
+    EditorView& operator=(const EditorView&) = delete;
+
+    // A reference unless the last one is already gone. Any thread.
+    bool tryAddRef();
+
+    // Test controls, on the window's thread.
+    int requestResize(int width, int height);
+    void* childWindow() const { return child_; }
+    int frameAnswersItself();
+
+    // ---- FUnknown
+    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
+    Steinberg::uint32 PLUGIN_API addRef() override;
+    Steinberg::uint32 PLUGIN_API release() override;
+
+    // ---- IPlugView
+    Steinberg::tresult PLUGIN_API isPlatformTypeSupported(Steinberg::FIDString type) override;
+    Steinberg::tresult PLUGIN_API attached(void* parent, Steinberg::FIDString type) override;
+    Steinberg::tresult PLUGIN_API removed() override;
+    Steinberg::tresult PLUGIN_API onWheel(float) override { return Steinberg::kResultFalse; }
+    Steinberg::tresult PLUGIN_API onKeyDown(Steinberg::char16, Steinberg::int16, Steinberg::int16) override
+    {
+        return Steinberg::kResultFalse;
+    }
+    Steinberg::tresult PLUGIN_API onKeyUp(Steinberg::char16, Steinberg::int16, Steinberg::int16) override
+    {
+        return Steinberg::kResultFalse;
+    }
+    Steinberg::tresult PLUGIN_API getSize(Steinberg::ViewRect* size) override;
+    Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
+    Steinberg::tresult PLUGIN_API onFocus(Steinberg::TBool) override { return Steinberg::kResultOk; }
+    Steinberg::tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* frame) override;
+    Steinberg::tresult PLUGIN_API canResize() override;
+    Steinberg::tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
+
+    // ---- IPlugViewContentScaleSupport
+    Steinberg::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
+
+private:
+    void dropChildWindow();
+
+    std::atomic<Steinberg::uint32> references_{1};
+    Steinberg::ViewRect size_;
+    Steinberg::IPlugFrame* frame_ = nullptr; // not counted, as hosts expect
+    void* child_ = nullptr;                  // HWND on Windows
+};
+
+} // namespace talven::testplugin
