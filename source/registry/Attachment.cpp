@@ -119,7 +119,11 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     prepareProcessing(record, channel);
 
     void* user = userValueOf(handle);
+    // Without its DSP the plug-in would never hear the channel: a handle
+    // returned then would report success for an attach that did nothing.
     record.dspHandle = BASS_ChannelSetDSP(channel, dspCallback, user, options.priority);
+    if (record.dspHandle == 0)
+        return 0;
     record.syncHandle = BASS_ChannelSetSync(channel, BASS_SYNC_FREE, 0, syncCallback, user);
     if (record.syncHandle == 0)
         return 0;
