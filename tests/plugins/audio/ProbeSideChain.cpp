@@ -1,0 +1,19 @@
+// A stereo gain with a side-chain input and a second output.
+#include "EntryPoints.h"
+#include "ProbePlugin.h"
+
+namespace {
+talven::testplugin::ProbeShape shape()
+{
+    talven::testplugin::ProbeShape s;
+    s.inputChannels = 2;
+    s.outputChannels = 2;
+    s.auxBuses = true;
+    s.leftOnly = false;
+    s.only64 = false;
+    return s;
+}
+} // namespace
+
+TALVEN_TEST_PLUGIN_FACTORY(talven::testplugin::probeDescription(shape(), 0xB006, "Talven Probe Side-Chain"))
+TALVEN_TEST_PLUGIN_INIT_EXIT(true)
