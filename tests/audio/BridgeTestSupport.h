@@ -1,0 +1,46 @@
+// The fixture of the tests that compare the library's output with the
+// plug-in's own.
+#pragma once
+
+#include "AudioTestSupport.h"
+#include "Comparison.h"
+
+#include "talven.h"
+
+#include <string>
+#include <vector>
+
+namespace talven::test {
+
+class BridgeTest : public EngineTest {
+protected:
+    static std::uint32_t attach(HSTREAM stream, const std::string& path)
+    {
+        return TALVEN_ChannelSetDSP(stream, path.c_str(), 0, 0, 0, 0, 0, nullptr, "Talven test");
+    }
+
+    // Attaches the plug-in at path to a decode channel of the given width,
+    // pulls blocks of the given lengths through it and compares each, sample
+    // for sample, with what a second instance driven directly makes of the
+    // same blocks. Returns how many blocks the plug-in changed.
+    int expectReferenceOutput(const std::string& path, int channels, const std::vector<int>& blocks)
+    {
+        const HSTREAM stream = decodeStream(channels);
+        EXPECT_NE(attach(stream, path), 0u) << path;
+        ReferenceHost reference(path);
+        EXPECT_TRUE(reference.ready()) << path;
+        std::int64_t position = 0;
+        int changed = 0;
+        for (int frames : blocks) {
+            const std::vector<float> dry = signalBlock(position, channels, frames);
+            const std::vector<float> got = pull(stream, channels, frames);
+            EXPECT_TRUE(sameSamples(got, reference.process(dry, channels), channels))
+                << path << " on " << channels << " channels, block of " << frames << " at frame " << position;
+            changed += got != dry ? 1 : 0;
+            position += frames;
+        }
+        return changed;
+    }
+};
+
+} // namespace talven::test
