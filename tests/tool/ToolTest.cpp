@@ -1,0 +1,239 @@
+// talven-apply as a user runs it: its output file against a reference made
+// through the library directly, formats, --list, --bypass, and failures.
+#include "Apply.h"
+
+#include "bass.h"
+#include "registry/Registry.h"
+#include "talven.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// No load hook runs for the statically linked library: set the registry up
+// as the hook would.
+class RegistryEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { talven::registryLoad(); }
+    void TearDown() override { talven::registryUnload(); }
+};
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new RegistryEnvironment);
+
+const std::string kRecorder = std::string(TALVEN_TEST_PLUGIN_DIR) + "/Recorder.vst3";
+const std::string kZamCompX2 = "/usr/lib/vst3/ZamCompX2.vst3";
+
+struct Audio {
+    SF_INFO info{};
+    std::vector<float> samples;
+};
+
+// A signal of its own per channel, loud and quiet stretches, not a whole
+// number of the tool's blocks long.
+void writeSignal(const std::string& path, int format, int rate, int channels, int frames)
+{
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<float> samples(static_cast<size_t>(frames) * static_cast<size_t>(channels));
+    for (int j = 0; j < frames; ++j) {
+        const float level = (j / 5000) % 2 ? 0.1f : 0.8f;
+        for (int c = 0; c < channels; ++c)
+            samples[static_cast<size_t>(j * channels + c)] =
+                level * std::sin(static_cast<float>(j) * 0.01f * static_cast<float>(c + 1)) * (c ? -0.5f : 1.0f);
+    }
+    ASSERT_EQ(sf_writef_float(file, samples.data(), frames), frames);
+    sf_close(file);
+}
+
+Audio readAudio(const std::string& path)
+{
+    Audio audio;
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &audio.info);
+    if (!file)
+        return audio;
+    audio.samples.resize(static_cast<size_t>(audio.info.frames * audio.info.channels));
+    sf_readf_float(file, audio.samples.data(), audio.info.frames);
+    sf_close(file);
+    return audio;
+}
+
+bool exists(const std::string& path)
+{
+    return std::ifstream(path).good();
+}
+
+std::string readText(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+ToolRun runTool(const std::vector<std::string>& arguments)
+{
+    std::string command = std::string("'") + TALVEN_APPLY_PATH + "'";
+    for (const std::string& argument : arguments)
+        command += " '" + argument + "'";
+    command += " > tool-out.txt 2> tool-err.txt";
+    const int status = std::system(command.c_str());
+    ToolRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = readText("tool-out.txt");
+    run.err = readText("tool-err.txt");
+    return run;
+}
+
+// What the tool does, done here through the library: a decoding float
+// stream, the plug-in attached, one parameter set, pulled in the tool's
+// block size.
+std::vector<float> referenceThroughLibrary(const std::string& plugin, const std::string& input, std::uint32_t id,
+                                           float value)
+{
+    std::vector<float> result;
+    EXPECT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+    const HSTREAM stream = BASS_StreamCreateFile(FALSE, input.c_str(), 0, 0, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT);
+    EXPECT_NE(stream, 0u);
+    const std::uint32_t handle = TALVEN_ChannelSetDSP(stream, plugin.c_str(), 0, 0, 0, 0, 0, nullptr, "reference");
+    EXPECT_NE(handle, 0u);
+    EXPECT_EQ(TALVEN_SetParam(handle, id, value), 0);
+    BASS_CHANNELINFO info{};
+    BASS_ChannelGetInfo(stream, &info);
+    std::vector<float> block(talven::apply::kFramesPerPull * info.chans);
+    for (;;) {
+        const DWORD got = BASS_ChannelGetData(stream, block.data(), static_cast<DWORD>(block.size() * sizeof(float)));
+        if (got == static_cast<DWORD>(-1))
+            break;
+        result.insert(result.end(), block.begin(), block.begin() + got / sizeof(float));
+    }
+    TALVEN_ChannelRemoveDSP(0, handle);
+    BASS_StreamFree(stream);
+    BASS_Free();
+    return result;
+}
+
+TEST(ToolTest, TheOutputEqualsAReferenceMadeThroughTheLibraryDirectly)
+{
+    writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 3 * 4096 + 1234);
+    struct Case {
+        std::string plugin;
+        std::uint32_t id;
+        float value;
+    };
+    for (const Case& each : {Case{kRecorder, 0, 0.3f}, Case{kZamCompX2, 7, 0.7f}}) {
+        SCOPED_TRACE(each.plugin);
+        const ToolRun run = runTool({"--set", std::to_string(each.id) + "=" + std::to_string(each.value), each.plugin,
+                                 "input.wav", "output.wav"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Audio output = readAudio("output.wav");
+        const Audio input = readAudio("input.wav");
+        EXPECT_EQ(output.info.frames, input.info.frames);
+        const std::vector<float> reference = referenceThroughLibrary(each.plugin, "input.wav", each.id, each.value);
+        ASSERT_EQ(output.samples.size(), reference.size());
+        EXPECT_TRUE(output.samples == reference);
+        EXPECT_FALSE(output.samples == input.samples) << "the plug-in changed nothing";
+    }
+}
+
+TEST(ToolTest, TheOutputKeepsTheInputsFormatRateAndChannels)
+{
+    writeSignal("mono.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, 10000);
+    const ToolRun run = runTool({"--set", "0=0.5", kRecorder, "mono.wav", "mono-out.wav"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const Audio input = readAudio("mono.wav");
+    const Audio output = readAudio("mono-out.wav");
+    EXPECT_EQ(output.info.format, input.info.format);
+    EXPECT_EQ(output.info.samplerate, 22050);
+    EXPECT_EQ(output.info.channels, 1);
+    ASSERT_EQ(output.info.frames, input.info.frames);
+    // Gain 0.5 is unity: the samples come back within one 16-bit step.
+    for (size_t i = 0; i < input.samples.size(); ++i)
+        ASSERT_NEAR(output.samples[i], input.samples[i], 1.0 / 32768 + 1e-7) << "sample " << i;
+}
+
+TEST(ToolTest, BypassWritesTheInputUntouched)
+{
+    writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, 5000);
+    const ToolRun run = runTool({"--bypass", "--set", "0=1", kRecorder, "input.wav", "output.wav"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(readAudio("output.wav").samples == readAudio("input.wav").samples);
+}
+
+// The file is written beside OUTPUT and moved in place at the end, so the
+// input is read whole before it is replaced.
+TEST(ToolTest, TheOutputMayReplaceTheInput)
+{
+    writeSignal("same.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 9000);
+    const Audio before = readAudio("same.wav");
+    const ToolRun run = runTool({"--set", "0=0.25", kRecorder, "same.wav", "same.wav"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const Audio after = readAudio("same.wav");
+    ASSERT_EQ(after.samples.size(), before.samples.size());
+    for (size_t i = 0; i < before.samples.size(); ++i)
+        ASSERT_EQ(after.samples[i], before.samples[i] * 0.5f) << "sample " << i;
+}
+
+TEST(ToolTest, ListPrintsEveryParameterWithItsCurrentValue)
+{
+    const ToolRun run = runTool({"--list", "--set", "0=0.5", kRecorder});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("index          id  title"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("    0           0  Gain                                  0.2500    0.5000"),
+              std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("    1           1  Mix                       %           1.0000    1.0000"),
+              std::string::npos) << run.out;
+}
+
+TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
+{
+    writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1000);
+    std::ofstream("not-audio.wav") << "plain text";
+    struct Case {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {{kRecorder, "missing.wav", "out.wav"}, 1, "cannot read missing.wav"},
+        {{kRecorder, "not-audio.wav", "out.wav"}, 1, "cannot read not-audio.wav"},
+        {{"/nowhere/Plugin.vst3", "input.wav", "out.wav"}, 1, "cannot load /nowhere/Plugin.vst3"},
+        {{"input.wav", "input.wav", "out.wav"}, 1, "cannot load input.wav"},
+        {{"--set", "0=abc", kRecorder, "input.wav", "out.wav"}, 2, "bad --set '0=abc'"},
+        {{"--set", "0=1.5", kRecorder, "input.wav", "out.wav"}, 2, "bad --set '0=1.5'"},
+        {{"--set", "x=0.5", kRecorder, "input.wav", "out.wav"}, 2, "bad --set 'x=0.5'"},
+        {{"--set", "99=0.5", kRecorder, "input.wav", "out.wav"}, 1, "no parameter with id 99"},
+        {{"--set"}, 2, "--set needs ID=VALUE"},
+        {{"--loud", kRecorder, "input.wav", "out.wav"}, 2, "unknown option --loud"},
+        {{kRecorder, "input.wav"}, 2, "expected PLUGIN INPUT OUTPUT"},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.says);
+        const ToolRun run = runTool(each.arguments);
+        EXPECT_EQ(run.exitCode, each.exitCode);
+        EXPECT_EQ(run.err.rfind("talven-apply: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find(each.says), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_FALSE(exists("out.wav"));
+    }
+}
+
+} // namespace
