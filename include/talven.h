@@ -77,29 +77,42 @@ int32_t TALVEN_CALL TALVEN_ChannelFree(uint32_t channel);
 int32_t TALVEN_CALL TALVEN_GetBypass(uint32_t handle);
 
 /* Bypasses the plug-in (request non-zero: the channel's audio passes
- * untouched and the plug-in is deactivated) or switches it back on. Returns 1
- * on success, 0 for an unknown or detached handle or when the plug-in refused. */
+ * untouched from the next block on, and the plug-in's processing is switched
+ * off and the plug-in deactivated) or switches it back on (activated, then
+ * processing on; the next block is processed again). Every non-zero request
+ * means the same: asking for the current state succeeds and calls nothing in
+ * the plug-in. Returns 1 on success; 0 for an unknown or detached handle, a
+ * freed channel, or when the plug-in refused a step (a plug-in answering
+ * "not implemented" to setProcessing is not refusing). After a refusal the
+ * channel stays bypassed: a refused switch-on still bypasses it, and a
+ * refused switch-back leaves the plug-in deactivated and bypassed. */
 int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request);
 
-/* The plug-in's parameter count; 0 for an unknown or detached handle or a
- * plug-in without an edit controller. */
+/* The four parameter functions ask the plug-in's edit controller, on the
+ * calling thread, while audio may run. For a handle that names no instance,
+ * an instance already detached, or a plug-in without an edit controller they
+ * reach no plug-in and give the failure value noted on each. */
+
+/* The plug-in's parameter count; 0 on failure. */
 int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle);
 
 /* Fills *info with the description of the parameter at index (0 to count-1).
- * Returns the plug-in's VST 3 result, 0 (kResultOk) when filled; for a null
- * info, an unknown or detached handle or a plug-in without an edit controller
- * it returns 1 (kResultFalse) and reaches no plug-in. */
+ * Returns the plug-in's VST 3 result, 0 (kResultOk) when filled; *info is
+ * changed only then. For a null info and on failure it returns 1
+ * (kResultFalse). */
 int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_PARAMETERINFO *info);
 
-/* The normalized value (0 to 1) of the parameter with that id; 0 for an
- * unknown or detached handle or a plug-in without an edit controller. */
+/* The controller's normalized value (0 to 1) of the parameter with that id,
+ * unnarrowed; 0 on failure. */
 double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id);
 
-/* Sets the normalized value (0 to 1) of the parameter with that id in the
- * plug-in's controller and, from the next block, its audio processor.
- * Returns the controller's VST 3 result, 0 (kResultOk) on success; 1
- * (kResultFalse) for an unknown or detached handle or a plug-in without an
- * edit controller. */
+/* Sets the normalized value of the parameter with that id in the plug-in's
+ * controller and, once the controller accepted it, in its audio processor
+ * from the next block on. value is clamped to 0..1 first. Returns the
+ * controller's VST 3 result, 0 (kResultOk) on success; 1 (kResultFalse) for
+ * a value that is not a number (nothing is set) and on failure. Up to 2047
+ * changes (edits in the plug-in's editor included) wait for the next block;
+ * further ones reach the controller but not the processor. */
 int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value);
 
 /* Stores the plug-in's state (its component's and its controller's) to a
