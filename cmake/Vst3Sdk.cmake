@@ -32,6 +32,11 @@ target_compile_definitions(talven_vst3sdk PUBLIC ${TALVEN_SDK_DEFINITIONS})
 target_compile_options(talven_vst3sdk PRIVATE -w)
 if(WIN32)
   target_link_libraries(talven_vst3sdk PUBLIC ole32)
+else()
+  # Reference counts must be truly atomic: see source/sdk/StdAtomicCompat.h.
+  set_source_files_properties(${_sdk}/pluginterfaces/base/funknown.cpp PROPERTIES
+    COMPILE_DEFINITIONS SMTG_USE_STDATOMIC_H=1
+    COMPILE_OPTIONS "-include;${CMAKE_SOURCE_DIR}/source/sdk/StdAtomicCompat.h")
 endif()
 
 # Plug-in side: the component, controller, bus and parameter helpers that
