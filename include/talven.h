@@ -89,9 +89,12 @@ int32_t TALVEN_CALL TALVEN_GetBypass(uint32_t handle);
 int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request);
 
 /* The four parameter functions ask the plug-in's edit controller, on the
- * calling thread, while audio may run. For a handle that names no instance,
- * an instance already detached, or a plug-in without an edit controller they
- * reach no plug-in and give the failure value noted on each. */
+ * calling thread, while audio may run. A VST 3 edit controller expects one
+ * thread at a time: for one instance, call them from one thread (or under a
+ * lock of your own); a detach on another thread is safe. For a handle that
+ * names no instance, an instance already detached, or a plug-in without an
+ * edit controller they reach no plug-in and give the failure value noted on
+ * each. */
 
 /* The plug-in's parameter count; 0 on failure. */
 int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle);
