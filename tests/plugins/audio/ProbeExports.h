@@ -29,7 +29,8 @@ struct TalvenProbeStats {
     // Host mistakes, counted rather than crashed on: process while inactive
     // or not processing, more samples than announced, a sample size other
     // than announced, bus channel counts other than the plug-in's own, null
-    // channel pointers, terminate while still active.
+    // channel pointers, terminate while still active, a state switch or
+    // terminate while a process call runs.
     int32_t violations;
     // Blocks whose side-chain input, or whose second output on entry, held
     // anything but silence (plug-ins with those buses only).

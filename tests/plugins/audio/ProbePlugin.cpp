@@ -39,6 +39,7 @@ std::atomic<bool> holdCalls{false};
 std::atomic<bool> callHeld{false};
 std::atomic<int64_t> nextThreadTag{1};
 
+
 ProbeShape moduleShape;
 FUID processorUid;
 FUID controllerUid;
@@ -103,6 +104,7 @@ public:
 
     tresult PLUGIN_API terminate() override
     {
+        noteStateChange();
         ++counters.terminations;
         counters.lastTerminateThread = probeThreadTag();
         if (active_)
@@ -112,6 +114,7 @@ public:
 
     tresult PLUGIN_API setActive(TBool state) override
     {
+        noteStateChange();
         active_ = state != 0;
         ++(state ? counters.activations : counters.deactivations);
         counters.active = active_ ? 1 : 0;
@@ -155,6 +158,7 @@ public:
 
     tresult PLUGIN_API setProcessing(TBool state) override
     {
+        noteStateChange();
         if (state && !active_)
             ++counters.violations; // only legal on an active component
         processing_ = state != 0;
@@ -164,6 +168,21 @@ public:
     }
 
     tresult PLUGIN_API process(ProcessData& data) override
+    {
+        ++callsInProgress_;
+        const tresult result = processBlock(data);
+        --callsInProgress_;
+        return result;
+    }
+
+    OBJ_METHODS(ProbeProcessor, Component)
+    DEFINE_INTERFACES
+        DEF_INTERFACE(IAudioProcessor)
+    END_DEFINE_INTERFACES(Component)
+    REFCOUNT_METHODS(Component)
+
+private:
+    tresult processBlock(ProcessData& data)
     {
         ++counters.processCalls;
         counters.lastProcessThread = probeThreadTag();
@@ -192,13 +211,6 @@ public:
         return kResultOk;
     }
 
-    OBJ_METHODS(ProbeProcessor, Component)
-    DEFINE_INTERFACES
-        DEF_INTERFACE(IAudioProcessor)
-    END_DEFINE_INTERFACES(Component)
-    REFCOUNT_METHODS(Component)
-
-private:
     static void addBus(BusList& list, const TChar* name, SpeakerArrangement arrangement, BusType type)
     {
         list.push_back(IPtr<Bus>(new AudioBus(name, type, BusInfo::kDefaultActive, arrangement), false));
@@ -268,6 +280,15 @@ private:
         }
     }
 
+    // A state switch or the plug-in's end while a process call runs breaks
+    // the host's threading contract.
+    void noteStateChange()
+    {
+        if (callsInProgress_.load() != 0)
+            ++counters.violations;
+    }
+
+    std::atomic<int32_t> callsInProgress_{0};
     bool active_ = false;
     bool processing_ = false;
     ProcessSetup setup_{};
