@@ -1,0 +1,154 @@
+// Counts the heap allocations of the block path. Every allocation of the
+// process goes through the operators below; only the test's own thread is
+// counted, which is the thread the blocks run on.
+#include "AudioTestSupport.h"
+#include "TestSupport.h"
+
+#include "log/TraceLog.h"
+#include "registry/BassCallbacks.h"
+#include "registry/Registry.h"
+#include "talven.h"
+
+#include <cstdlib>
+#include <new>
+
+namespace {
+
+thread_local bool countHere = false;
+thread_local long long allocations = 0;
+
+void* allocate(std::size_t size)
+{
+    if (countHere)
+        ++allocations;
+    if (void* memory = std::malloc(size ? size : 1))
+        return memory;
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return allocate(size);
+}
+void* operator new[](std::size_t size)
+{
+    return allocate(size);
+}
+void operator delete(void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory) noexcept
+{
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+void operator delete[](void* memory, std::size_t) noexcept
+{
+    std::free(memory);
+}
+
+namespace talven {
+namespace {
+
+using test::signalBlock;
+
+// Allocations made by body on this thread.
+template <typename Body>
+long long allocationsOf(Body&& body)
+{
+    allocations = 0;
+    countHere = true;
+    body();
+    countHere = false;
+    return allocations;
+}
+
+class AllocationTest : public test::EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        // The trace file is opened and closed for each line, which allocates:
+        // the one thing the block path may allocate for.
+        for (int i = 0; i < 3; ++i)
+            writeTraceLine("warm-up");
+        const long long ten = allocationsOf([] {
+            for (int i = 0; i < 10; ++i)
+                writeTraceLine("processAudio: start>>>");
+        });
+        ASSERT_EQ(ten % 10, 0);
+        perTraceLine = ten / 10;
+        ASSERT_GT(perTraceLine, 0) << "the counting operators are not in use";
+    }
+
+    // Runs blocks of the given lengths (frames) through the plug-in attached
+    // to a channel of the given width, once to let every buffer grow, then
+    // `rounds` times counted; returns the allocations beyond the two trace
+    // lines of each block.
+    long long allocationsBeyondTrace(const std::string& plugin, int channels, const std::vector<int>& lengths,
+                                     int rounds, bool withEdits = false)
+    {
+        const HSTREAM stream = decodeStream(channels);
+        const std::uint32_t handle =
+            TALVEN_ChannelSetDSP(stream, test::testPluginPath(plugin).c_str(), 0, 0, 0, 0, 0, nullptr, "");
+        EXPECT_NE(handle, 0u);
+        PluginInstance* record = refHandle(handle);
+        std::vector<std::vector<float>> blocks;
+        for (int frames : lengths)
+            blocks.push_back(signalBlock(0, channels, frames));
+        auto run = [&] {
+            for (auto& block : blocks) {
+                if (withEdits && record) {
+                    for (Steinberg::Vst::ParamID id = 0; id < 3; ++id)
+                        record->componentHandler->performEdit(id, 0.125 * (id + 1));
+                }
+                dspCallback(0, stream, block.data(), static_cast<DWORD>(block.size() * sizeof(float)),
+                            userValueOf(handle));
+            }
+        };
+        run();
+        const long long counted = allocationsOf([&] {
+            for (int r = 0; r < rounds; ++r)
+                run();
+        });
+        if (record)
+            unrefHandle(handle);
+        TALVEN_ChannelRemoveDSP(0, handle);
+        const long long blocksRun = static_cast<long long>(rounds) * static_cast<long long>(lengths.size());
+        return counted - blocksRun * 2 * perTraceLine;
+    }
+
+    long long perTraceLine = 0;
+};
+
+TEST_F(AllocationTest, SteadyBlocksAllocateNothingButTheirTraceLines)
+{
+    EXPECT_EQ(allocationsBeyondTrace("ProbeStereo", 2, {512}, 200), 0);
+}
+
+TEST_F(AllocationTest, BlocksNoLongerThanAnEarlierOneAllocateNothingWhateverTheirLength)
+{
+    EXPECT_EQ(allocationsBeyondTrace("ProbeStereo", 2, {4096, 512, 100, 1, 3000, 10000, 777}, 30), 0);
+}
+
+TEST_F(AllocationTest, MismatchedChannelsSideChainsAnd64BitConversionAllocateNothingInSteadyState)
+{
+    EXPECT_EQ(allocationsBeyondTrace("ProbeMono", 2, {512, 256}, 50), 0);
+    EXPECT_EQ(allocationsBeyondTrace("ProbeStereo", 1, {512, 256}, 50), 0);
+    EXPECT_EQ(allocationsBeyondTrace("ProbeSideChain", 2, {512, 256}, 50), 0);
+    EXPECT_EQ(allocationsBeyondTrace("Probe64", 2, {512, 5000}, 50), 0);
+}
+
+TEST_F(AllocationTest, HandingEditsToTheProcessorAllocatesNothing)
+{
+    EXPECT_EQ(allocationsBeyondTrace("ProbeStereo", 2, {512}, 100, true), 0);
+}
+
+} // namespace
+} // namespace talven

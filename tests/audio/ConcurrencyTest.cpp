@@ -1,0 +1,156 @@
+#include "BridgeTestSupport.h"
+#include "TestSupport.h"
+
+#include <array>
+#include <atomic>
+#include <thread>
+
+namespace talven {
+namespace {
+
+using test::BridgeTest;
+using test::Probe;
+using test::waitUntil;
+
+using ConcurrencyTest = BridgeTest;
+
+// A DSP after the plug-in's that counts the blocks the channel rendered.
+void CALLBACK countBlocks(HDSP, DWORD, void*, DWORD, void* user)
+{
+    ++*static_cast<std::atomic<int>*>(user);
+}
+
+// Lets the mixing thread render a few more blocks of the channel.
+void waitForBlocks(const std::atomic<int>& rendered, int more)
+{
+    const int seen = rendered.load();
+    ASSERT_TRUE(waitUntil([&] { return rendered.load() >= seen + more; }));
+}
+
+TEST_F(ConcurrencyTest, DetachDuringPlaybackProcessesNoFurtherBlocksAndReleasesThePluginOnTheDetachingThread)
+{
+    Probe probe("ProbeStereo");
+    std::atomic<int> rendered{0};
+    const HSTREAM stream = playingStream(2);
+    BASS_ChannelSetDSP(stream, countBlocks, &rendered, -100);
+    const std::uint32_t handle = attach(stream, probe.path());
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(waitUntil([&] { return probe.stats().processCalls >= 3; }));
+    EXPECT_NE(probe.stats().lastProcessThread, probe.threadTag());
+
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+    const std::int64_t calls = probe.stats().processCalls;
+    waitForBlocks(rendered, 5);
+    const TalvenProbeStats stats = probe.stats();
+    EXPECT_EQ(stats.processCalls, calls);
+    EXPECT_EQ(stats.terminations, 1);
+    EXPECT_EQ(stats.lastTerminateThread, probe.threadTag());
+    EXPECT_EQ(stats.violations, 0);
+    BASS_StreamFree(stream);
+}
+
+TEST_F(ConcurrencyTest, ADetachWaitsForTheBlockInsideThePluginAndThenEndsItOnTheDetachingThread)
+{
+    Probe probe("ProbeStereo");
+    std::atomic<int> rendered{0};
+    const HSTREAM stream = playingStream(2);
+    BASS_ChannelSetDSP(stream, countBlocks, &rendered, -100);
+    probe.hold(true);
+    const std::uint32_t handle = attach(stream, probe.path());
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(waitUntil([&] { return probe.held(); }));
+
+    std::atomic<std::int64_t> detacher{0};
+    std::atomic<int> result{-1};
+    std::thread detach([&] {
+        detacher = probe.threadTag();
+        result = TALVEN_ChannelRemoveDSP(0, handle);
+    });
+    ASSERT_TRUE(waitUntil([&] { return detacher.load() != 0; }));
+    probe.hold(false);
+    detach.join();
+
+    EXPECT_EQ(result.load(), 1);
+    const std::int64_t calls = probe.stats().processCalls;
+    waitForBlocks(rendered, 5);
+    const TalvenProbeStats stats = probe.stats();
+    EXPECT_EQ(stats.processCalls, calls);
+    EXPECT_EQ(stats.terminations, 1);
+    EXPECT_EQ(stats.lastTerminateThread, detacher.load());
+    // No switch and no termination while the block was inside the plug-in.
+    EXPECT_EQ(stats.violations, 0);
+    BASS_StreamFree(stream);
+}
+
+TEST_F(ConcurrencyTest, FreeingAPlayingChannelTakesThePluginDownAfterItsLastBlock)
+{
+    Probe probe("ProbeStereo");
+    const HSTREAM stream = playingStream(2);
+    const std::uint32_t handle = attach(stream, probe.path());
+    ASSERT_NE(handle, 0u);
+    ASSERT_TRUE(waitUntil([&] { return probe.stats().processCalls >= 3; }));
+    EXPECT_EQ(TALVEN_ChannelFree(stream), 1);
+    const TalvenProbeStats stats = probe.stats();
+    EXPECT_EQ(stats.terminations, 1);
+    EXPECT_EQ(stats.lastTerminateThread, probe.threadTag());
+    EXPECT_EQ(stats.violations, 0);
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 0);
+}
+
+// Two detaches and a free of the channel start together while the channel
+// renders (pulled on a fourth thread, or played by the mixing thread): the
+// attachment goes exactly once and the plug-in ends exactly once, switched
+// off and outside any block.
+TEST_F(ConcurrencyTest, DetachesAndAFreeRacingFromSeveralThreadsEndEachPluginExactlyOnce)
+{
+    Probe probe("ProbeStereo");
+    const int iterations = test::stressIterations(2000);
+    int detached = 0;
+    for (int i = 0; i < iterations; ++i) {
+        const bool playing = i % 4 == 3;
+        const HSTREAM stream = playing ? playingStream(2) : decodeStream(2);
+        const std::uint32_t handle = attach(stream, probe.path());
+        ASSERT_NE(handle, 0u);
+
+        std::atomic<int> ready{0};
+        std::atomic<bool> go{false};
+        std::array<std::atomic<int>, 2> removed{};
+        auto start = [&] {
+            ++ready;
+            while (!go.load())
+                std::this_thread::yield();
+        };
+        std::thread first([&] { start(); removed[0] = TALVEN_ChannelRemoveDSP(0, handle); });
+        std::thread second([&] { start(); removed[1] = TALVEN_ChannelRemoveDSP(0, handle); });
+        std::thread freeing([&] { start(); TALVEN_ChannelFree(stream); });
+        std::thread pulling([&] {
+            start();
+            float block[256];
+            for (int b = 0; b < 4 && !playing; ++b)
+                BASS_ChannelGetData(stream, block, sizeof block);
+        });
+        while (ready.load() < 4)
+            std::this_thread::yield();
+        go = true;
+        first.join();
+        second.join();
+        freeing.join();
+        pulling.join();
+
+        ASSERT_LE(removed[0] + removed[1], 1) << "iteration " << i;
+        detached += removed[0] + removed[1];
+        ASSERT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 0);
+        ASSERT_EQ(TALVEN_GetBypass(handle), 0);
+    }
+    const TalvenProbeStats stats = probe.stats();
+    EXPECT_EQ(stats.activations, iterations);
+    EXPECT_EQ(stats.terminations, iterations);
+    EXPECT_GE(stats.deactivations, iterations);
+    EXPECT_EQ(stats.violations, 0);
+    // Both ways of going were taken.
+    EXPECT_GT(detached, 0);
+    EXPECT_LT(detached, iterations);
+}
+
+} // namespace
+} // namespace talven
