@@ -137,12 +137,12 @@ tresult PLUGIN_API WindowController::resizeView(IPlugView* view, ViewRect* newSi
     ViewRect current(0, 0, 0, 0);
     if (keep->getSize(&current) != kResultOk)
         return kInternalError;
-    {
-        FlagScope guard(resizeGuard_);
-        // The window's size event, and with it onResize, arrives before this
-        // returns.
-        window_->resize(extent(*newSize));
-    }
+    // Held through the closing onSize too: a view that asks for another size
+    // from every onSize would otherwise recurse without end.
+    FlagScope guard(resizeGuard_);
+    // The window's size event, and with it onResize, arrives before this
+    // returns.
+    window_->resize(extent(*newSize));
     if (keep->getSize(&current) != kResultOk)
         return kInternalError;
     keep->onSize(newSize);

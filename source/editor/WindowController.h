@@ -47,8 +47,8 @@ public:
 private:
     IPtr<IPlugView> view_;
     IWindow* window_ = nullptr; // set by onShow, cleared by onClose
-    // Set only while resizeView resizes the window: the view's size calls
-    // that the window's resize causes must not start another resize.
+    // Set only while resizeView resizes the window and tells the view: the
+    // view's size calls that this causes must not start another resize.
     bool resizeGuard_ = false;
     // removed() is owed only to a view that was attached.
     bool attached_ = false;
