@@ -1,0 +1,196 @@
+#include "EditorTestSupport.h"
+
+#include "TestSupport.h"
+#include "registry/Registry.h"
+
+#include <cmath>
+#include <mutex>
+#include <sstream>
+
+namespace talven::test {
+namespace {
+
+// No load hook runs for the statically linked library: set the registry up
+// as the hook would.
+class RegistryEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { registryLoad(); }
+    void TearDown() override { registryUnload(); }
+};
+
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new RegistryEnvironment);
+
+std::mutex reportsLock;
+std::vector<std::array<int, 3>> reports;
+
+} // namespace
+
+std::string testPluginPath(const std::string& name)
+{
+    return std::string(TALVEN_TEST_PLUGIN_DIR) + "/" + name + ".vst3";
+}
+
+EditorPlugin::EditorPlugin()
+{
+#ifdef _WIN32
+    const std::string inner = path() + "/Contents/" TALVEN_TEST_PLUGIN_ARCH "/EditorEffect.vst3";
+#else
+    const std::string inner = path() + "/Contents/" TALVEN_TEST_PLUGIN_ARCH "/EditorEffect.so";
+#endif
+    std::string error;
+    library_ = loadLibrary(inner, error);
+    if (!library_)
+        return;
+    if (auto reset = symbol<TalvenEditorResetProc>(TALVEN_EDITOR_RESET))
+        reset();
+    TalvenEditorOptions defaults{};
+    defaults.offerView = 1;
+    defaults.width = 400;
+    defaults.height = 300;
+    defaults.platformSupported = 1;
+    configure(defaults);
+}
+
+EditorPlugin::~EditorPlugin()
+{
+    freeLibrary(library_);
+}
+
+void EditorPlugin::configure(const TalvenEditorOptions& options)
+{
+    options_ = options;
+    if (auto set = symbol<TalvenEditorConfigureProc>(TALVEN_EDITOR_CONFIGURE))
+        set(&options);
+}
+
+std::vector<std::string> EditorPlugin::log() const
+{
+    std::vector<std::string> lines;
+    auto read = symbol<TalvenEditorReadLogProc>(TALVEN_EDITOR_READ_LOG);
+    if (!read)
+        return lines;
+    std::string text(static_cast<size_t>(read(nullptr, 0)) + 1, '\0');
+    read(&text[0], static_cast<int>(text.size()));
+    std::istringstream stream(text.c_str());
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> EditorPlugin::logStartingWith(const std::string& prefix) const
+{
+    std::vector<std::string> found;
+    for (const std::string& line : log()) {
+        if (line.rfind(prefix, 0) == 0)
+            found.push_back(line);
+    }
+    return found;
+}
+
+void EditorPlugin::clearLog() const
+{
+    if (auto clear = symbol<TalvenEditorClearLogProc>(TALVEN_EDITOR_CLEAR_LOG))
+        clear();
+}
+
+int EditorPlugin::requestResize(int width, int height) const
+{
+    auto request = symbol<TalvenEditorRequestResizeProc>(TALVEN_EDITOR_REQUEST_RESIZE);
+    return request ? request(width, height) : -2;
+}
+
+int EditorPlugin::liveViews() const
+{
+    auto count = symbol<TalvenEditorLiveViewsProc>(TALVEN_EDITOR_LIVE_VIEWS);
+    return count ? count() : -1;
+}
+
+void* EditorPlugin::childWindow() const
+{
+    auto child = symbol<TalvenEditorChildWindowProc>(TALVEN_EDITOR_CHILD_WINDOW);
+    return child ? child() : nullptr;
+}
+
+int EditorPlugin::frameAnswersItself() const
+{
+    auto answers = symbol<TalvenEditorFrameAnswersItselfProc>(TALVEN_EDITOR_FRAME_ANSWERS_ITSELF);
+    return answers ? answers() : -2;
+}
+
+std::vector<std::array<int, 3>> positionReports()
+{
+    std::lock_guard<std::mutex> guard(reportsLock);
+    return reports;
+}
+
+void clearPositionReports()
+{
+    std::lock_guard<std::mutex> guard(reportsLock);
+    reports.clear();
+}
+
+void TALVEN_CALL recordPosition(int32_t left, int32_t top, int32_t closing)
+{
+    std::lock_guard<std::mutex> guard(reportsLock);
+    reports.push_back({left, top, closing});
+}
+
+void TALVEN_CALL recordPositionElsewhere(int32_t, int32_t, int32_t closing)
+{
+    std::lock_guard<std::mutex> guard(reportsLock);
+    reports.push_back({-1, -1, closing});
+}
+
+DWORD CALLBACK EditorEngineTest::Tone::proc(HSTREAM, void* buffer, DWORD length, void* user)
+{
+    auto* tone = static_cast<Tone*>(user);
+    auto* samples = static_cast<float*>(buffer);
+    const DWORD frames = length / (2 * sizeof(float));
+    for (DWORD j = 0; j < frames; ++j, ++tone->frame) {
+        const float value = 0.1f * static_cast<float>(std::sin(0.05 * static_cast<double>(tone->frame)));
+        samples[2 * j] = value;
+        samples[2 * j + 1] = -value;
+    }
+    return frames * 2 * sizeof(float);
+}
+
+void EditorEngineTest::SetUp()
+{
+    ASSERT_TRUE(plugin.loaded());
+    removeTraceFile();
+    clearPositionReports();
+    ASSERT_TRUE(BASS_Init(0, 44100, 0, nullptr, nullptr));
+}
+
+void EditorEngineTest::TearDown()
+{
+    BASS_Free();
+    sources_.clear();
+}
+
+HSTREAM EditorEngineTest::makeStream(DWORD flags)
+{
+    auto tone = std::make_unique<Tone>();
+    const HSTREAM stream = BASS_StreamCreate(44100, 2, BASS_SAMPLE_FLOAT | flags, Tone::proc, tone.get());
+    if (stream)
+        sources_.push_back(std::move(tone));
+    return stream;
+}
+
+HSTREAM EditorEngineTest::decodeStream()
+{
+    return makeStream(BASS_STREAM_DECODE);
+}
+
+HSTREAM EditorEngineTest::playingStream()
+{
+    return makeStream(0);
+}
+
+std::uint32_t EditorEngineTest::attach(HSTREAM stream, std::uint8_t showEditor, int x, int y,
+                                       TALVEN_POSITIONPROC callback, const char* title, const std::string& name)
+{
+    return TALVEN_ChannelSetDSP(stream, testPluginPath(name).c_str(), 0, 0, showEditor, x, y, callback, title);
+}
+
+} // namespace talven::test

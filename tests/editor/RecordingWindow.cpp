@@ -1,0 +1,111 @@
+#include "RecordingWindow.h"
+
+#include "pluginterfaces/gui/iplugview.h"
+
+namespace talven::test {
+
+RecordingWindow::RecordingWindow(const char* title, Size contentSize, bool resizable, WindowControllerPtr controller)
+    : title(title ? title : "(null)"), resizable(resizable),
+      platformType(Steinberg::kPlatformTypeX11EmbedWindowID), controller_(std::move(controller)),
+      size_(contentSize)
+{
+}
+
+void RecordingWindow::userClose()
+{
+    report(1);
+    close();
+    if (controller_)
+        controller_->onClose(*this);
+}
+
+void RecordingWindow::userResize(Size proposed)
+{
+    resize(controller_ ? controller_->constrainSize(*this, proposed) : proposed);
+}
+
+void RecordingWindow::show(int32 x, int32 y)
+{
+    calls.push_back("show " + std::to_string(x) + "," + std::to_string(y));
+    if (controller_) {
+        controller_->onContentScaleFactorChanged(*this, 1.5f);
+        controller_->onShow(*this);
+    }
+    left = x;
+    top = y;
+    visible = true;
+}
+
+void RecordingWindow::show()
+{
+    calls.push_back("show");
+    if (controller_) {
+        controller_->onContentScaleFactorChanged(*this, 1.5f);
+        controller_->onShow(*this);
+    }
+    visible = true;
+}
+
+void RecordingWindow::close()
+{
+    calls.push_back("close");
+    visible = false;
+    report(1);
+}
+
+// Like the real window, the controller hears of the new size before this
+// returns, and a size that does not change is no event.
+void RecordingWindow::resize(Size newSize)
+{
+    calls.push_back("resize " + std::to_string(newSize.width) + "x" + std::to_string(newSize.height));
+    if (newSize == size_)
+        return;
+    size_ = newSize;
+    if (controller_)
+        controller_->onResize(*this, size_);
+}
+
+void RecordingWindow::setPositionCallback(PositionCallback callback)
+{
+    calls.push_back("setPositionCallback");
+    if (callbackSet_)
+        return;
+    callback_ = callback;
+    callbackSet_ = true;
+}
+
+NativePlatformWindow RecordingWindow::getNativePlatformWindow() const
+{
+    return {platformType, const_cast<RecordingWindow*>(this)};
+}
+
+Steinberg::tresult RecordingWindow::queryInterface(const Steinberg::TUID, void**)
+{
+    return Steinberg::kNoInterface;
+}
+
+void RecordingWindow::report(int32 closing) const
+{
+    if (callback_)
+        callback_(left, top, closing);
+}
+
+RecordingWindowFactory::RecordingWindowFactory() : previous_(replaceEditorWindowFactory(this)) {}
+
+RecordingWindowFactory::~RecordingWindowFactory()
+{
+    replaceEditorWindowFactory(previous_);
+}
+
+WindowPtr RecordingWindowFactory::makeWindow(const char* title, Size contentSize, bool resizable,
+                                             const WindowControllerPtr& controller)
+{
+    ++requests;
+    if (fail)
+        return nullptr;
+    auto window = std::make_shared<RecordingWindow>(title, contentSize, resizable, controller);
+    made.push_back(window);
+    return window;
+}
+
+} // namespace talven::test

@@ -1,0 +1,239 @@
+// The window controller against a recording window and a recording view:
+// how it attaches, sizes, scales and detaches the view, and its frame.
+#include "FakeView.h"
+#include "RecordingWindow.h"
+
+#include "editor/WindowController.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace talven::test {
+namespace {
+
+using Steinberg::IPlugFrame;
+using Steinberg::IPtr;
+using Steinberg::ViewRect;
+using Steinberg::Vst::EditorHost::WindowController;
+using testing::ElementsAre;
+using testing::IsEmpty;
+using testing::Not;
+using testing::Contains;
+
+class WindowControllerTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        window.reset();
+        controller.reset();
+        view->release();
+    }
+
+    // The controller made for the view, as openEditor does, and a window.
+    void make(bool scaleSupport = true)
+    {
+        view = new FakeView(400, 300, scaleSupport);
+        controller = std::make_shared<WindowController>(IPtr<Steinberg::IPlugView>(view));
+        window = std::make_shared<RecordingWindow>("t", Size{400, 300}, true, controller);
+    }
+
+    void showAndForget()
+    {
+        window->show(10, 20);
+        view->calls.clear();
+    }
+
+    IPlugFrame* frame() const { return static_cast<IPlugFrame*>(controller.get()); }
+
+    FakeView* view = nullptr;
+    std::shared_ptr<WindowController> controller;
+    std::shared_ptr<RecordingWindow> window;
+};
+
+TEST_F(WindowControllerTest, ShowingTellsTheScaleThenAttachesTheViewWithTheControllerAsItsFrame)
+{
+    make();
+    EXPECT_EQ(view->references(), 2); // the controller's own
+    window->show(10, 20);
+    EXPECT_THAT(view->calls, ElementsAre("setContentScaleFactor 1.50", "isPlatformTypeSupported X11EmbedWindowID",
+                                         "setFrame frame", "attached X11EmbedWindowID"));
+    EXPECT_EQ(view->frame, frame());
+}
+
+TEST_F(WindowControllerTest, TheFrameAnswersForItselfAndCountsNoReferences)
+{
+    make();
+    void* asFrame = nullptr;
+    void* asUnknown = nullptr;
+    EXPECT_EQ(frame()->queryInterface(IPlugFrame::iid, &asFrame), Steinberg::kResultOk);
+    EXPECT_EQ(frame()->queryInterface(Steinberg::FUnknown::iid, &asUnknown), Steinberg::kResultOk);
+    EXPECT_EQ(asFrame, frame());
+    EXPECT_EQ(asUnknown, frame());
+    EXPECT_EQ(frame()->addRef(), 1000u);
+    EXPECT_EQ(frame()->release(), 1000u);
+
+    // Other interfaces: the window offers none, and neither does the frame.
+    int marker = 0;
+    void* other = &marker;
+    EXPECT_EQ(frame()->queryInterface(Steinberg::IPlugView::iid, &other), Steinberg::kNoInterface);
+    window->show(1, 1);
+    EXPECT_EQ(frame()->queryInterface(Steinberg::IPlugView::iid, &other), Steinberg::kNoInterface);
+    EXPECT_EQ(frame()->queryInterface(IPlugFrame::iid, nullptr), Steinberg::kInvalidArgument);
+}
+
+TEST_F(WindowControllerTest, AViewThatRefusesThePlatformTypeIsNeitherAttachedNorRemovedButStillReleased)
+{
+    make();
+    view->supportsType = false;
+    window->show(10, 20);
+    EXPECT_THAT(view->calls, Not(Contains("setFrame frame")));
+    EXPECT_THAT(view->calls, Not(Contains("attached X11EmbedWindowID")));
+
+    view->calls.clear();
+    window->userClose();
+    EXPECT_THAT(view->calls, IsEmpty());
+    EXPECT_EQ(view->references(), 1);
+    EXPECT_EQ(controller->view(), nullptr);
+}
+
+TEST_F(WindowControllerTest, TheUsersCloseTakesTheViewOutOfItsFrameAndLetsItGo)
+{
+    make();
+    showAndForget();
+    window->userClose();
+    EXPECT_THAT(view->calls, ElementsAre("setFrame null", "removed"));
+    EXPECT_EQ(view->frame, nullptr);
+    EXPECT_EQ(view->references(), 1);
+
+    // Gone for good: a later resize request from it is not its frame's business.
+    ViewRect wanted(0, 0, 500, 300);
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kInvalidArgument);
+    EXPECT_THAT(window->calls, Not(Contains("resize 500x300")));
+}
+
+TEST_F(WindowControllerTest, AViewWhoseRemovalFailsStaysHeldWithItsWindowUntilTheControllerEnds)
+{
+    make();
+    showAndForget();
+    view->removedFails = true;
+    controller->detachView();
+    EXPECT_THAT(view->calls, ElementsAre("setFrame null", "removed"));
+    EXPECT_EQ(view->references(), 2);
+    EXPECT_EQ(controller->view(), view);
+
+    // The window is still known: the view may still ask for a size.
+    ViewRect wanted(0, 0, 450, 300);
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kResultOk);
+    EXPECT_EQ(window->getContentSize(), (Size{450, 300}));
+
+    view->calls.clear();
+    window.reset();
+    controller.reset();
+    EXPECT_THAT(view->calls, IsEmpty()); // released without another removed
+    EXPECT_EQ(view->references(), 1);
+}
+
+TEST_F(WindowControllerTest, AWindowSizeReachesTheViewOnlyWhenItDiffersFromTheViewsOwn)
+{
+    make();
+    showAndForget();
+    controller->onResize(*window, {400, 300});
+    EXPECT_THAT(view->calls, ElementsAre("getSize"));
+
+    view->calls.clear();
+    controller->onResize(*window, {420, 310});
+    EXPECT_THAT(view->calls, ElementsAre("getSize", "onSize 0,0,420,310"));
+
+    view->calls.clear();
+    view->getSizeFails = true;
+    controller->onResize(*window, {500, 400});
+    EXPECT_THAT(view->calls, ElementsAre("getSize"));
+}
+
+TEST_F(WindowControllerTest, TheViewDecidesTheSizeTheUserDragsTo)
+{
+    make();
+    showAndForget();
+    view->maxWidth = 500;
+    EXPECT_EQ(controller->constrainSize(*window, {700, 320}), (Size{500, 320}));
+    EXPECT_EQ(controller->constrainSize(*window, {450, 320}), (Size{450, 320}));
+    EXPECT_THAT(view->calls, ElementsAre("checkSizeConstraint 0,0,700,320", "checkSizeConstraint 0,0,450,320"));
+
+    // A view that refuses keeps its own size.
+    view->refuseSizes = true;
+    EXPECT_EQ(controller->constrainSize(*window, {700, 320}), (Size{400, 300}));
+
+    // Without a view the proposal stands.
+    window->userClose();
+    EXPECT_EQ(controller->constrainSize(*window, {700, 320}), (Size{700, 320}));
+}
+
+TEST_F(WindowControllerTest, OnlyAViewWithScaleSupportHearsTheScaleFactor)
+{
+    make(false);
+    window->show(10, 20);
+    controller->onContentScaleFactorChanged(*window, 2.0f);
+    EXPECT_THAT(view->calls, ElementsAre("isPlatformTypeSupported X11EmbedWindowID", "setFrame frame",
+                                         "attached X11EmbedWindowID"));
+}
+
+TEST_F(WindowControllerTest, ResizeViewResizesTheWindowAndThenAlwaysCallsOnSize)
+{
+    make();
+    showAndForget();
+    ViewRect wanted(0, 0, 500, 350);
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kResultOk);
+    EXPECT_THAT(window->calls, Contains("resize 500x350"));
+    EXPECT_EQ(window->getContentSize(), (Size{500, 350}));
+    // The window's size event reaches the view first, then resizeView's own call.
+    EXPECT_THAT(view->calls, ElementsAre("getSize", "getSize", "onSize 0,0,500,350", "getSize", "onSize 0,0,500,350"));
+
+    // The same size again: nothing for the window to do, onSize all the same.
+    view->calls.clear();
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kResultOk);
+    EXPECT_THAT(view->calls, ElementsAre("getSize", "getSize", "onSize 0,0,500,350"));
+}
+
+TEST_F(WindowControllerTest, ResizeViewRefusesRequestsItCannotServe)
+{
+    make();
+    ViewRect wanted(0, 0, 500, 350);
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kInternalError); // no window yet
+
+    showAndForget();
+    FakeView* stranger = new FakeView(10, 10);
+    EXPECT_EQ(frame()->resizeView(stranger, &wanted), Steinberg::kInvalidArgument);
+    stranger->release();
+    EXPECT_EQ(frame()->resizeView(nullptr, &wanted), Steinberg::kInvalidArgument);
+    EXPECT_EQ(frame()->resizeView(view, nullptr), Steinberg::kInvalidArgument);
+
+    view->getSizeFails = true;
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kInternalError);
+    EXPECT_THAT(window->calls, ElementsAre("show 10,20"));
+}
+
+TEST_F(WindowControllerTest, AResizeRequestFromInsideTheResizeItCausedIsRefused)
+{
+    make();
+    showAndForget();
+    std::vector<Steinberg::tresult> inner;
+    view->duringOnSize = [&](FakeView& self) {
+        ViewRect bigger(0, 0, self.size.getWidth() + 10, self.size.getHeight() + 10);
+        inner.push_back(self.frame->resizeView(&self, &bigger));
+    };
+    ViewRect wanted(0, 0, 500, 350);
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kResultOk);
+    // From the window's size event and from resizeView's own onSize: both
+    // refused, so a view that always wants more cannot recurse without end.
+    EXPECT_THAT(inner, ElementsAre(Steinberg::kResultFalse, Steinberg::kResultFalse));
+    EXPECT_EQ(window->getContentSize(), (Size{500, 350}));
+
+    // Once the call is over, the view may ask again.
+    view->duringOnSize = nullptr;
+    ViewRect again(0, 0, 520, 370);
+    EXPECT_EQ(frame()->resizeView(view, &again), Steinberg::kResultOk);
+    EXPECT_EQ(window->getContentSize(), (Size{520, 370}));
+}
+
+} // namespace
+} // namespace talven::test
