@@ -1,0 +1,271 @@
+// Store and recall through the shared library, on the PresetProbe plug-in
+// attached to a decode channel of the BASS-compatible engine.
+#include "PresetProbeExports.h"
+#include "PresetTestSupport.h"
+#include "RecordedPlugin.h"
+
+#include "bass.h"
+#include "talven.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+namespace talven {
+namespace {
+
+using test::Bytes;
+using Names = std::vector<std::string>;
+
+DWORD CALLBACK silence(HSTREAM, void* buffer, DWORD length, void*)
+{
+    std::fill_n(static_cast<char*>(buffer), length, char(0));
+    return length;
+}
+
+// The probe's own controls, through a load of its library beside the host's.
+class ProbeControls {
+public:
+    ProbeControls()
+    {
+        std::string error;
+        library_ = loadLibrary(test::testPluginPath("PresetProbe") + "/Contents/" TALVEN_TEST_PLUGIN_ARCH
+#ifdef _WIN32
+                                   "/PresetProbe.vst3",
+#else
+                                   "/PresetProbe.so",
+#endif
+                               error);
+    }
+    ~ProbeControls()
+    {
+        results(Steinberg::kResultOk, Steinberg::kResultOk, Steinberg::kResultOk);
+        freeLibrary(library_);
+    }
+    ProbeControls(const ProbeControls&) = delete;
+    ProbeControls& operator=(const ProbeControls&) = delete;
+
+    void states(const Bytes& component, const Bytes& controller) const
+    {
+        proc<TalvenProbeSetStatesProc>(TALVEN_PROBE_SET_STATES)(component.data(), static_cast<int>(component.size()),
+                                                               controller.data(), static_cast<int>(controller.size()));
+    }
+    Bytes state(int which) const
+    {
+        auto get = proc<TalvenProbeGetStateProc>(TALVEN_PROBE_GET_STATE);
+        Bytes bytes(static_cast<size_t>(get(which, nullptr, 0)));
+        get(which, bytes.data(), static_cast<int>(bytes.size()));
+        return bytes;
+    }
+    void results(int componentGet, int controllerGet, int componentSet) const
+    {
+        proc<TalvenProbeSetResultsProc>(TALVEN_PROBE_SET_RESULTS)(componentGet, controllerGet, componentSet);
+    }
+
+private:
+    template <typename Proc>
+    Proc proc(const char* name) const
+    {
+        return reinterpret_cast<Proc>(librarySymbol(library_, name));
+    }
+    LibraryHandle library_ = nullptr;
+};
+
+struct PresetRecallTest : ::testing::Test {
+    static void SetUpTestSuite() { BASS_Init(0, 44100, 0, nullptr, nullptr); }
+    static void TearDownTestSuite() { BASS_Free(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(probe.loaded());
+        stream = BASS_StreamCreate(44100, 2, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE, silence, nullptr);
+        ASSERT_NE(stream, 0u);
+        handle = TALVEN_ChannelSetDSP(stream, probe.path().c_str(), 0, 0, 0, 0, 0, nullptr, nullptr);
+        ASSERT_NE(handle, 0u);
+        controls.states(componentState, controllerState);
+        probe.clear();
+    }
+    void TearDown() override
+    {
+        if (handle)
+            TALVEN_ChannelRemoveDSP(stream, handle);
+        BASS_StreamFree(stream);
+    }
+
+    // The calls about state, in order; the probe's other calls (blocks,
+    // parameters) do not matter here.
+    Names stateCalls() const
+    {
+        Names names;
+        for (const std::string& name : probe.callNames()) {
+            if (name.find("State") != std::string::npos || name.find("fileName") != std::string::npos)
+                names.push_back(name);
+        }
+        return names;
+    }
+
+    test::RecordedPlugin probe{"PresetProbe"};
+    ProbeControls controls;
+    test::ScratchFolder folder;
+    DWORD stream = 0;
+    uint32_t handle = 0;
+    const Bytes componentState = test::pattern(5, 0xA0);
+    const Bytes controllerState = test::pattern(3, 0xC0);
+};
+
+// The probe's class: the recording plug-ins' processor.
+const std::string kProbeClassText = "7A1E00025E7A4C119D3B2F600000A001";
+
+TEST_F(PresetRecallTest, AStoreWritesBothStatesThenHandsThemBackInOrderOnTheCallersThread)
+{
+    const std::string path = folder.path("Warm Pad.vstpreset");
+    ASSERT_EQ(TALVEN_StorePreset(path.c_str(), 0xFFFFFFFF, handle), 1);
+
+    EXPECT_EQ(test::hex(test::readFileBytes(path)),
+              test::hex(test::presetFile(kProbeClassText, {{"Comp", componentState}, {"Cont", controllerState}})));
+    const Names expected = {"Component::getState",
+                            "Controller::getState",
+                            "Component::setState a0a1a2a3a4",
+                            "Component::fileName 0 Warm Pad.vstpreset",
+                            "Controller::setComponentState a0a1a2a3a4",
+                            "Controller::setState c0c1c2"};
+    EXPECT_EQ(stateCalls(), expected);
+    const unsigned long long self = probe.threadTag();
+    for (const auto& call : probe.calls())
+        EXPECT_EQ(call.thread, self) << call.name;
+    // The plug-in keeps running throughout.
+    for (const std::string& name : probe.callNames()) {
+        EXPECT_EQ(name.find("setProcessing"), std::string::npos);
+        EXPECT_EQ(name.find("setActive"), std::string::npos);
+    }
+    EXPECT_EQ(folder.names(), Names{"Warm Pad.vstpreset"});
+}
+
+TEST_F(PresetRecallTest, ARecallBringsBackTheStoredStatesAndTellsThePlugInTheFileName)
+{
+    const std::string path = folder.path("Deep Bass.vstpreset");
+    ASSERT_EQ(TALVEN_StorePreset(path.c_str(), 0, handle), 1);
+    controls.states(test::pattern(9, 1), test::pattern(4, 2));
+    probe.clear();
+
+    EXPECT_EQ(TALVEN_RecallPreset(path.c_str(), handle), 1);
+    EXPECT_EQ(controls.state(0), componentState);
+    EXPECT_EQ(controls.state(1), controllerState);
+    const Names expected = {"Component::setState a0a1a2a3a4", "Component::fileName 0 Deep Bass.vstpreset",
+                            "Controller::setComponentState a0a1a2a3a4", "Controller::setState c0c1c2"};
+    EXPECT_EQ(stateCalls(), expected);
+}
+
+TEST_F(PresetRecallTest, AStoreWhoseGetStateFailsKeepsTheOldPresetAndLoadsNothingBack)
+{
+    const std::string path = folder.path("Keep.vstpreset");
+    ASSERT_EQ(TALVEN_StorePreset(path.c_str(), 0, handle), 1);
+    const Bytes stored = test::readFileBytes(path);
+
+    controls.states(test::pattern(40, 7), test::pattern(40, 9));
+    for (int failing = 0; failing < 2; ++failing) {
+        SCOPED_TRACE(failing == 0 ? "component fails" : "controller fails");
+        controls.results(failing == 0 ? Steinberg::kResultFalse : Steinberg::kResultOk,
+                         failing == 1 ? Steinberg::kInternalError : Steinberg::kResultOk, Steinberg::kResultOk);
+        probe.clear();
+        EXPECT_EQ(TALVEN_StorePreset(path.c_str(), 0, handle), 0);
+        EXPECT_EQ(test::readFileBytes(path), stored);
+        EXPECT_EQ(folder.names(), Names{"Keep.vstpreset"});
+        for (const std::string& name : stateCalls())
+            EXPECT_EQ(name.find("setState"), std::string::npos) << name;
+    }
+}
+
+TEST_F(PresetRecallTest, AComponentRefusingItsStateLeavesTheControllerAloneAndTheRecallFails)
+{
+    const std::string path = folder.path("Refused.vstpreset");
+    ASSERT_EQ(TALVEN_StorePreset(path.c_str(), 0, handle), 1);
+    controls.states(test::pattern(2, 1), test::pattern(2, 2));
+    controls.results(Steinberg::kResultOk, Steinberg::kResultOk, Steinberg::kResultFalse);
+    probe.clear();
+    EXPECT_EQ(TALVEN_RecallPreset(path.c_str(), handle), 0);
+    EXPECT_EQ(stateCalls(), (Names{"Component::setState a0a1a2a3a4", "Component::fileName 0 Refused.vstpreset"}));
+    EXPECT_EQ(controls.state(1), test::pattern(2, 2));
+}
+
+TEST_F(PresetRecallTest, RecallsThatCannotApplyAFileReturn0AndReachNoPlugIn)
+{
+    const std::string other = folder.path("Other.vstpreset");
+    test::writeFileBytes(other, test::presetFile("7A1E00025E7A4C119D3B2F600000A002", {{"Comp", {1, 2, 3}}}));
+    const std::string damaged = folder.path("Damaged.vstpreset");
+    Bytes cut = test::presetFile(kProbeClassText, {{"Comp", {1, 2, 3}}});
+    cut.resize(cut.size() - 21);
+    test::writeFileBytes(damaged, cut);
+
+    EXPECT_EQ(TALVEN_RecallPreset(other.c_str(), handle), 0);
+    EXPECT_EQ(TALVEN_RecallPreset(damaged.c_str(), handle), 0);
+    EXPECT_EQ(TALVEN_RecallPreset(folder.path("Missing.vstpreset").c_str(), handle), 0);
+    EXPECT_EQ(TALVEN_RecallPreset(folder.path("").c_str(), handle), 0);
+    EXPECT_EQ(TALVEN_RecallPreset(nullptr, handle), 0);
+    EXPECT_TRUE(stateCalls().empty());
+}
+
+TEST_F(PresetRecallTest, ARecallPathOf1024BytesIsRefusedRatherThanCutToAnotherFilesName)
+{
+    const std::string name = "Cut.vstpreset";
+    ASSERT_EQ(TALVEN_StorePreset(folder.path(name).c_str(), 0, handle), 1);
+    // "scratch-N/././.../Cut.vstpreset", 1023 bytes: the file just stored.
+    const std::string folderPart = folder.path("");
+    const std::size_t padding = 1023 - folderPart.size() - name.size();
+    std::string path = folderPart;
+    for (std::size_t i = 0; i < padding / 2; ++i)
+        path += "./";
+    if (padding % 2)
+        path += "/";
+    path += name;
+    ASSERT_EQ(path.size(), 1023u);
+    probe.clear();
+#ifndef _WIN32 // Windows limits paths to 260 characters
+    EXPECT_EQ(TALVEN_RecallPreset(path.c_str(), handle), 1);
+    EXPECT_FALSE(stateCalls().empty());
+#endif
+    probe.clear();
+    EXPECT_EQ(TALVEN_RecallPreset((path + "x").c_str(), handle), 0);
+    EXPECT_TRUE(stateCalls().empty());
+}
+
+TEST_F(PresetRecallTest, TheFileNameIsCutTo127UnitsAndNoneIsToldForBackslashPaths)
+{
+    const std::string longName(200, 'L');
+    ASSERT_EQ(TALVEN_StorePreset(folder.path(longName).c_str(), 0, handle), 1);
+    EXPECT_EQ(stateCalls().at(3), "Component::fileName 0 " + std::string(127, 'L'));
+
+#ifdef _WIN32
+    const std::string backslashed = folder.path("").substr(0, folder.path("").size() - 1) + "\\Slashless.vstpreset";
+#else
+    // On Linux a backslash is an ordinary character of a file name.
+    const std::string backslashed = "scratch\\Slashless.vstpreset";
+#endif
+    probe.clear();
+    ASSERT_EQ(TALVEN_StorePreset(backslashed.c_str(), 0, handle), 1);
+    EXPECT_EQ(stateCalls().at(3), "Component::fileName 1");
+#ifndef _WIN32
+    std::remove(backslashed.c_str());
+#endif
+}
+
+TEST_F(PresetRecallTest, HandlesWithoutAPlugInAreRefusedAndNoFileIsWritten)
+{
+    const std::string path = folder.path("None.vstpreset");
+    EXPECT_EQ(TALVEN_StorePreset(path.c_str(), 0, 0), 0);
+    EXPECT_EQ(TALVEN_RecallPreset(path.c_str(), 0), 0);
+    EXPECT_EQ(TALVEN_StorePreset(path.c_str(), 0, handle + 1000), 0);
+    EXPECT_EQ(TALVEN_RecallPreset(path.c_str(), handle + 1000), 0);
+    EXPECT_EQ(TALVEN_StorePreset(nullptr, 0, handle), 0);
+
+    ASSERT_EQ(TALVEN_ChannelRemoveDSP(stream, handle), 1);
+    EXPECT_EQ(TALVEN_StorePreset(path.c_str(), 0, handle), 0);
+    EXPECT_EQ(TALVEN_RecallPreset(path.c_str(), handle), 0);
+    handle = 0;
+    EXPECT_TRUE(folder.names().empty());
+    EXPECT_TRUE(stateCalls().empty());
+}
+
+} // namespace
+} // namespace talven
