@@ -8,5 +8,8 @@
 #include <atomic>
 #include <cstdint>
 
+// Clang's own <stdatomic.h> declares both for C++ too (as _Atomic types).
+#ifndef __clang__
 using atomic_int_least32_t = std::atomic<std::int_least32_t>;
 using std::atomic_fetch_add;
+#endif
