@@ -146,12 +146,23 @@ DWORD CALLBACK EditorEngineTest::Tone::proc(HSTREAM, void* buffer, DWORD length,
     auto* tone = static_cast<Tone*>(user);
     auto* samples = static_cast<float*>(buffer);
     const DWORD frames = length / (2 * sizeof(float));
-    for (DWORD j = 0; j < frames; ++j, ++tone->frame) {
-        const float value = 0.1f * static_cast<float>(std::sin(0.05 * static_cast<double>(tone->frame)));
+    const std::int64_t first = tone->frame.load();
+    for (DWORD j = 0; j < frames; ++j) {
+        const double phase = 0.05 * static_cast<double>(first + static_cast<std::int64_t>(j));
+        const float value = 0.1f * static_cast<float>(std::sin(phase));
         samples[2 * j] = value;
         samples[2 * j + 1] = -value;
     }
+    tone->frame += frames;
     return frames * 2 * sizeof(float);
+}
+
+std::int64_t EditorEngineTest::framesRendered() const
+{
+    std::int64_t total = 0;
+    for (const auto& tone : sources_)
+        total += tone->frame.load();
+    return total;
 }
 
 void EditorEngineTest::SetUp()

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,6 +75,8 @@ protected:
     HSTREAM decodeStream();
     // Its DSPs run on the engine's mixing thread.
     HSTREAM playingStream();
+    // Frames the sources have rendered so far, all streams together.
+    std::int64_t framesRendered() const;
     // Attaches EditorEffect (or the named plug-in); 0 on failure.
     std::uint32_t attach(HSTREAM stream, std::uint8_t showEditor = 0, int x = 0, int y = 0,
                          TALVEN_POSITIONPROC callback = nullptr, const char* title = "Editor",
@@ -85,7 +88,7 @@ private:
     // A quiet stereo tone, so that a plug-in processing it has real work.
     struct Tone {
         static DWORD CALLBACK proc(HSTREAM, void* buffer, DWORD length, void* user);
-        std::int64_t frame = 0;
+        std::atomic<std::int64_t> frame{0}; // written on the engine's threads
     };
     HSTREAM makeStream(DWORD flags);
     std::vector<std::unique_ptr<Tone>> sources_;

@@ -1,0 +1,91 @@
+#include "EditorWindowSupport.h"
+
+namespace talven::test {
+namespace {
+
+// Under Wine without a window manager (Xvfb), hiding a managed window waits
+// up to 2 s for a window manager that never answers. This program's windows
+// are made unmanaged in its Wine prefix before the first window exists; on
+// Windows the key means nothing.
+const bool unmanagedUnderWine = [] {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\talven_editor_tests.exe\\X11 Driver", 0,
+                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)
+        != ERROR_SUCCESS)
+        return false;
+    const wchar_t no[] = L"N";
+    const bool done = RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no), sizeof(no))
+                      == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return done;
+}();
+
+BOOL CALLBACK collectEditor(HWND hwnd, LPARAM found)
+{
+    wchar_t name[64] = {};
+    GetClassNameW(hwnd, name, 64);
+    if (std::wstring(name) == L"VSTSDK WindowClass")
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+    return TRUE;
+}
+
+BOOL CALLBACK countChild(HWND, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+BOOL CALLBACK countWithChildren(HWND hwnd, LPARAM count)
+{
+    ++*reinterpret_cast<int*>(count);
+    EnumChildWindows(hwnd, countChild, count);
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<HWND> editorWindows()
+{
+    std::vector<HWND> found;
+    EnumThreadWindows(GetCurrentThreadId(), collectEditor, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+int threadWindowCount()
+{
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), countWithChildren, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+RECT outerRect(HWND hwnd)
+{
+    RECT rect{};
+    GetWindowRect(hwnd, &rect);
+    return rect;
+}
+
+SIZE clientSize(HWND hwnd)
+{
+    RECT rect{};
+    GetClientRect(hwnd, &rect);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
+std::wstring windowText(HWND hwnd)
+{
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+void pumpMessages()
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+} // namespace talven::test
