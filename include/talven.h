@@ -49,11 +49,14 @@ typedef struct TALVEN_PARAMETERINFO {
 } TALVEN_PARAMETERINFO;
 
 /* Attaches the first audio effect of the VST 3 plug-in at path (a module file
- * or a .vst3 package folder) to a BASS channel of float samples. priority is
- * the DSP priority given to BASS. With showEditor non-zero the plug-in's
- * editor is shown (editorX and editorY both 0 centre it). reserved,
- * reservedPointer, reserved2 and reserved3 are ignored. Returns the instance
- * handle, or 0 when the plug-in could not be loaded or attached. */
+ * or a .vst3 package folder) to a BASS channel of float samples (or with
+ * BASS's floating-point DSP on). priority is the DSP priority given to BASS.
+ * With showEditor non-zero the plug-in's editor is shown (editorX and editorY
+ * both 0 centre it). reserved, reservedPointer, reserved2 and reserved3 are
+ * ignored. The plug-in hears the channel's first channels, as many as its
+ * main bus has; channels beyond its output pass through unchanged, and blocks
+ * longer than 4096 frames reach it in pieces. Returns the instance handle, or
+ * 0 when the plug-in could not be loaded or attached. */
 uint32_t TALVEN_CALL TALVEN_ChannelSetDSPEx(uint32_t channel, const char *path, uint32_t reserved, int32_t priority,
                                             void *reservedPointer, uint32_t reserved2, uint32_t reserved3,
                                             uint8_t showEditor, int32_t editorX, int32_t editorY,
@@ -65,7 +68,8 @@ uint32_t TALVEN_CALL TALVEN_ChannelSetDSP(uint32_t channel, const char *path, ui
                                           TALVEN_POSITIONPROC positionCallback, const char *title);
 
 /* Switches the plug-in off, closes its editor and detaches it from its
- * channel. channel is ignored. Returns 1, or 0 when handle names no instance
+ * channel; a block in progress is finished first, and none follows once this
+ * returns. channel is ignored. Returns 1, or 0 when handle names no instance
  * (also after the channel was freed, which detaches the plug-in by itself). */
 int32_t TALVEN_CALL TALVEN_ChannelRemoveDSP(uint32_t channel, uint32_t handle);
 
