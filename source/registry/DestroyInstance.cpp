@@ -1,6 +1,7 @@
 #include "registry/DestroyInstance.h"
 
 #include "editor/EditorHosting.h"
+#include "host/ProcessingSetup.h"
 #include "registry/BassApi.h"
 #include "registry/Registry.h"
 
@@ -20,6 +21,11 @@ void destroyInstance(PluginInstance* record)
     if (channel != 0 && dsp != 0)
         BASS_ChannelRemoveDSP(channel, dsp);
     noteDeferredRelease(record->moduleHandle);
+    // A plug-in whose processing was prepared and that is still here was not
+    // detached (its channel was freed, or its attach failed late) and may be
+    // active: VST 3 wants it switched off before it is terminated.
+    if (record->plugProvider && record->processData)
+        switchOffProcessing(*record->plugProvider);
     // An editor still open (the channel was freed while it showed) is closed
     // before the plug-in goes: its view must leave the window while the
     // plug-in's code is loaded. This releases the window controller, then the
