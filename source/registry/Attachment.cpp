@@ -50,7 +50,8 @@ void switchOffAndRelease(std::uint32_t handle)
 }
 
 // Owns the attachment hold until the attach succeeds; a failed attach gives
-// it up, after taking off whatever it set on the channel.
+// it up, after taking off whatever it set on the channel. The destruction
+// that follows switches the plug-in off.
 class PendingAttachment {
 public:
     explicit PendingAttachment(PluginInstance& record) : record_(record) { record_.attached = true; }
@@ -58,7 +59,7 @@ public:
     {
         if (committed_)
             return;
-        stopPlugin(record_);
+        record_.processing = false;
         takeDspOffChannel(record_);
         releaseAttachment(record_);
     }
@@ -73,14 +74,6 @@ private:
 };
 
 } // namespace
-
-void stopPlugin(PluginInstance& record)
-{
-    ScopedLock guard(record.lock);
-    record.processing = false;
-    if (record.plugProvider)
-        switchOffProcessing(*record.plugProvider);
-}
 
 bool releaseAttachment(PluginInstance& record)
 {

@@ -37,12 +37,6 @@ int detachPlugin(std::uint32_t handle);
 // Caller's thread.
 std::uint32_t readBypass(std::uint32_t handle);
 
-// Processing off and the component deactivated, as VST 3 wants before the
-// plug-in is terminated, when the instance goes without a detach. Takes the
-// instance lock, so it waits for a block in progress; never calls BASS.
-// Any thread.
-void stopPlugin(PluginInstance& record);
-
 // Releases the attachment hold if it is still owed: true for the one caller
 // per instance that releases it. The caller holds a hold of its own. Any
 // thread.

@@ -36,9 +36,11 @@ void CALLBACK syncCallback(HSYNC, DWORD, DWORD, void* user)
         return;
     // Every later BASS call with the channel would fail: forget it, so that
     // neither the detach nor the destruction makes one.
+    // No lock: a block in progress has finished before BASS reports the
+    // free, and the plug-in is switched off when the instance goes.
+    record->processing = false;
     record->channel = 0;
     record->dspHandle = 0;
-    stopPlugin(*record);
     releaseAttachment(*record);
 }
 
