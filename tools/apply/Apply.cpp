@@ -86,7 +86,15 @@ HSTREAM openSource(const Options& options, std::string& error)
     return stream;
 }
 
-bool applySettings(const Options& options, std::uint32_t handle, std::string& error)
+bool recallPreset(const Options& options, std::uint32_t handle, std::string& error)
+{
+    if (options.preset.empty() || TALVEN_RecallPreset(options.preset.c_str(), handle) == 1)
+        return true;
+    error = "cannot recall preset " + options.preset + ": missing, damaged or stored for another plug-in";
+    return false;
+}
+
+bool setParameters(const Options& options, std::uint32_t handle, std::string& error)
 {
     for (const Setting& setting : options.settings) {
         if (!findParameter(handle, setting.id)) {
@@ -100,8 +108,43 @@ bool applySettings(const Options& options, std::uint32_t handle, std::string& er
             return false;
         }
     }
+    return true;
+}
+
+// The preset first, so that --set values win over it.
+bool applySettings(const Options& options, std::uint32_t handle, std::string& error)
+{
+    if (!recallPreset(options, handle, error) || !setParameters(options, handle, error))
+        return false;
     if (options.bypass && TALVEN_SetBypass(handle, 1) != 1) {
         error = "the plug-in could not be bypassed";
+        return false;
+    }
+    return true;
+}
+
+// --save-preset, from a second instance of the plug-in on a silent stream of
+// its own, given the preset and the --set values: a --set value reaches the
+// processor, whose state the preset holds, only with a block, and the main
+// run may give it none (--bypass, --list without INPUT).
+bool savePreset(const Options& options, std::string& error)
+{
+    if (options.savePreset.empty())
+        return true;
+    Stream stream(BASS_StreamCreate(44100, 2, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT, silence, nullptr));
+    Attachment plugin(stream.get() ? TALVEN_ChannelSetDSP(stream.get(), options.plugin.c_str(), 0, 0, 0, 0, 0,
+                                                          nullptr, "talven-apply")
+                                   : 0);
+    if (!plugin.get()) {
+        error = "cannot load " + options.plugin + " to store its preset";
+        return false;
+    }
+    if (!recallPreset(options, plugin.get(), error) || !setParameters(options, plugin.get(), error))
+        return false;
+    std::vector<float> block(2 * 64);
+    BASS_ChannelGetData(stream.get(), block.data(), static_cast<DWORD>(block.size() * sizeof(float)));
+    if (TALVEN_StorePreset(options.savePreset.c_str(), 0, plugin.get()) != 1) {
+        error = "cannot write preset " + options.savePreset;
         return false;
     }
     return true;
@@ -181,6 +224,8 @@ bool runApply(const Options& options, std::string& error)
         printParameterTable(plugin.get(), stdout);
         std::fflush(stdout);
     }
+    if (!savePreset(options, error))
+        return false;
     return options.input.empty() || pullAll(stream.get(), format, options.output, error);
 }
 

@@ -45,16 +45,31 @@ std::optional<Setting> parseSetting(const std::string& text, std::string& error)
     return setting;
 }
 
+// "--preset" or "--save-preset" when argument is one of them, alone or
+// with "=FILE"; else null.
+const char* fileOption(const std::string& argument)
+{
+    for (const char* name : {"--preset", "--save-preset"}) {
+        const std::string option(name);
+        if (argument == option || argument.rfind(option + "=", 0) == 0)
+            return name;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 const char* usageText()
 {
-    return "usage: talven-apply [--list] [--set ID=VALUE]... [--bypass] PLUGIN INPUT OUTPUT\n"
-           "       talven-apply --list PLUGIN\n"
+    return "usage: talven-apply [--list] [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] [--bypass]\n"
+           "                    PLUGIN INPUT OUTPUT\n"
+           "       talven-apply --list [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] PLUGIN\n"
            "Runs INPUT through the VST 3 effect PLUGIN and writes OUTPUT in INPUT's format.\n"
-           "  --list            print the plug-in's parameters (after the --set values)\n"
-           "  --set ID=VALUE    set parameter ID (see --list) to the normalized VALUE, 0 to 1\n"
-           "  --bypass          attach the plug-in but pass the audio through untouched\n";
+           "  --list              print the plug-in's parameters (after the --set values)\n"
+           "  --preset FILE       recall the VST 3 preset FILE before the --set values\n"
+           "  --set ID=VALUE      set parameter ID (see --list) to the normalized VALUE, 0 to 1\n"
+           "  --save-preset FILE  store the plug-in's state, with the --set values, to FILE\n"
+           "  --bypass            attach the plug-in but pass the audio through untouched\n";
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error)
@@ -75,6 +90,22 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
             return options;
+        } else if (const char* name = fileOption(argument)) {
+            std::string file;
+            if (argument == name) {
+                if (i + 1 == arguments.size()) {
+                    error = std::string(name) + " needs FILE";
+                    return std::nullopt;
+                }
+                file = arguments[++i];
+            } else {
+                file = argument.substr(std::string(name).size() + 1);
+            }
+            if (file.empty()) {
+                error = std::string(name) + " needs FILE";
+                return std::nullopt;
+            }
+            (std::string(name) == "--preset" ? options.preset : options.savePreset) = file;
         } else if (argument == "--set" || argument.rfind("--set=", 0) == 0) {
             std::string text;
             if (argument == "--set") {

@@ -19,6 +19,8 @@ struct Options {
     bool bypass = false;
     bool help = false;
     std::vector<Setting> settings;
+    std::string preset;      // --preset: recalled before the --set values
+    std::string savePreset;  // --save-preset: stored with the --set values
     std::string plugin;
     std::string input;   // empty only with --list
     std::string output;
