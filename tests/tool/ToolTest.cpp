@@ -203,10 +203,54 @@ TEST(ToolTest, ListPrintsEveryParameterWithItsCurrentValue)
               std::string::npos) << run.out;
 }
 
+TEST(ToolTest, APresetSavedWithSettingsGivesTheSameOutputWhenRecalled)
+{
+    writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 2 * 4096 + 77);
+    std::remove("gain.vstpreset");
+    const ToolRun saving = runTool({"--set", "0=0.3", "--save-preset", "gain.vstpreset", kRecorder, "input.wav",
+                                    "saved-out.wav"});
+    ASSERT_EQ(saving.exitCode, 0) << saving.err;
+    const ToolRun recalling = runTool({"--preset=gain.vstpreset", kRecorder, "input.wav", "recalled-out.wav"});
+    ASSERT_EQ(recalling.exitCode, 0) << recalling.err;
+    const Audio input = readAudio("input.wav");
+    const Audio recalled = readAudio("recalled-out.wav");
+    EXPECT_TRUE(recalled.samples == readAudio("saved-out.wav").samples);
+    ASSERT_EQ(recalled.samples.size(), input.samples.size());
+    EXPECT_EQ(recalled.samples[100], input.samples[100] * 0.6f);
+
+    // --set values win over the preset; --list shows the preset's value.
+    const ToolRun listed = runTool({"--list", "--preset", "gain.vstpreset", "--set", "1=0.5", kRecorder});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_NE(listed.out.find("    0           0  Gain                                  0.2500    0.3000"),
+              std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("    1           1  Mix                       %           1.0000    0.5000"),
+              std::string::npos) << listed.out;
+}
+
+// The processor takes a --set value only with a block, which a bypassed
+// run never gives it; the saved preset holds the value all the same.
+TEST(ToolTest, APresetSavedFromABypassedOrListingRunHoldsTheSetValues)
+{
+    writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 3000);
+    for (const std::vector<std::string>& saving :
+         {std::vector<std::string>{"--bypass", "--set", "0=0.1", "--save-preset", "quiet.vstpreset", kRecorder,
+                                   "input.wav", "bypassed.wav"},
+          std::vector<std::string>{"--list", "--set", "0=0.1", "--save-preset", "quiet.vstpreset", kRecorder}}) {
+        std::remove("quiet.vstpreset");
+        const ToolRun saved = runTool(saving);
+        ASSERT_EQ(saved.exitCode, 0) << saved.err;
+        const ToolRun recalled = runTool({"--preset", "quiet.vstpreset", kRecorder, "input.wav", "quiet.wav"});
+        ASSERT_EQ(recalled.exitCode, 0) << recalled.err;
+        EXPECT_EQ(readAudio("quiet.wav").samples[100], readAudio("input.wav").samples[100] * 0.2f);
+    }
+}
+
 TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
 {
     writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1000);
     std::ofstream("not-audio.wav") << "plain text";
+    std::remove("zam.vstpreset");
+    ASSERT_EQ(runTool({"--list", "--save-preset", "zam.vstpreset", kZamCompX2}).exitCode, 0);
     struct Case {
         std::vector<std::string> arguments;
         int exitCode;
@@ -224,6 +268,13 @@ TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
         {{"--set"}, 2, "--set needs ID=VALUE"},
         {{"--loud", kRecorder, "input.wav", "out.wav"}, 2, "unknown option --loud"},
         {{kRecorder, "input.wav"}, 2, "expected PLUGIN INPUT OUTPUT"},
+        {{"--preset", "missing.vstpreset", kRecorder, "input.wav", "out.wav"}, 1,
+         "cannot recall preset missing.vstpreset"},
+        {{"--preset", "zam.vstpreset", kRecorder, "input.wav", "out.wav"}, 1, "cannot recall preset zam.vstpreset"},
+        {{"--save-preset", "/nowhere/p.vstpreset", kRecorder, "input.wav", "out.wav"}, 1,
+         "cannot write preset /nowhere/p.vstpreset"},
+        {{kRecorder, "input.wav", "out.wav", "--preset"}, 2, "--preset needs FILE"},
+        {{"--save-preset=", kRecorder, "input.wav", "out.wav"}, 2, "--save-preset needs FILE"},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.says);
