@@ -144,8 +144,9 @@ int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
  * window stands. visible 0: hides the editor. Returns 1, also when nothing
  * could be shown (a plug-in without an editor, a detached plug-in, or Linux,
  * which has no editor window yet), or 0 for an unknown handle. The window
- * belongs to the calling thread, which must dispatch its messages; hide the
- * editor and detach the plug-in on that thread too. */
+ * belongs to the calling thread, which must dispatch its messages; while the
+ * editor is open, hide it, detach the plug-in and free its channel on that
+ * thread too (the plug-in's view may only be taken down there). */
 int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
                                       TALVEN_POSITIONPROC positionCallback, const char *title);
 

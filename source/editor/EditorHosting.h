@@ -28,8 +28,9 @@ void hideEditor(PluginInstance& instance);
 
 // The detach's and the destruction's editor step: hides the window, takes the
 // view out of it and lets both go, so that the plug-in's code is no longer
-// reached once its provider is released. Caller's thread (the detach: with
-// the instance lock held).
+// reached once its provider is released. Runs on the thread of the detach
+// (instance lock held) or of the release that destroys the instance; callers
+// are told to do both on the editor's thread.
 void closeEditor(PluginInstance& instance);
 
 // Gives the window made last its position callback; a window keeps only the
