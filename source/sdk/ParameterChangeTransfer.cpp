@@ -22,12 +22,16 @@ void ParameterChangeTransfer::addChange(ParamID id, ParamValue value, int32 samp
 {
     if (!changes_)
         return;
-    const auto capacity = static_cast<std::uint64_t>(size_) - 1;
+    const auto capacity = static_cast<std::int64_t>(size_) - 1;
     std::uint64_t position = reservePosition_.load(std::memory_order_relaxed);
     do {
         // Acquire pairs with the reader's release: the slot's last reading
-        // is then complete before this writer fills it again.
-        if (position - readPosition_.load(std::memory_order_acquire) >= capacity)
+        // is then complete before this writer fills it again. The difference
+        // is signed: a position read before other writers and the reader
+        // moved on lies behind the read position, and the swap then fails
+        // and brings it up to date instead of the change being lost.
+        const auto unread = static_cast<std::int64_t>(position - readPosition_.load(std::memory_order_acquire));
+        if (unread >= capacity)
             return; // full: the change is lost
     } while (!reservePosition_.compare_exchange_weak(position, position + 1, std::memory_order_relaxed));
 

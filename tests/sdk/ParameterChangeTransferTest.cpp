@@ -162,6 +162,9 @@ TEST(ParameterChangeTransferTest, SeveralConcurrentWritersLoseNothingWhileTheRin
                  value == n / 65536.0;
         if (intact)
             ++nextOf[static_cast<size_t>(writer)];
+        else
+            ADD_FAILURE() << "writer " << writer << " change " << n << " offset " << offset << " value " << value
+                          << ", expected change " << (writer < kWriters ? nextOf[static_cast<size_t>(writer)] : 0);
         received.store(++count);
     }
     if (!intact)
