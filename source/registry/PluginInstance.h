@@ -62,7 +62,8 @@ struct PluginInstance {
     // Queues of 1024 parameters, 5 points each, made with the record.
     std::unique_ptr<Steinberg::Vst::ParameterChanges> inputChanges;
     std::unique_ptr<Steinberg::Vst::ParameterChanges> outputChanges;
-    // 2048 entries: the component handler writes, the audio thread reads.
+    // 2048 entries: the component handler and TALVEN_SetParam write (any
+    // threads), the audio thread reads.
     std::unique_ptr<Steinberg::Vst::ParameterChangeTransfer> paramTransfer;
     // Freed after plugProvider: the plug-in's controller points to it.
     std::unique_ptr<ComponentHandler> componentHandler;
