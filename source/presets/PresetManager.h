@@ -36,7 +36,6 @@ public:
 
 private:
     IPtr<PlugProvider> provider; // null when the instance had no plug-in
-
     FUID cid;
 };
 
