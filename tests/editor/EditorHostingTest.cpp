@@ -234,38 +234,6 @@ TEST_F(EditorHostingTest, NullTitlesGiveUntitledWindows)
     EXPECT_EQ(window(1).title, "");
 }
 
-TEST_F(EditorHostingTest, ThePlugInsResizeRequestsResizeTheWindowAndANestedRequestIsRefused)
-{
-    TalvenEditorOptions options = plugin.options();
-    options.canResize = 1;
-    plugin.configure(options);
-    attachAndForget(1);
-    EXPECT_TRUE(window(0).resizable);
-    EXPECT_EQ(plugin.requestResize(500, 350), Steinberg::kResultOk);
-    EXPECT_EQ(window(0).getContentSize(), (Size{500, 350}));
-    EXPECT_THAT(plugin.logStartingWith("onSize"), ElementsAre("onSize 500x350", "onSize 500x350"));
-
-    options.resizeFromOnSize = 1;
-    plugin.configure(options);
-    plugin.clearLog();
-    EXPECT_EQ(plugin.requestResize(600, 400), Steinberg::kResultOk);
-    EXPECT_EQ(window(0).getContentSize(), (Size{600, 400}));
-    EXPECT_THAT(plugin.logStartingWith("resizeView"),
-                ElementsAre("resizeView 610x410 -> 1", "resizeView 610x410 -> 1", "resizeView 600x400 -> 0"));
-}
-
-TEST_F(EditorHostingTest, TheUsersSizingIsCappedByTheView)
-{
-    TalvenEditorOptions options = plugin.options();
-    options.canResize = 1;
-    options.maxWidth = 500;
-    plugin.configure(options);
-    attachAndForget(1);
-    window(0).userResize({700, 320});
-    EXPECT_EQ(window(0).getContentSize(), (Size{500, 320}));
-    EXPECT_THAT(plugin.log(), ElementsAre("checkSizeConstraint 700x320", "onSize 500x320"));
-}
-
 // The position callbacks below act on this handle; showAgainOnClose asks
 // for the editor again as often as the budget says.
 std::uint32_t callbackHandle = 0;
