@@ -14,11 +14,9 @@
 namespace talven::test {
 namespace {
 
-using testing::Contains;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
-using testing::Not;
 
 using Report = std::array<int, 3>;
 

@@ -15,10 +15,10 @@ using Steinberg::IPlugFrame;
 using Steinberg::IPtr;
 using Steinberg::ViewRect;
 using Steinberg::Vst::EditorHost::WindowController;
+using testing::Contains;
 using testing::ElementsAre;
 using testing::IsEmpty;
 using testing::Not;
-using testing::Contains;
 
 class WindowControllerTest : public testing::Test {
 protected:
