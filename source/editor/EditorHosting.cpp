@@ -81,7 +81,7 @@ void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const 
     EditorRequest request(instance);
     if (request.nested())
         return;
-    const IPtr<Vst::IEditController> controller = acquireController(instance);
+    const ControllerReference controller = acquireController(instance);
     if (!controller)
         return;
     hideShownEditor(instance);

@@ -105,13 +105,13 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
     try {
         if (!instantiatePlugin(*instance, path))
             return false;
-        IPtr<Vst::IEditController> controller = acquireController(*instance);
+        const ControllerReference controller = acquireController(*instance);
         if (showEditor != 0) {
             openEditorForOpenStep(*instance, x, y, title);
             writeTraceLine("openEditor createViewAndShow true");
         }
         if (controller)
-            sweepParameters(*controller);
+            sweepParameters(*controller.get());
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -12,10 +12,10 @@ namespace talven {
 namespace {
 
 // The instance's controller with a counted reference, or null.
-IPtr<Vst::IEditController> controllerOf(const InstanceHold& hold)
+ControllerReference controllerOf(const InstanceHold& hold)
 {
     PluginInstance* instance = hold.get();
-    return instance ? acquireController(*instance) : nullptr;
+    return instance ? acquireController(*instance) : ControllerReference();
 }
 
 } // namespace
@@ -23,7 +23,7 @@ IPtr<Vst::IEditController> controllerOf(const InstanceHold& hold)
 std::int32_t getParamCount(std::uint32_t handle)
 {
     InstanceHold hold(handle);
-    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    const ControllerReference controller = controllerOf(hold);
     return controller ? controller->getParameterCount() : 0;
 }
 
@@ -32,14 +32,14 @@ tresult getParamInfo(std::uint32_t handle, std::int32_t index, Vst::ParameterInf
     if (!info)
         return kResultFalse;
     InstanceHold hold(handle);
-    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    const ControllerReference controller = controllerOf(hold);
     return controller ? controller->getParameterInfo(index, *info) : kResultFalse;
 }
 
 double getParam(std::uint32_t handle, Vst::ParamID id)
 {
     InstanceHold hold(handle);
-    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    const ControllerReference controller = controllerOf(hold);
     return controller ? controller->getParamNormalized(id) : 0.0;
 }
 
@@ -51,7 +51,7 @@ tresult setParam(std::uint32_t handle, Vst::ParamID id, float value)
     // with them, so nothing outside reaches the plug-in.
     const Vst::ParamValue normalized = std::clamp(static_cast<Vst::ParamValue>(value), 0.0, 1.0);
     InstanceHold hold(handle);
-    IPtr<Vst::IEditController> controller = controllerOf(hold);
+    const ControllerReference controller = controllerOf(hold);
     if (!controller)
         return kResultFalse;
     const tresult result = controller->setParamNormalized(id, normalized);

@@ -20,13 +20,14 @@ IPtr<PlugProvider> exchangePlugProvider(PluginInstance& instance, IPtr<PlugProvi
     return previous;
 }
 
-IPtr<IEditController> acquireController(PluginInstance& instance)
+ControllerReference acquireController(PluginInstance& instance)
 {
     IPtr<PlugProvider> provider = acquirePlugProvider(instance);
     if (!provider)
-        return nullptr;
+        return {};
     // getController adds a reference; owned() adopts it instead of adding another.
-    return Steinberg::owned(provider->getController());
+    IPtr<IEditController> controller = Steinberg::owned(provider->getController());
+    return ControllerReference(std::move(provider), std::move(controller));
 }
 
 } // namespace talven

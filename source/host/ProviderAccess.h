@@ -2,6 +2,8 @@
 
 #include "registry/PluginInstance.h"
 
+#include <utility>
+
 namespace talven {
 
 // A counted reference to the instance's provider, for the functions that call
@@ -17,8 +19,29 @@ Steinberg::IPtr<Steinberg::Vst::PlugProvider> acquirePlugProvider(PluginInstance
 Steinberg::IPtr<Steinberg::Vst::PlugProvider> exchangePlugProvider(
     PluginInstance& instance, Steinberg::IPtr<Steinberg::Vst::PlugProvider> replacement);
 
-// The provider's edit controller, or null (no provider, or a plug-in without
-// one). Holds its own references; any thread.
-Steinberg::IPtr<Steinberg::Vst::IEditController> acquireController(PluginInstance& instance);
+// An edit controller together with the provider it came from. The provider
+// terminates the controller when it goes, so a caller racing a detach must
+// keep the provider alive for as long as it talks to the controller.
+class ControllerReference {
+public:
+    ControllerReference() = default;
+    ControllerReference(Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider,
+                        Steinberg::IPtr<Steinberg::Vst::IEditController> controller)
+        : provider_(std::move(provider)), controller_(std::move(controller))
+    {
+    }
+    explicit operator bool() const { return controller_ != nullptr; }
+    Steinberg::Vst::IEditController* operator->() const { return controller_.get(); }
+    Steinberg::Vst::IEditController* get() const { return controller_.get(); }
+
+private:
+    // Declared first, released last.
+    Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider_;
+    Steinberg::IPtr<Steinberg::Vst::IEditController> controller_;
+};
+
+// The provider's edit controller, or empty (no provider, or a plug-in without
+// one). Any thread.
+ControllerReference acquireController(PluginInstance& instance);
 
 } // namespace talven
