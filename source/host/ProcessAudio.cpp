@@ -12,7 +12,7 @@ using namespace Steinberg::Vst;
 namespace talven {
 namespace {
 
-enum class Outcome { processed, noProvider, noProcessor, processFailed };
+enum class Outcome { processed, bypassed, noProvider, noProcessor, processFailed };
 
 // Runs every piece of the block through the processor. Nothing reaches the
 // block unless every piece succeeded.
@@ -53,6 +53,11 @@ Outcome processPieces(IAudioProcessor& processor, float* block, std::int32_t fra
 Outcome processUnderLock(float* block, std::int32_t channels, std::int32_t frames, PluginInstance& instance)
 {
     ScopedLock guard(instance.lock);
+    // The DSP callback read bypass without the lock; a switch-on may have run
+    // while this block waited for it, and a deactivated plug-in must not be
+    // asked to process.
+    if (instance.bypass.load() != 0)
+        return Outcome::bypassed;
     if (!instance.plugProvider)
         return Outcome::noProvider;
     IPtr<IComponent> component = owned(instance.plugProvider->getComponent());
@@ -84,6 +89,8 @@ bool processAudio(float* block, std::int32_t channels, std::int32_t frames, Plug
     case Outcome::processed:
         writeTraceLine("processAudio: end<<<");
         return true;
+    case Outcome::bypassed:
+        return false;
     case Outcome::noProvider:
         writeTraceLine("processAudio: plugProvider problem");
         return false;

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "platform/DynamicLibrary.h"
+#include "registry/Registry.h"
 
 #include "pluginterfaces/base/funknown.h"
 
@@ -202,6 +203,28 @@ TEST_F(BypassTest, UnknownDetachedOrFreedInstancesCannotBeSwitched)
     EXPECT_EQ(TALVEN_GetBypass(detached), 0);
     EXPECT_TRUE(plugin.switches().empty());
     EXPECT_EQ(countLines(readTraceFile(), "SetByPass: succeed to bypass <<<"), 0);
+}
+
+// The DSP callback reads bypass before it waits for the instance lock; a
+// switch-on made meanwhile must keep the deactivated plug-in from processing.
+TEST_F(BypassTest, ABlockThatWaitedForTheLockDuringASwitchOnPassesDryWithoutAProcessCall)
+{
+    PluginInstance* record = refHandle(handle);
+    ASSERT_NE(record, nullptr);
+    record->lock.lock();
+    removeTraceFile();
+    Block block;
+    std::thread puller([&] { block = pull(stream); });
+    // The block has passed the bypass check once processAudio traced its start.
+    EXPECT_TRUE(waitUntil([] { return countLines(readTraceFile(), "processAudio: start>>>") == 1; }));
+    EXPECT_EQ(TALVEN_SetBypass(handle, 1), 1); // the instance lock is re-entrant for this thread
+    record->lock.unlock();
+    puller.join();
+    unrefHandle(handle);
+
+    EXPECT_TRUE(block.isDry());
+    EXPECT_TRUE(callsStartingWith(plugin, "Processor::process").empty());
+    EXPECT_EQ(plugin.switches(), kSwitchOnCalls);
 }
 
 // A playing channel: blocks are rendered on the engine's mixing thread while
