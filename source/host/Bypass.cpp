@@ -1,6 +1,6 @@
 #include "host/Bypass.h"
 
-#include "host/InstanceHold.h"
+#include "registry/RecordHold.h"
 #include "log/TraceLog.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -51,7 +51,7 @@ bool switchOff(PluginInstance& instance, Vst::IComponent& component, Vst::IAudio
 std::int32_t setBypass(std::uint32_t handle, std::int32_t request)
 {
     writeTraceLine(request != 0 ? "SetByPass: start >>> ByPass=true" : "SetByPass: start >>> ByPass=false");
-    InstanceHold hold(handle);
+    RecordHold hold(handle);
     PluginInstance* instance = hold.get();
     if (!instance)
         return 0;

@@ -1,6 +1,6 @@
 #include "host/Parameters.h"
 
-#include "host/InstanceHold.h"
+#include "registry/RecordHold.h"
 #include "host/ProviderAccess.h"
 
 #include <algorithm>
@@ -12,7 +12,7 @@ namespace talven {
 namespace {
 
 // The instance's controller with a counted reference, or null.
-ControllerReference controllerOf(const InstanceHold& hold)
+ControllerReference controllerOf(const RecordHold& hold)
 {
     PluginInstance* instance = hold.get();
     return instance ? acquireController(*instance) : ControllerReference();
@@ -22,7 +22,7 @@ ControllerReference controllerOf(const InstanceHold& hold)
 
 std::int32_t getParamCount(std::uint32_t handle)
 {
-    InstanceHold hold(handle);
+    RecordHold hold(handle);
     const ControllerReference controller = controllerOf(hold);
     return controller ? controller->getParameterCount() : 0;
 }
@@ -31,14 +31,14 @@ tresult getParamInfo(std::uint32_t handle, std::int32_t index, Vst::ParameterInf
 {
     if (!info)
         return kResultFalse;
-    InstanceHold hold(handle);
+    RecordHold hold(handle);
     const ControllerReference controller = controllerOf(hold);
     return controller ? controller->getParameterInfo(index, *info) : kResultFalse;
 }
 
 double getParam(std::uint32_t handle, Vst::ParamID id)
 {
-    InstanceHold hold(handle);
+    RecordHold hold(handle);
     const ControllerReference controller = controllerOf(hold);
     return controller ? controller->getParamNormalized(id) : 0.0;
 }
@@ -50,7 +50,7 @@ tresult setParam(std::uint32_t handle, Vst::ParamID id, float value)
     // Normalized values are 0..1 by definition; a processor may index tables
     // with them, so nothing outside reaches the plug-in.
     const Vst::ParamValue normalized = std::clamp(static_cast<Vst::ParamValue>(value), 0.0, 1.0);
-    InstanceHold hold(handle);
+    RecordHold hold(handle);
     const ControllerReference controller = controllerOf(hold);
     if (!controller)
         return kResultFalse;
