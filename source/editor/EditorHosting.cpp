@@ -13,6 +13,7 @@
 
 using namespace Steinberg;
 using Steinberg::Vst::EditorHost::WindowController;
+using Steinberg::Vst::EditorHost::WindowTask;
 
 namespace talven {
 namespace {
@@ -71,6 +72,39 @@ void hideShownEditor(PluginInstance& instance)
     window->close();
 }
 
+// The close itself, for a window and controller already out of the
+// instance: the window hides, then the view leaves it; the controller, then
+// the window, go afterwards, when their holders let go.
+void closeTakenEditor(const WindowPtr& window, const std::shared_ptr<WindowController>& controller)
+{
+    if (window)
+        window->close();
+    if (controller)
+        controller->detachView();
+}
+
+// An editor's close and the plug-in's code, run and released on the window's
+// thread in closeEditor's and the destruction's order.
+class EditorTeardown : public WindowTask {
+public:
+    void run() noexcept override
+    {
+        try {
+            closeTakenEditor(window, controller);
+        } catch (...) {
+        }
+        controller.reset();
+        window.reset();
+        code.provider = nullptr;
+        code.module.reset();
+        code.handler.reset();
+    }
+
+    WindowPtr window;
+    std::shared_ptr<WindowController> controller;
+    PluginCode code;
+};
+
 } // namespace
 
 void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title)
@@ -124,12 +158,33 @@ void closeEditor(PluginInstance& instance)
     // position callback while the window hides finds nothing left to close.
     const WindowPtr window = std::move(instance.window);
     const std::shared_ptr<WindowController> controller = std::move(instance.windowController);
-    if (window)
-        window->close();
-    if (controller)
-        controller->detachView();
+    closeTakenEditor(window, controller);
     // The controller, then the window, go here, after the view left the
     // window.
+}
+
+bool handEditorCloseToWindowThread(PluginInstance& instance, PluginCode& code)
+{
+    if (!instance.window)
+        return false;
+    auto teardown = std::make_unique<EditorTeardown>();
+    teardown->window = std::move(instance.window);
+    teardown->controller = std::move(instance.windowController);
+    teardown->code = std::move(code);
+    if (teardown->code.handler)
+        teardown->code.handler->setInstance(nullptr);
+    const WindowPtr window = teardown->window;
+    std::unique_ptr<WindowTask> back = window->handToOwnerThread(std::move(teardown));
+    if (!back)
+        return true;
+    // Not handed over: everything goes back where it was.
+    auto& returned = static_cast<EditorTeardown&>(*back);
+    if (returned.code.handler)
+        returned.code.handler->setInstance(&instance);
+    code = std::move(returned.code);
+    instance.window = std::move(returned.window);
+    instance.windowController = std::move(returned.controller);
+    return false;
 }
 
 void setEditorPositionCallback(PluginInstance& instance, Steinberg::Vst::EditorHost::PositionCallback callback)

@@ -29,9 +29,25 @@ void hideEditor(PluginInstance& instance);
 // The detach's and the destruction's editor step: hides the window, takes the
 // view out of it and lets both go, so that the plug-in's code is no longer
 // reached once its provider is released. Runs on the thread of the detach
-// (instance lock held) or of the release that destroys the instance; callers
-// are told to do both on the editor's thread.
+// (instance lock held) or of the release that destroys the instance.
 void closeEditor(PluginInstance& instance);
+
+// Everything the plug-in's code lives in, in the order it is released.
+struct PluginCode {
+    Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider;
+    VST3::Hosting::Module::Ptr module;
+    // Last: the plug-in's controller points to it.
+    std::unique_ptr<ComponentHandler> handler;
+};
+
+// closeEditor on the window's thread: when the window belongs to another
+// thread, the editor is taken out of the instance and its close posted to
+// that thread together with code, which is released there after the close,
+// in order. The handler is cut off from the instance first. Nothing waits for
+// that thread, so this may run with the instance lock held. True when handed
+// over (code is then empty); false, with nothing changed, when the window is
+// this thread's, there is none, or the thread cannot take it.
+bool handEditorCloseToWindowThread(PluginInstance& instance, PluginCode& code);
 
 // Gives the window made last its position callback; a window keeps only the
 // first it is given. Nothing when there is no window.

@@ -34,8 +34,15 @@ struct NativePlatformWindow {
 // or closed, 0 when the user finished moving or sizing it.
 using PositionCallback = void (*)(int32 left, int32 top, int32 closing);
 
+// Work handed to a window's thread: run there once, then destroyed there.
+class WindowTask {
+public:
+    virtual ~WindowTask() noexcept = default;
+    virtual void run() noexcept = 0;
+};
+
 // The top-level window that frames one plug-in editor view. All operations
-// run on the thread that created the window.
+// but handToOwnerThread run on the thread that created the window.
 class IWindow {
 public:
     virtual ~IWindow() noexcept = default;
@@ -57,6 +64,11 @@ public:
     // The window offers no further interfaces: always kNoInterface, and the
     // out pointer is left as it was.
     virtual tresult queryInterface(const TUID iid, void** obj) = 0;
+    // Any thread. When the window belongs to another thread than the
+    // caller's, posts task to that thread without waiting and returns null;
+    // otherwise (the caller's own window, or no thread to take it) gives
+    // task back. Windows that need no thread of their own give it back.
+    virtual std::unique_ptr<WindowTask> handToOwnerThread(std::unique_ptr<WindowTask> task) { return task; }
 };
 
 using WindowPtr = std::shared_ptr<IWindow>;

@@ -182,6 +182,19 @@ tresult Window::queryInterface(const TUID, void**)
     return kNoInterface;
 }
 
+std::unique_ptr<WindowTask> Window::handToOwnerThread(std::unique_ptr<WindowTask> task)
+{
+    if (!hwnd_ || !task)
+        return task;
+    const DWORD owner = GetWindowThreadProcessId(hwnd_, nullptr);
+    if (owner == 0 || owner == GetCurrentThreadId()) // 0: the window is gone already
+        return task;
+    WindowTask* const posted = task.release();
+    if (PostMessageW(hwnd_, destroyRequestMessage(), 0, reinterpret_cast<LPARAM>(posted)))
+        return nullptr;
+    return std::unique_ptr<WindowTask>(posted);
+}
+
 void Window::reportPosition(int32 closing) const
 {
     RECT outer = outerRect(hwnd_);

@@ -54,6 +54,7 @@ public:
     void setPositionCallback(PositionCallback callback) override;
     NativePlatformWindow getNativePlatformWindow() const override;
     tresult queryInterface(const TUID iid, void** obj) override;
+    std::unique_ptr<WindowTask> handToOwnerThread(std::unique_ptr<WindowTask> task) override;
 
     // The class's window procedure.
     static LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -77,7 +78,8 @@ private:
     void cutOff();
     static void releaseNativeResources(HWND hwnd);
     // Asks the window's thread to destroy a window whose Window is gone:
-    // DestroyWindow works only there.
+    // DestroyWindow works only there. With a WindowTask* in lParam, the
+    // message owns that task, which the window's thread runs and destroys.
     static UINT destroyRequestMessage();
     static LRESULT defaultMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

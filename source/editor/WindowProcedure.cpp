@@ -33,6 +33,12 @@ LRESULT CALLBACK Window::windowProcedure(HWND hwnd, UINT message, WPARAM wParam,
             return DefWindowProcW(hwnd, message, wParam, lParam);
         }
         if (message == destroyRequestMessage()) {
+            if (lParam != 0) {
+                // A task handed over from another thread (handToOwnerThread).
+                std::unique_ptr<WindowTask> task(reinterpret_cast<WindowTask*>(lParam));
+                task->run();
+                return 0;
+            }
             // Only for a window whose Window is gone: a stale request must not
             // end a window still in use.
             if (!window)

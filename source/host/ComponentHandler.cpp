@@ -33,8 +33,9 @@ tresult PLUGIN_API ComponentHandler::beginEdit(Vst::ParamID)
 
 tresult PLUGIN_API ComponentHandler::performEdit(Vst::ParamID id, Vst::ParamValue valueNormalized)
 {
-    if (instance_.paramTransfer)
-        instance_.paramTransfer->addChange(id, valueNormalized, 0);
+    talven::PluginInstance* const instance = instance_.load();
+    if (instance && instance->paramTransfer)
+        instance->paramTransfer->addChange(id, valueNormalized, 0);
     return kResultOk;
 }
 

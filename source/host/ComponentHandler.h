@@ -2,6 +2,8 @@
 
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
+#include <atomic>
+
 namespace talven {
 struct PluginInstance;
 }
@@ -13,7 +15,7 @@ struct PluginInstance;
 // a pointer to it.
 class ComponentHandler : public Steinberg::Vst::IComponentHandler {
 public:
-    explicit ComponentHandler(talven::PluginInstance& instance) : instance_(instance) {}
+    explicit ComponentHandler(talven::PluginInstance& instance) : instance_(&instance) {}
     virtual ~ComponentHandler() = default;
     ComponentHandler(const ComponentHandler&) = delete;
     ComponentHandler& operator=(const ComponentHandler&) = delete;
@@ -34,6 +36,11 @@ public:
     // No restart request is acted upon: processing keeps its set-up.
     Steinberg::tresult PLUGIN_API restartComponent(Steinberg::int32 flags) SMTG_OVERRIDE;
 
+    // Null cuts the handler off from its instance before it goes to another
+    // thread that may release it after the instance is gone: edits are then
+    // dropped. Any thread.
+    void setInstance(talven::PluginInstance* instance) { instance_.store(instance); }
+
 private:
-    talven::PluginInstance& instance_;
+    std::atomic<talven::PluginInstance*> instance_;
 };

@@ -1,5 +1,6 @@
 #include "registry/Attachment.h"
 
+#include "editor/EditorHosting.h"
 #include "host/EditorStep.h"
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
@@ -36,12 +37,28 @@ void switchOffAndRelease(std::uint32_t handle)
     if (!record)
         return;
     Steinberg::IPtr<Steinberg::Vst::PlugProvider> released;
+    PluginCode code;
     {
         ScopedLock guard(record->lock);
         record->processing = false;
         if (!record->plugProvider)
             return;
         switchOffProcessing(*record->plugProvider);
+        if (record->window) {
+            // A window of another thread takes the close and the plug-in's
+            // code along (its view can leave it only there): the provider, a
+            // share of the module and the handler the controller points to.
+            code.provider = exchangePlugProvider(*record, nullptr);
+            code.module = record->module;
+            code.handler = std::move(record->componentHandler);
+            if (handEditorCloseToWindowThread(*record, code))
+                return;
+            // The editor closes here, with the plug-in in place as before.
+            record->componentHandler = std::move(code.handler);
+            exchangePlugProvider(*record, code.provider);
+            code.provider = nullptr;
+            code.module.reset();
+        }
         closeEditor(*record);
         released = exchangePlugProvider(*record, nullptr);
     }

@@ -28,17 +28,24 @@ void destroyInstance(PluginInstance* record)
         switchOffProcessing(*record->plugProvider);
     // An editor still open (the channel was freed while it showed) is closed
     // before the plug-in goes: its view must leave the window while the
-    // plug-in's code is loaded. This releases the window controller, then the
-    // window.
-    closeEditor(*record);
+    // plug-in's code is loaded. A window of another thread takes the close
+    // and the plug-in's code along to that thread (its view can leave it only
+    // there); otherwise this releases the window controller, then the window.
+    PluginCode code;
+    code.provider = record->plugProvider;
+    record->plugProvider = nullptr;
+    code.module = std::move(record->module);
+    code.handler = std::move(record->componentHandler);
+    if (!handEditorCloseToWindowThread(*record, code))
+        closeEditor(*record);
     // The provider terminates the plug-in, whose code lives in the module;
     // the handler goes last, since the plug-in's controller points to it.
-    record->plugProvider = nullptr;
-    record->module.reset();
+    code.provider = nullptr;
+    code.module.reset();
     record->inputChanges.reset();
     record->outputChanges.reset();
     record->paramTransfer.reset();
-    record->componentHandler.reset();
+    code.handler.reset();
 }
 
 } // namespace talven
