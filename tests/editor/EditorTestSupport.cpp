@@ -30,15 +30,19 @@ std::string testPluginPath(const std::string& name)
     return std::string(TALVEN_TEST_PLUGIN_DIR) + "/" + name + ".vst3";
 }
 
-EditorPlugin::EditorPlugin()
+std::string EditorPlugin::libraryPath()
 {
 #ifdef _WIN32
-    const std::string inner = path() + "/Contents/" TALVEN_TEST_PLUGIN_ARCH "/EditorEffect.vst3";
+    return path() + "/Contents/" TALVEN_TEST_PLUGIN_ARCH "/EditorEffect.vst3";
 #else
-    const std::string inner = path() + "/Contents/" TALVEN_TEST_PLUGIN_ARCH "/EditorEffect.so";
+    return path() + "/Contents/" TALVEN_TEST_PLUGIN_ARCH "/EditorEffect.so";
 #endif
+}
+
+EditorPlugin::EditorPlugin()
+{
     std::string error;
-    library_ = loadLibrary(inner, error);
+    library_ = loadLibrary(libraryPath(), error);
     if (!library_)
         return;
     if (auto reset = symbol<TalvenEditorResetProc>(TALVEN_EDITOR_RESET))
@@ -53,7 +57,14 @@ EditorPlugin::EditorPlugin()
 
 EditorPlugin::~EditorPlugin()
 {
-    freeLibrary(library_);
+    unload();
+}
+
+void EditorPlugin::unload()
+{
+    if (library_)
+        freeLibrary(library_);
+    library_ = nullptr;
 }
 
 void EditorPlugin::configure(const TalvenEditorOptions& options)
@@ -115,6 +126,12 @@ int EditorPlugin::frameAnswersItself() const
 {
     auto answers = symbol<TalvenEditorFrameAnswersItselfProc>(TALVEN_EDITOR_FRAME_ANSWERS_ITSELF);
     return answers ? answers() : -2;
+}
+
+void EditorPlugin::observe(TalvenEditorEventProc observer) const
+{
+    if (auto set = symbol<TalvenEditorObserveProc>(TALVEN_EDITOR_OBSERVE))
+        set(observer);
 }
 
 std::vector<std::array<int, 3>> positionReports()

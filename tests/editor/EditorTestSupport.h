@@ -35,6 +35,10 @@ public:
 
     bool loaded() const { return library_ != nullptr; }
     static std::string path() { return testPluginPath("EditorEffect"); }
+    // The library inside the package.
+    static std::string libraryPath();
+    // Lets go of this load early; the controls answer nothing afterwards.
+    void unload();
 
     TalvenEditorOptions options() const { return options_; }
     void configure(const TalvenEditorOptions& options);
@@ -46,6 +50,8 @@ public:
     int liveViews() const;
     void* childWindow() const;
     int frameAnswersItself() const;
+    // observer hears of removed views and terminated controllers (null: no more).
+    void observe(TalvenEditorEventProc observer) const;
 
 private:
     template <typename Proc>

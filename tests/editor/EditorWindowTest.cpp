@@ -1,14 +1,23 @@
 // The editor in real Win32 windows under the thread's own message pump:
 // placement, the close button, moving and sizing, the view's resize
-// requests, repeated showing and hiding, and showing while audio runs.
+// requests, repeated showing and hiding, showing while audio runs, and
+// detaching or freeing from another thread than the editor's.
 #include "EditorTestSupport.h"
 #include "EditorWindowSupport.h"
 #include "TestSupport.h"
 
+#include "platform/TextConversion.h"
 #include "registry/Registry.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 namespace talven::test {
 namespace {
@@ -278,6 +287,114 @@ TEST_F(EditorWindowTest, OpeningAndClosingTheEditorHundredsOfTimesWhileAudioPlay
     pumpMessages();
     EXPECT_THAT(editorWindows(), IsEmpty());
     EXPECT_EQ(plugin.liveViews(), 0);
+}
+
+// What the plug-in reports while it goes, with the thread it goes on; kept in
+// this program, so that it outlives the plug-in's module.
+std::mutex eventsLock;
+std::vector<std::pair<std::string, DWORD>> events;
+
+void recordEvent(const char* event)
+{
+    std::lock_guard<std::mutex> guard(eventsLock);
+    events.emplace_back(event, GetCurrentThreadId());
+}
+
+std::vector<std::pair<std::string, DWORD>> recordedEvents()
+{
+    std::lock_guard<std::mutex> guard(eventsLock);
+    return events;
+}
+
+bool pluginLibraryLoaded()
+{
+    const auto wide = utf8ToWide(EditorPlugin::libraryPath());
+    return wide && GetModuleHandleW(wide->c_str()) != nullptr;
+}
+
+// Runs call on another thread. True when it finished while this thread
+// dispatched nothing: it must never wait for the editor's thread. Dispatches
+// afterwards until it ends either way, so that a call that does wait still
+// ends.
+bool finishesWithoutThisThread(const std::function<void()>& call)
+{
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        call();
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool alone = done;
+    while (!done) {
+        pumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    other.join();
+    return alone;
+}
+
+// The editor shows on the test thread; the instance goes on another. The
+// test's own load of the plug-in is given up first, so that the library's
+// release is the module's last.
+class ForeignThreadTeardownTest : public EditorWindowTest {
+protected:
+    void SetUp() override
+    {
+        EditorWindowTest::SetUp();
+        {
+            std::lock_guard<std::mutex> guard(eventsLock);
+            events.clear();
+        }
+        plugin.observe(recordEvent);
+        frame = show(30, 40);
+        ASSERT_NE(frame, nullptr);
+        child = static_cast<HWND>(plugin.childWindow());
+        ASSERT_TRUE(IsWindow(child));
+        plugin.unload();
+        ASSERT_TRUE(pluginLibraryLoaded()); // the instance's own load
+    }
+
+    // Pumps this thread's messages until the plug-in terminated and the frame
+    // is gone, then checks that the teardown ran here, in order, and that the
+    // module went with it.
+    void expectTornDownOnThisThread()
+    {
+        EXPECT_TRUE(waitUntil([&] { return recordedEvents().size() >= 2 && !IsWindow(frame); }));
+        const DWORD self = GetCurrentThreadId();
+        using Event = std::pair<std::string, DWORD>;
+        EXPECT_THAT(recordedEvents(), ElementsAre(Event{"removed", self}, Event{"terminate", self}));
+        EXPECT_FALSE(IsWindow(child));
+        EXPECT_THAT(editorWindows(), IsEmpty());
+        // More messages once the module is gone reach none of its code.
+        PostMessageW(nullptr, WM_NULL, 0, 0);
+        for (int i = 0; i < 5; ++i) {
+            InvalidateRect(nullptr, nullptr, TRUE);
+            pumpMessages();
+        }
+        EXPECT_FALSE(pluginLibraryLoaded());
+    }
+
+    HWND frame = nullptr;
+    HWND child = nullptr;
+};
+
+TEST_F(ForeignThreadTeardownTest, ADetachOnAnotherThreadClosesTheEditorAndReleasesThePluginOnTheEditorsThread)
+{
+    int detached = -1;
+    EXPECT_TRUE(finishesWithoutThisThread([&] { detached = TALVEN_ChannelRemoveDSP(0, handle); }));
+    EXPECT_EQ(detached, 1);
+    expectTornDownOnThisThread();
+    EXPECT_THAT(positionReports(), ElementsAre(Report{30, 40, 1}));
+}
+
+TEST_F(ForeignThreadTeardownTest, FreeingTheChannelOnAnotherThreadClosesTheEditorAndReleasesThePluginOnTheEditorsThread)
+{
+    int32_t freed = 0;
+    EXPECT_TRUE(finishesWithoutThisThread([&] { freed = TALVEN_ChannelFree(stream); }));
+    EXPECT_NE(freed, 0);
+    expectTornDownOnThisThread();
 }
 
 } // namespace

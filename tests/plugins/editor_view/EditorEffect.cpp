@@ -32,6 +32,12 @@ public:
             return nullptr;
         return new EditorView(options.width, options.height);
     }
+
+    tresult PLUGIN_API terminate() override
+    {
+        notifyEditorEvent("terminate");
+        return PassThroughController::terminate();
+    }
 };
 
 const TestFactoryDescription& description()
@@ -71,6 +77,7 @@ SMTG_EXPORT_SYMBOL void TalvenEditorReset(void)
 {
     talven::testplugin::setEditorOptions(talven::testplugin::defaultEditorOptions());
     talven::testplugin::clearEditorLog();
+    talven::testplugin::setEditorObserver(nullptr);
 }
 
 SMTG_EXPORT_SYMBOL void TalvenEditorConfigure(const TalvenEditorOptions* options)
@@ -120,6 +127,11 @@ SMTG_EXPORT_SYMBOL int TalvenEditorFrameAnswersItself(void)
 {
     return talven::testplugin::onNewestView(
         -1, [](talven::testplugin::EditorView& view) { return view.frameAnswersItself(); });
+}
+
+SMTG_EXPORT_SYMBOL void TalvenEditorObserve(TalvenEditorEventProc observer)
+{
+    talven::testplugin::setEditorObserver(observer);
 }
 
 } // extern "C"

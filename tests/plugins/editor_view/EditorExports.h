@@ -54,3 +54,11 @@ typedef void* (*TalvenEditorChildWindowProc)(void);
 // without a view or frame.
 #define TALVEN_EDITOR_FRAME_ANSWERS_ITSELF "TalvenEditorFrameAnswersItself"
 typedef int (*TalvenEditorFrameAnswersItselfProc)(void);
+
+// Called as the host removes a view (removed) and terminates the plug-in's
+// controller (terminate), on the thread the host does it on; the test
+// program's own code, so that it outlives the plug-in's module. Null stops
+// the calls; a reset does too.
+typedef void (*TalvenEditorEventProc)(const char* event);
+#define TALVEN_EDITOR_OBSERVE "TalvenEditorObserve"
+typedef void (*TalvenEditorObserveProc)(TalvenEditorEventProc observer);

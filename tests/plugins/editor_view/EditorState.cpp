@@ -3,6 +3,7 @@
 #include "EditorView.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -21,6 +22,8 @@ State& state()
     static State shared;
     return shared;
 }
+
+std::atomic<TalvenEditorEventProc> observer{nullptr};
 
 } // namespace
 
@@ -63,6 +66,17 @@ void clearEditorLog()
 {
     std::lock_guard<std::mutex> guard(state().lock);
     state().log.clear();
+}
+
+void setEditorObserver(TalvenEditorEventProc proc)
+{
+    observer.store(proc);
+}
+
+void notifyEditorEvent(const char* event)
+{
+    if (const TalvenEditorEventProc proc = observer.load())
+        proc(event);
 }
 
 void addLiveView(EditorView* view)

@@ -19,6 +19,10 @@ void logEditorCall(const std::string& call);
 std::string editorLogText();
 void clearEditorLog();
 
+void setEditorObserver(TalvenEditorEventProc observer);
+// Tells the observer, if any.
+void notifyEditorEvent(const char* event);
+
 void addLiveView(EditorView* view);
 void removeLiveView(EditorView* view);
 int liveViewCount();

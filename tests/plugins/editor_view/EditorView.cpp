@@ -120,6 +120,7 @@ tresult PLUGIN_API EditorView::attached(void* parent, FIDString type)
 tresult PLUGIN_API EditorView::removed()
 {
     logEditorCall("removed");
+    notifyEditorEvent("removed");
     if (editorOptions().removedFails)
         return kResultFalse;
     dropChildWindow();
