@@ -13,7 +13,9 @@
  * is success). The library sets no error code of its own.
  *
  * Threads: every function may be called from any thread. The editor's window
- * belongs to the thread that showed it, which must dispatch its messages.
+ * belongs to the thread that showed it, which must dispatch its messages; a
+ * detach or channel free on another thread leaves the editor's close and the
+ * plug-in's release to that thread.
  */
 #ifndef TALVEN_H
 #define TALVEN_H
@@ -67,8 +69,8 @@ uint32_t TALVEN_CALL TALVEN_ChannelSetDSP(uint32_t channel, const char *path, ui
                                           uint8_t showEditor, int32_t editorX, int32_t editorY,
                                           TALVEN_POSITIONPROC positionCallback, const char *title);
 
-/* Switches the plug-in off, closes its editor and detaches it from its
- * channel; a block in progress is finished first, and none follows once this
+/* Switches the plug-in off, closes its editor (on the editor's thread, see
+ * TALVEN_ShowEditor) and detaches it from its channel; a block in progress is finished first, and none follows once this
  * returns. channel is ignored. Returns 1, or 0 when handle names no instance
  * (also after the channel was freed, which detaches the plug-in by itself). */
 int32_t TALVEN_CALL TALVEN_ChannelRemoveDSP(uint32_t channel, uint32_t handle);
@@ -144,9 +146,14 @@ int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
  * window stands. visible 0: hides the editor. Returns 1, also when nothing
  * could be shown (a plug-in without an editor, a detached plug-in, or Linux,
  * which has no editor window yet), or 0 for an unknown handle. The window
- * belongs to the calling thread, which must dispatch its messages; while the
- * editor is open, hide it, detach the plug-in and free its channel on that
- * thread too (the plug-in's view may only be taken down there). */
+ * belongs to the calling thread, which must dispatch its messages; hide it
+ * on that thread. A detach or channel free (also BASS freeing an
+ * auto-freeing stream) on another thread while the editor is open does not
+ * wait: the editor's close and the plug-in's release (its termination and
+ * its module's unload) are posted to the window's thread and happen when it
+ * next dispatches messages, since the plug-in's view may only be taken down
+ * there. If that thread has ended or the window is gone, they happen on the
+ * calling thread as before. */
 int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
                                       TALVEN_POSITIONPROC positionCallback, const char *title);
 
