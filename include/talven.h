@@ -107,8 +107,8 @@ int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle);
 
 /* Fills *info with the description of the parameter at index (0 to count-1).
  * Returns the plug-in's VST 3 result, 0 (kResultOk) when filled; *info is
- * changed only then. For a null info and on failure it returns 1
- * (kResultFalse). */
+ * changed only then. For a null info, an index outside 0 to count-1 (the
+ * plug-in is not asked) and on failure it returns 1 (kResultFalse). */
 int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_PARAMETERINFO *info);
 
 /* The controller's normalized value (0 to 1) of the parameter with that id,

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 using namespace Steinberg;
@@ -60,16 +61,36 @@ void writeWindowLine(const void* window)
     std::fflush(stdout);
 }
 
+// The instance's current editor, copied under its lock.
+struct ShownEditor {
+    WindowPtr window;
+    std::shared_ptr<WindowController> controller;
+};
+
+ShownEditor currentEditor(PluginInstance& instance)
+{
+    std::lock_guard<std::mutex> guard(instance.editorLock);
+    return {instance.window, instance.windowController};
+}
+
+// Takes the editor out of the instance and marks it closed for good.
+ShownEditor takeEditorForGood(PluginInstance& instance)
+{
+    std::lock_guard<std::mutex> guard(instance.editorLock);
+    instance.editorClosed = true;
+    return {std::move(instance.window), std::move(instance.windowController)};
+}
+
 // The view leaves the window before the window is hidden; both stay with the
 // instance.
 void hideShownEditor(PluginInstance& instance)
 {
-    const WindowPtr window = instance.window;
-    if (!window)
+    const ShownEditor shown = currentEditor(instance);
+    if (!shown.window)
         return;
-    if (const std::shared_ptr<WindowController> controller = instance.windowController)
-        controller->detachView();
-    window->close();
+    if (shown.controller)
+        shown.controller->detachView();
+    shown.window->close();
 }
 
 // The close itself, for a window and controller already out of the
@@ -84,7 +105,7 @@ void closeTakenEditor(const WindowPtr& window, const std::shared_ptr<WindowContr
 }
 
 // An editor's close and the plug-in's code, run and released on the window's
-// thread in closeEditor's and the destruction's order.
+// thread in the order of closeEditorForGood and the destruction.
 class EditorTeardown : public WindowTask {
 public:
     void run() noexcept override
@@ -133,14 +154,29 @@ void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const 
     const Size contentSize{rect.right - rect.left, rect.bottom - rect.top};
 
     auto windowController = std::make_shared<WindowController>(view);
-    instance.windowController = windowController;
     const bool resizable = view->canResize() == kResultTrue;
-    // Replacing the window lets the previous one go only now, after its view
-    // left it: a view is removed before its parent window is destroyed.
     const WindowPtr window = factory->makeWindow(title, contentSize, resizable, windowController);
-    instance.window = window;
+    // The previous editor goes only now, outside the lock, after its view
+    // left it: a view is removed before its parent window is destroyed.
+    ShownEditor previous;
+    bool closedMeanwhile = false;
+    {
+        std::lock_guard<std::mutex> guard(instance.editorLock);
+        closedMeanwhile = instance.editorClosed;
+        if (!closedMeanwhile) {
+            previous = {std::move(instance.window), std::move(instance.windowController)};
+            instance.window = window;
+            instance.windowController = windowController;
+        }
+    }
     if (!window)
         return;
+    if (closedMeanwhile) {
+        // A detach on another thread took the editor away for good while this
+        // one was made: it is never shown, and goes with this call.
+        window->close();
+        return;
+    }
     window->show(x, y);
     writeWindowLine(window.get());
 }
@@ -152,45 +188,32 @@ void hideEditor(PluginInstance& instance)
         hideShownEditor(instance);
 }
 
-void closeEditor(PluginInstance& instance)
+bool closeEditorForGood(PluginInstance& instance, PluginCode& code)
 {
-    // Taken out of the instance first, so that a detach requested from the
-    // position callback while the window hides finds nothing left to close.
-    const WindowPtr window = std::move(instance.window);
-    const std::shared_ptr<WindowController> controller = std::move(instance.windowController);
-    closeTakenEditor(window, controller);
+    ShownEditor taken = takeEditorForGood(instance);
+    if (!taken.window && !taken.controller)
+        return false;
+    if (taken.window) {
+        auto teardown = std::make_unique<EditorTeardown>();
+        teardown->window = taken.window;
+        teardown->controller = taken.controller;
+        teardown->code = std::move(code);
+        std::unique_ptr<WindowTask> back = taken.window->handToOwnerThread(std::move(teardown));
+        if (!back)
+            return true;
+        // This thread's window, or no thread to take it: closed here.
+        code = std::move(static_cast<EditorTeardown&>(*back).code);
+    }
+    closeTakenEditor(taken.window, taken.controller);
     // The controller, then the window, go here, after the view left the
     // window.
-}
-
-bool handEditorCloseToWindowThread(PluginInstance& instance, PluginCode& code)
-{
-    if (!instance.window)
-        return false;
-    auto teardown = std::make_unique<EditorTeardown>();
-    teardown->window = std::move(instance.window);
-    teardown->controller = std::move(instance.windowController);
-    teardown->code = std::move(code);
-    if (teardown->code.handler)
-        teardown->code.handler->setInstance(nullptr);
-    const WindowPtr window = teardown->window;
-    std::unique_ptr<WindowTask> back = window->handToOwnerThread(std::move(teardown));
-    if (!back)
-        return true;
-    // Not handed over: everything goes back where it was.
-    auto& returned = static_cast<EditorTeardown&>(*back);
-    if (returned.code.handler)
-        returned.code.handler->setInstance(&instance);
-    code = std::move(returned.code);
-    instance.window = std::move(returned.window);
-    instance.windowController = std::move(returned.controller);
     return false;
 }
 
 void setEditorPositionCallback(PluginInstance& instance, Steinberg::Vst::EditorHost::PositionCallback callback)
 {
-    if (instance.window)
-        instance.window->setPositionCallback(callback);
+    if (const WindowPtr window = currentEditor(instance).window)
+        window->setPositionCallback(callback);
 }
 
 } // namespace talven

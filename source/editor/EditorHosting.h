@@ -26,28 +26,25 @@ void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const 
 // another editor request for the instance, as openEditor.
 void hideEditor(PluginInstance& instance);
 
-// The detach's and the destruction's editor step: hides the window, takes the
-// view out of it and lets both go, so that the plug-in's code is no longer
-// reached once its provider is released. Runs on the thread of the detach
-// (instance lock held) or of the release that destroys the instance.
-void closeEditor(PluginInstance& instance);
-
 // Everything the plug-in's code lives in, in the order it is released.
 struct PluginCode {
     Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider;
     VST3::Hosting::Module::Ptr module;
-    // Last: the plug-in's controller points to it.
-    std::unique_ptr<ComponentHandler> handler;
+    // Last: the plug-in's controller may call it up to its termination.
+    Steinberg::IPtr<ComponentHandler> handler;
 };
 
-// closeEditor on the window's thread: when the window belongs to another
-// thread, the editor is taken out of the instance and its close posted to
-// that thread together with code, which is released there after the close,
-// in order. The handler is cut off from the instance first. Nothing waits for
-// that thread, so this may run with the instance lock held. True when handed
-// over (code is then empty); false, with nothing changed, when the window is
-// this thread's, there is none, or the thread cannot take it.
-bool handEditorCloseToWindowThread(PluginInstance& instance, PluginCode& code);
+// The detach's and the destruction's editor step: takes the editor from the
+// instance for good (an editor that another thread opens meanwhile closes
+// itself instead of staying) and closes it: the window hides, then the view
+// leaves it, so that the plug-in's code is no longer reached once code is
+// released. When the window belongs to another thread, the close is posted
+// there together with code, which that thread releases after the close, in
+// order; true then (code is empty), and nothing waits for that thread.
+// Otherwise the close happens here and code is left to the caller. Closing
+// calls the program's position callback, which may re-enter any export:
+// never call this with a library lock held.
+bool closeEditorForGood(PluginInstance& instance, PluginCode& code);
 
 // Gives the window made last its position callback; a window keeps only the
 // first it is given. Nothing when there is no window.

@@ -1,29 +1,45 @@
 #include "host/ComponentHandler.h"
 
-#include "registry/PluginInstance.h"
+#include "sdk/ParameterChangeTransfer.h"
 
 using namespace Steinberg;
 
-namespace {
-// What addRef and release answer: the handler's life is its instance's.
-constexpr uint32 kUncountedReferences = 1000;
-} // namespace
-
-tresult PLUGIN_API ComponentHandler::queryInterface(const TUID, void** obj)
+IPtr<ComponentHandler> ComponentHandler::make(std::shared_ptr<Vst::ParameterChangeTransfer> transfer)
 {
-    if (obj)
-        *obj = nullptr;
+    return owned(new ComponentHandler(std::move(transfer)));
+}
+
+ComponentHandler::ComponentHandler(std::shared_ptr<Vst::ParameterChangeTransfer> transfer)
+    : transfer_(std::move(transfer))
+{
+}
+
+ComponentHandler::~ComponentHandler() = default;
+
+tresult PLUGIN_API ComponentHandler::queryInterface(const TUID iid, void** obj)
+{
+    if (!obj)
+        return kInvalidArgument;
+    if (FUnknownPrivate::iidEqual(iid, Vst::IComponentHandler::iid) || FUnknownPrivate::iidEqual(iid, FUnknown::iid)) {
+        addRef();
+        *obj = static_cast<Vst::IComponentHandler*>(this);
+        return kResultOk;
+    }
+    *obj = nullptr;
     return kNoInterface;
 }
 
 uint32 PLUGIN_API ComponentHandler::addRef()
 {
-    return kUncountedReferences;
+    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 uint32 PLUGIN_API ComponentHandler::release()
 {
-    return kUncountedReferences;
+    const uint32 left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0)
+        delete this;
+    return left;
 }
 
 tresult PLUGIN_API ComponentHandler::beginEdit(Vst::ParamID)
@@ -33,9 +49,8 @@ tresult PLUGIN_API ComponentHandler::beginEdit(Vst::ParamID)
 
 tresult PLUGIN_API ComponentHandler::performEdit(Vst::ParamID id, Vst::ParamValue valueNormalized)
 {
-    talven::PluginInstance* const instance = instance_.load();
-    if (instance && instance->paramTransfer)
-        instance->paramTransfer->addChange(id, valueNormalized, 0);
+    if (transfer_)
+        transfer_->addChange(id, valueNormalized, 0);
     return kResultOk;
 }
 

@@ -1,26 +1,34 @@
 #pragma once
 
+#include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <atomic>
+#include <memory>
 
-namespace talven {
-struct PluginInstance;
+namespace Steinberg::Vst {
+class ParameterChangeTransfer;
 }
 
 // The host's IComponentHandler for one plug-in instance: carries the
 // controller's edits to the audio side through the instance's transfer ring
-// and refuses every other request. It is owned by its instance, not
-// reference counted, and must outlive the plug-in's controller, which keeps
-// a pointer to it.
+// and refuses every other request.
+//
+// Reference counted for real: the plug-in's controller may call it until it
+// is terminated, and the last holder of the plug-in (a parameter or preset
+// call on another thread, an editor teardown on the window's thread) may
+// release the plug-in after the instance itself is gone. The plug-in's
+// provider therefore holds a reference until after the termination, and the
+// handler shares the transfer instead of pointing at the instance.
 class ComponentHandler : public Steinberg::Vst::IComponentHandler {
 public:
-    explicit ComponentHandler(talven::PluginInstance& instance) : instance_(&instance) {}
-    virtual ~ComponentHandler() = default;
+    // Starts with one reference, the caller's.
+    static Steinberg::IPtr<ComponentHandler> make(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer);
+
     ComponentHandler(const ComponentHandler&) = delete;
     ComponentHandler& operator=(const ComponentHandler&) = delete;
 
-    // FUnknown: answers no interface; counts nothing.
+    // FUnknown: answers FUnknown and IComponentHandler. Any thread.
     Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) SMTG_OVERRIDE;
     Steinberg::uint32 PLUGIN_API addRef() SMTG_OVERRIDE;
     Steinberg::uint32 PLUGIN_API release() SMTG_OVERRIDE;
@@ -36,11 +44,11 @@ public:
     // No restart request is acted upon: processing keeps its set-up.
     Steinberg::tresult PLUGIN_API restartComponent(Steinberg::int32 flags) SMTG_OVERRIDE;
 
-    // Null cuts the handler off from its instance before it goes to another
-    // thread that may release it after the instance is gone: edits are then
-    // dropped. Any thread.
-    void setInstance(talven::PluginInstance* instance) { instance_.store(instance); }
-
 private:
-    std::atomic<talven::PluginInstance*> instance_;
+    explicit ComponentHandler(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer);
+    virtual ~ComponentHandler();
+
+    std::atomic<Steinberg::uint32> references_{1};
+    // Null: edits are dropped. Shared with the instance, which may go first.
+    const std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer_;
 };

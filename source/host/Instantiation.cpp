@@ -89,7 +89,7 @@ bool instantiatePlugin(PluginInstance& instance, const char* path, std::string* 
         describeFailure(failure, std::string("No EditController found (needed for allowing editor) in file ") + path);
         return false;
     }
-    controller->setComponentHandler(instance.componentHandler.get());
+    provider->setComponentHandler(instance.componentHandler);
 
     IPtr<Vst::IComponent> component = owned(provider->getComponent());
     return component != nullptr;

@@ -33,7 +33,13 @@ tresult getParamInfo(std::uint32_t handle, std::int32_t index, Vst::ParameterInf
         return kResultFalse;
     RecordHold hold(handle);
     const ControllerReference controller = controllerOf(hold);
-    return controller ? controller->getParameterInfo(index, *info) : kResultFalse;
+    if (!controller)
+        return kResultFalse;
+    // Checked here: a plug-in may index an array with it, and one that
+    // throws over a bad index would take the program down.
+    if (index < 0 || index >= controller->getParameterCount())
+        return kResultFalse;
+    return controller->getParameterInfo(index, *info);
 }
 
 double getParam(std::uint32_t handle, Vst::ParamID id)

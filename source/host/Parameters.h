@@ -16,8 +16,8 @@ namespace talven {
 // The controller's getParameterCount; 0 on failure.
 std::int32_t getParamCount(std::uint32_t handle);
 
-// The controller's getParameterInfo into *info; kResultFalse for a null info
-// and on failure.
+// The controller's getParameterInfo into *info; kResultFalse for a null info,
+// an index outside 0..count-1 (the plug-in is not asked) and on failure.
 Steinberg::tresult getParamInfo(std::uint32_t handle, std::int32_t index, Steinberg::Vst::ParameterInfo* info);
 
 // The controller's getParamNormalized, unnarrowed; 0 on failure.

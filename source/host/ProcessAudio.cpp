@@ -2,6 +2,7 @@
 
 #include "host/BusBuffers.h"
 #include "log/TraceLog.h"
+#include "platform/BlockScope.h"
 
 #include <algorithm>
 #include <new>
@@ -27,6 +28,7 @@ Outcome processPieces(IAudioProcessor& processor, float* block, std::int32_t fra
     data.outputParameterChanges = instance.outputChanges.get();
     instance.paramTransfer->transferChangesTo(*instance.inputChanges);
 
+    const BlockScope scope(&instance);
     for (std::int32_t first = 0; first < frames;) {
         const std::int32_t count = std::min(instance.blockSize, frames - first);
         loadBuses(data, buffers, first, count);

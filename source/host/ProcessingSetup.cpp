@@ -13,6 +13,7 @@ void prepareProcessing(PluginInstance& instance, std::uint32_t channel)
 {
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(channel, &info);
+    ScopedLock control(instance.controlLock);
     ScopedLock guard(instance.lock);
     instance.channelBuffers = std::make_unique<ChannelBuffers>();
     instance.processData = std::make_unique<HostProcessData>();
@@ -27,6 +28,7 @@ void prepareProcessing(PluginInstance& instance, std::uint32_t channel)
 
 bool updateProcessSetup(PluginInstance& instance)
 {
+    ScopedLock control(instance.controlLock);
     ScopedLock guard(instance.lock);
     if (!instance.plugProvider)
         return false;
@@ -41,6 +43,7 @@ bool updateProcessSetup(PluginInstance& instance)
         return false;
     if (component->setActive(true) != kResultOk)
         return false;
+    instance.active = true;
     writeTraceLine("updateProcessSetup setProcessing(true)");
     processor->setProcessing(true);
     instance.processing = true;

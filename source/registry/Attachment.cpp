@@ -7,6 +7,7 @@
 #include "host/ProcessingSetup.h"
 #include "host/ProviderAccess.h"
 #include "log/TraceLog.h"
+#include "platform/BlockScope.h"
 #include "registry/BassCallbacks.h"
 #include "registry/RecordHold.h"
 
@@ -28,42 +29,32 @@ void takeDspOffChannel(PluginInstance& record)
         BASS_ChannelRemoveDSP(channel, dsp);
 }
 
-// Detach, first stage: processing off, component inactive, editor closed,
-// plug-in released. A block waiting for the lock then finds no plug-in.
-void switchOffAndRelease(std::uint32_t handle)
+// Takes the plug-in out of the instance and switches it off: processing off,
+// component inactive (only when active: after a bypass it is not), under the
+// control lock. Taking the provider under the instance lock waits for a block
+// in progress, and no later block finds a plug-in. Then the editor closes
+// and the plug-in is released with no lock held, since closing calls the
+// program's position callback, which may re-enter any export. The view
+// leaves its window before the plug-in is terminated.
+void switchOffAndRelease(PluginInstance& record)
 {
-    RecordHold hold(handle);
-    PluginInstance* record = hold.get();
-    if (!record)
-        return;
-    Steinberg::IPtr<Steinberg::Vst::PlugProvider> released;
     PluginCode code;
     {
-        ScopedLock guard(record->lock);
-        record->processing = false;
-        if (!record->plugProvider)
-            return;
-        switchOffProcessing(*record->plugProvider);
-        if (record->window) {
-            // A window of another thread takes the close and the plug-in's
-            // code along (its view can leave it only there): the provider, a
-            // share of the module and the handler the controller points to.
-            code.provider = exchangePlugProvider(*record, nullptr);
-            code.module = record->module;
-            code.handler = std::move(record->componentHandler);
-            if (handEditorCloseToWindowThread(*record, code))
-                return;
-            // The editor closes here, with the plug-in in place as before.
-            record->componentHandler = std::move(code.handler);
-            exchangePlugProvider(*record, code.provider);
-            code.provider = nullptr;
-            code.module.reset();
+        ScopedLock control(record.controlLock);
+        {
+            ScopedLock guard(record.lock);
+            record.processing = false;
+            code.provider = exchangePlugProvider(record, nullptr);
         }
-        closeEditor(*record);
-        released = exchangePlugProvider(*record, nullptr);
+        if (code.provider && record.active.exchange(false))
+            switchOffProcessing(*code.provider);
     }
-    // released goes here, outside the instance lock, so a block waiting for
-    // the lock is not held up by the plug-in's termination.
+    // A window of another thread takes the close and the plug-in's code along
+    // (its view can leave it only there): the provider, a share of the module
+    // and the handler the controller may still call.
+    code.module = record.module;
+    code.handler = record.componentHandler;
+    closeEditorForGood(record, code);
 }
 
 // Owns the attachment hold until the attach succeeds; a failed attach gives
@@ -143,19 +134,28 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
 
 int detachPlugin(std::uint32_t handle)
 {
-    switchOffAndRelease(handle);
-
     RecordHold hold(handle);
     PluginInstance* record = hold.get();
     if (!record)
         return 0;
+    // From inside the plug-in's own process call the block in progress
+    // could never be waited for: refused.
+    if (BlockScope::inside(record))
+        return 0;
+    // The first detach (or the channel-freed sync) to claim the attachment
+    // takes the instance down; one started meanwhile, also from a callback
+    // that this detach makes, finds nothing left to do.
+    if (!record->attached.exchange(false))
+        return 0;
+    takeDspOffChannel(*record);
+    switchOffAndRelease(*record);
     {
         ScopedLock guard(record->lock);
         record->channelBuffers.reset();
         record->processData.reset();
     }
-    takeDspOffChannel(*record);
-    return releaseAttachment(*record) ? 1 : 0;
+    unrefHandle(handle); // the attachment's hold
+    return 1;
 }
 
 std::uint32_t readBypass(std::uint32_t handle)

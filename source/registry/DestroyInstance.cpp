@@ -21,31 +21,30 @@ void destroyInstance(PluginInstance* record)
     if (channel != 0 && dsp != 0)
         BASS_ChannelRemoveDSP(channel, dsp);
     noteDeferredRelease(record->moduleHandle);
-    // A plug-in whose processing was prepared and that is still here was not
-    // detached (its channel was freed, or its attach failed late) and may be
-    // active: VST 3 wants it switched off before it is terminated.
-    if (record->plugProvider && record->processData)
-        switchOffProcessing(*record->plugProvider);
+    // A plug-in still here was not detached (its channel was freed, or its
+    // attach failed late) and may be active: VST 3 wants it switched off
+    // before it is terminated. No other operation holds the record now.
+    PluginCode code;
+    code.provider = record->plugProvider;
+    record->plugProvider = nullptr;
+    if (code.provider && record->active.exchange(false))
+        switchOffProcessing(*code.provider);
     // An editor still open (the channel was freed while it showed) is closed
     // before the plug-in goes: its view must leave the window while the
     // plug-in's code is loaded. A window of another thread takes the close
     // and the plug-in's code along to that thread (its view can leave it only
     // there); otherwise this releases the window controller, then the window.
-    PluginCode code;
-    code.provider = record->plugProvider;
-    record->plugProvider = nullptr;
     code.module = std::move(record->module);
     code.handler = std::move(record->componentHandler);
-    if (!handEditorCloseToWindowThread(*record, code))
-        closeEditor(*record);
+    closeEditorForGood(*record, code);
     // The provider terminates the plug-in, whose code lives in the module;
-    // the handler goes last, since the plug-in's controller points to it.
+    // the handler goes last, since the plug-in's controller may call it.
     code.provider = nullptr;
     code.module.reset();
     record->inputChanges.reset();
     record->outputChanges.reset();
     record->paramTransfer.reset();
-    code.handler.reset();
+    code.handler = nullptr;
 }
 
 } // namespace talven

@@ -33,8 +33,22 @@ struct PluginInstance {
     void* moduleHandle = nullptr;
     // 1 while bypassed; read by the audio thread without the instance lock.
     std::atomic<std::uint32_t> bypass{0};
+    // The instance lock: held by a block in progress and by what must not
+    // overlap one (the switch between processing and bypass, the detach's
+    // freeing of the block buffers). Never held across a call into the
+    // program.
     RecursiveLock lock;
     std::int32_t holds = 0; // guarded by the handle-table lock
+    // Serialises the calls that change the plug-in's activation (attach's
+    // set-up, bypass, the detach's switch-off), which VST 3 wants one at a
+    // time. Never taken by the audio thread or held across a call into the
+    // program; re-entrant, so a plug-in calling back on the same thread does
+    // not deadlock.
+    RecursiveLock controlLock;
+    // True while the component is active (setActive(true) succeeded and no
+    // setActive(false) followed): only an active component is switched off.
+    // Changed under controlLock.
+    std::atomic<bool> active{false};
     VST3::Hosting::Module::Ptr module;                      // empty until instantiation
     // Null until instantiation succeeds. Written only with both the instance
     // lock and providerLock held, so the audio thread (instance lock) and the
@@ -43,9 +57,15 @@ struct PluginInstance {
     std::mutex providerLock;
     // The editor (editor/EditorHosting.h): the window that shows the plug-in's
     // view and the controller that joins the two; empty until an editor is
-    // opened. Used on the thread that shows the editor.
+    // opened. Both, and editorClosed, are read and written only under
+    // editorLock, which is held for nothing else: never across a call into
+    // the plug-in or the program.
     std::shared_ptr<Steinberg::Vst::EditorHost::IWindow> window;
     std::shared_ptr<Steinberg::Vst::EditorHost::WindowController> windowController;
+    // Set when the detach or the destruction took the editor away for good:
+    // an editor opened meanwhile on another thread is closed, not kept.
+    bool editorClosed = false;
+    std::mutex editorLock;
 
     // Made by the attach, freed by the detach; the audio thread uses them
     // under the instance lock only.
@@ -63,10 +83,12 @@ struct PluginInstance {
     std::unique_ptr<Steinberg::Vst::ParameterChanges> inputChanges;
     std::unique_ptr<Steinberg::Vst::ParameterChanges> outputChanges;
     // 2048 entries: the component handler and TALVEN_SetParam write (any
-    // threads), the audio thread reads.
-    std::unique_ptr<Steinberg::Vst::ParameterChangeTransfer> paramTransfer;
-    // Freed after plugProvider: the plug-in's controller points to it.
-    std::unique_ptr<ComponentHandler> componentHandler;
+    // threads), the audio thread reads. Shared with the handler, which may
+    // outlive the instance.
+    std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> paramTransfer;
+    // The plug-in's provider holds a reference of its own until the plug-in
+    // is terminated.
+    Steinberg::IPtr<ComponentHandler> componentHandler;
 };
 
 } // namespace talven

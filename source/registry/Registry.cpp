@@ -76,10 +76,10 @@ PluginInstance* createHandle()
         record = std::make_unique<PluginInstance>();
         record->inputChanges = std::make_unique<Steinberg::Vst::ParameterChanges>(kParameterQueues);
         record->outputChanges = std::make_unique<Steinberg::Vst::ParameterChanges>(kParameterQueues);
-        record->paramTransfer = std::make_unique<Steinberg::Vst::ParameterChangeTransfer>(kTransferEntries);
+        record->paramTransfer = std::make_shared<Steinberg::Vst::ParameterChangeTransfer>(kTransferEntries);
         writeTraceLine("malloc creation");
         writeTraceLine("EnterCriticalSection before");
-        record->componentHandler = std::make_unique<ComponentHandler>(*record);
+        record->componentHandler = ComponentHandler::make(record->paramTransfer);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

@@ -1,5 +1,7 @@
 #include "sdk/ConnectionProxy.h"
 
+#include "platform/BlockScope.h"
+
 namespace Steinberg {
 namespace Vst {
 
@@ -45,7 +47,11 @@ bool ConnectionProxy::disconnect()
 
 tresult PLUGIN_API ConnectionProxy::notify(IMessage* message)
 {
-    if (!destination_)
+    // Messages between the plug-in's halves belong to the controller's side,
+    // never to the audio thread: one sent from inside process would run the
+    // other half's notify (which may allocate, lock or touch the editor) in
+    // the middle of a block.
+    if (!destination_ || talven::BlockScope::active())
         return kResultFalse;
     return destination_->notify(message);
 }

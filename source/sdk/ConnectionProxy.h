@@ -25,7 +25,8 @@ public:
     // a destination is already set or the source refuses.
     tresult PLUGIN_API connect(IConnectionPoint* destination) SMTG_OVERRIDE;
     tresult PLUGIN_API disconnect(IConnectionPoint* destination) SMTG_OVERRIDE;
-    // Forwards the source's message to the destination.
+    // Forwards the source's message to the destination; kResultFalse from
+    // inside a block of audio (process on the audio thread).
     tresult PLUGIN_API notify(IMessage* message) SMTG_OVERRIDE;
 
     DECLARE_FUNKNOWN_METHODS

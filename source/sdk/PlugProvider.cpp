@@ -134,6 +134,14 @@ void PlugProvider::terminatePlugin()
     controllerIsComponent_ = false;
 }
 
+tresult PlugProvider::setComponentHandler(IComponentHandler* handler)
+{
+    if (!controller_)
+        return kResultFalse;
+    componentHandler_ = handler;
+    return controller_->setComponentHandler(handler);
+}
+
 IComponent* PLUGIN_API PlugProvider::getComponent()
 {
     if (component_)

@@ -32,6 +32,12 @@ public:
     // any step fails; what was made so far is then undone.
     bool initialize();
 
+    // Gives the controller the host's component handler and keeps a
+    // reference to it until the plug-in is terminated: a controller may call
+    // its handler up to its termination, which happens when the last holder
+    // of this provider lets go, on whatever thread that is.
+    tresult setComponentHandler(IComponentHandler* handler);
+
     // ITestPlugProvider: each returns an added reference, or null.
     IComponent* PLUGIN_API getComponent() SMTG_OVERRIDE;
     IEditController* PLUGIN_API getController() SMTG_OVERRIDE;
@@ -55,6 +61,8 @@ private:
     void disconnectComponents();
     void terminatePlugin();
 
+    // Declared first, released last: after the controller's termination.
+    IPtr<IComponentHandler> componentHandler_;
     VST3::Hosting::PluginFactory factory_;
     VST3::Hosting::ClassInfo classInfo_;
     bool plugIsGlobal_;

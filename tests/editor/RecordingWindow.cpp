@@ -4,6 +4,35 @@
 
 namespace talven::test {
 
+void OwnerTaskQueue::post(std::unique_ptr<WindowTask> task)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    tasks_.push_back(std::move(task));
+}
+
+int OwnerTaskQueue::pump()
+{
+    int ran = 0;
+    for (;;) {
+        std::unique_ptr<WindowTask> task;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (tasks_.empty())
+                return ran;
+            task = std::move(tasks_.front());
+            tasks_.pop_front();
+        }
+        task->run();
+        ++ran;
+    }
+}
+
+std::size_t OwnerTaskQueue::pending() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return tasks_.size();
+}
+
 RecordingWindow::RecordingWindow(const char* title, Size contentSize, bool resizable, WindowControllerPtr controller)
     : title(title ? title : "(null)"), resizable(resizable),
       platformType(Steinberg::kPlatformTypeX11EmbedWindowID), controller_(std::move(controller)),
@@ -84,6 +113,14 @@ Steinberg::tresult RecordingWindow::queryInterface(const Steinberg::TUID, void**
     return Steinberg::kNoInterface;
 }
 
+std::unique_ptr<WindowTask> RecordingWindow::handToOwnerThread(std::unique_ptr<WindowTask> task)
+{
+    if (!ownerQueue || std::this_thread::get_id() == owner)
+        return task;
+    ownerQueue->post(std::move(task));
+    return nullptr;
+}
+
 void RecordingWindow::report(int32 closing) const
 {
     if (callback_)
@@ -104,6 +141,7 @@ WindowPtr RecordingWindowFactory::makeWindow(const char* title, Size contentSize
     if (fail)
         return nullptr;
     auto window = std::make_shared<RecordingWindow>(title, contentSize, resizable, controller);
+    window->ownerQueue = ownerQueue;
     made.push_back(window);
     return window;
 }

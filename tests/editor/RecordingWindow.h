@@ -7,8 +7,11 @@
 #include "editor/IWindow.h"
 #include "editor/IWindowController.h"
 
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace talven::test {
@@ -19,6 +22,22 @@ using Steinberg::Vst::EditorHost::IWindowController;
 using Steinberg::Vst::EditorHost::NativePlatformWindow;
 using Steinberg::Vst::EditorHost::PositionCallback;
 using Steinberg::Vst::EditorHost::Size;
+
+using Steinberg::Vst::EditorHost::WindowTask;
+
+// Work handed to the thread that made a window, run when that thread pumps:
+// what the Win32 window does with its thread's message queue.
+class OwnerTaskQueue {
+public:
+    void post(std::unique_ptr<WindowTask> task);
+    // Runs every queued task on the calling thread; how many ran.
+    int pump();
+    std::size_t pending() const;
+
+private:
+    mutable std::mutex lock_;
+    std::deque<std::unique_ptr<WindowTask>> tasks_;
+};
 
 class RecordingWindow : public IWindow {
 public:
@@ -49,6 +68,12 @@ public:
     void setPositionCallback(PositionCallback callback) override;
     NativePlatformWindow getNativePlatformWindow() const override;
     Steinberg::tresult queryInterface(const Steinberg::TUID iid, void** obj) override;
+    // With an owner queue, work from another thread than the window's goes to
+    // it; otherwise (and on the window's own thread) it is given back.
+    std::unique_ptr<WindowTask> handToOwnerThread(std::unique_ptr<WindowTask> task) override;
+
+    std::shared_ptr<OwnerTaskQueue> ownerQueue;
+    std::thread::id owner = std::this_thread::get_id();
 
 private:
     void report(int32 closing) const;
@@ -69,6 +94,8 @@ public:
     std::vector<std::shared_ptr<RecordingWindow>> made;
     bool fail = false;
     int requests = 0;
+    // Set: windows made from now on take work from other threads through it.
+    std::shared_ptr<OwnerTaskQueue> ownerQueue;
 
     WindowPtr makeWindow(const char* title, Size contentSize, bool resizable,
                          const WindowControllerPtr& controller) override;

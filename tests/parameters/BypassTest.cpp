@@ -205,6 +205,39 @@ TEST_F(BypassTest, UnknownDetachedOrFreedInstancesCannotBeSwitched)
     EXPECT_EQ(countLines(readTraceFile(), "SetByPass: succeed to bypass <<<"), 0);
 }
 
+// setProcessing(false) and setActive(false) are only legal on an active
+// component: a plug-in that the bypass or a failed activation left inactive
+// is not switched off again when it goes.
+TEST_F(BypassTest, APluginLeftInactiveByABypassOrAFailedActivationIsNotSwitchedOffWhenItGoes)
+{
+    ASSERT_EQ(TALVEN_SetBypass(handle, 1), 1);
+    plugin.clear();
+    ASSERT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+    handle = 0;
+    EXPECT_TRUE(plugin.switches().empty());
+    EXPECT_TRUE(plugin.called("Component::terminate"));
+
+    // Bypassed, then its channel freed: the same when the instance goes.
+    const HSTREAM freed = decodeStream();
+    const std::uint32_t freedHandle = attach(freed, "Switching");
+    ASSERT_NE(freedHandle, 0u);
+    ASSERT_EQ(TALVEN_SetBypass(freedHandle, 1), 1);
+    plugin.clear();
+    ASSERT_TRUE(TALVEN_ChannelFree(freed));
+    EXPECT_TRUE(plugin.switches().empty());
+    EXPECT_TRUE(plugin.called("Component::terminate"));
+
+    // Refused at attach: the plug-in stays attached and inactive.
+    plugin.failNext("setActive 1");
+    const HSTREAM refused = decodeStream();
+    const std::uint32_t refusedHandle = attach(refused, "Switching");
+    ASSERT_NE(refusedHandle, 0u);
+    EXPECT_TRUE(pull(refused).isDry());
+    plugin.clear();
+    ASSERT_EQ(TALVEN_ChannelRemoveDSP(0, refusedHandle), 1);
+    EXPECT_TRUE(plugin.switches().empty());
+}
+
 // The DSP callback reads bypass before it waits for the instance lock; a
 // switch-on made meanwhile must keep the deactivated plug-in from processing.
 TEST_F(BypassTest, ABlockThatWaitedForTheLockDuringASwitchOnPassesDryWithoutAProcessCall)

@@ -1,10 +1,13 @@
 #include "sdk/ConnectionProxy.h"
 
+#include "platform/BlockScope.h"
+
 #include "public.sdk/source/vst/hosting/hostclasses.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace Steinberg::Vst {
@@ -77,6 +80,23 @@ TEST_F(ConnectionProxyTest, MessagesSentThroughProxiesArriveOnTheOtherSideBothWa
 
     EXPECT_TRUE(componentProxy->disconnect());
     EXPECT_TRUE(controllerProxy->disconnect());
+}
+
+TEST_F(ConnectionProxyTest, AMessageSentFromInsideABlockIsRefusedAndAnotherThreadsStillArrives)
+{
+    IPtr<ConnectionProxy> componentProxy = owned(new ConnectionProxy(component));
+    ASSERT_EQ(componentProxy->connect(controller), kResultTrue);
+    int instance = 0;
+    {
+        // The processor sending from its process call on the audio thread.
+        const talven::BlockScope block(&instance);
+        EXPECT_EQ(component->send("meter"), kResultFalse);
+    }
+    EXPECT_TRUE(controller->received.empty());
+    std::thread other([&] { EXPECT_EQ(component->send("meter"), kResultTrue); });
+    other.join();
+    EXPECT_EQ(controller->received, std::vector<std::string>{"meter"});
+    EXPECT_TRUE(componentProxy->disconnect());
 }
 
 TEST_F(ConnectionProxyTest, DisconnectingTellsTheSourceAndStopsForwarding)

@@ -2,8 +2,11 @@
 
 #include "log/TraceLog.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <iterator>
 #include <sstream>
 #include <thread>
@@ -29,6 +32,22 @@ bool waitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+}
+
+void finishesWithin(const std::function<void()>& call, std::chrono::milliseconds bound)
+{
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread runner([call, done] {
+        call();
+        done->store(true);
+    });
+    if (!waitUntil([&] { return done->load(); }, bound)) {
+        std::fprintf(stderr, "FAILED: a call did not finish within %lld ms (hang)\n",
+                     static_cast<long long>(bound.count()));
+        std::fflush(stderr);
+        std::_Exit(3);
+    }
+    runner.join();
 }
 
 std::string readTraceFile()
