@@ -76,6 +76,44 @@ Outcome processUnderLock(float* block, std::int32_t channels, std::int32_t frame
 
 } // namespace
 
+bool deliverQueuedEdits(PluginInstance& instance) noexcept
+{
+    try {
+        ScopedLock guard(instance.lock);
+        if (instance.bypass.load() != 0 || !instance.processing || !instance.plugProvider || !instance.processData ||
+            instance.blockSize <= 0)
+            return false;
+        IPtr<IComponent> component = owned(instance.plugProvider->getComponent());
+        FUnknownPtr<IAudioProcessor> processor(component);
+        if (!processor ||
+            !prepareBusBuffers(*instance.processData, *component, instance.blockSize, chooseSampleSize(*processor)))
+            return false;
+        ProcessData& data = *instance.processData;
+        data.processContext = nullptr;
+        data.inputEvents = nullptr;
+        data.outputEvents = nullptr;
+        data.inputParameterChanges = instance.inputChanges.get();
+        data.outputParameterChanges = instance.outputChanges.get();
+        instance.paramTransfer->transferChangesTo(*instance.inputChanges);
+        // The buses keep their buffers: a plug-in that walks its channels
+        // without looking at numSamples finds valid memory.
+        data.numSamples = 0;
+        tresult result = kResultFalse;
+        {
+            const BlockScope scope(&instance);
+            result = processor->process(data);
+        }
+        instance.outputChanges->clearQueue();
+        // Refused: the edits stay for the next block, as after a failed block.
+        if (result != kResultOk)
+            return false;
+        instance.inputChanges->clearQueue();
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 bool processAudio(float* block, std::int32_t channels, std::int32_t frames, PluginInstance& instance) noexcept
 {
     writeTraceLine("processAudio: start>>>");

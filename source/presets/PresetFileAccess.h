@@ -4,6 +4,8 @@
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
+#include <functional>
+
 namespace talven {
 
 // Writes the preset file for a plug-in of class cid at path: the header, the
@@ -19,9 +21,11 @@ bool writePresetFile(const char* path, const Steinberg::FUID& cid, Steinberg::Vs
 // has no state (kNotImplemented), the controller the same chunk
 // (setComponentState) and its own "Cont" chunk if there is one (setState).
 // kResultFalse when nothing was applied, else the component's result.
-// Caller's thread.
+// beforeApplying, when given, runs once the file proved to be one for this
+// class, just before the component is given its state. Caller's thread.
 Steinberg::tresult applyPresetFile(const char* path, const Steinberg::FUID& cid,
                                    Steinberg::Vst::IComponent* component,
-                                   Steinberg::Vst::IEditController* controller);
+                                   Steinberg::Vst::IEditController* controller,
+                                   const std::function<void()>& beforeApplying = {});
 
 } // namespace talven

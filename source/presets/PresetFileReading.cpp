@@ -45,7 +45,8 @@ bool hasMalformedClassId(IBStream& file)
 
 } // namespace
 
-tresult applyPresetFile(const char* path, const FUID& cid, IComponent* component, IEditController* controller)
+tresult applyPresetFile(const char* path, const FUID& cid, IComponent* component, IEditController* controller,
+                        const std::function<void()>& beforeApplying)
 {
     if (!path || !component)
         return kResultFalse;
@@ -62,6 +63,8 @@ tresult applyPresetFile(const char* path, const FUID& cid, IComponent* component
     const std::string name(presetFileName(path));
     IPtr<PresetStream> chunk =
         owned(PresetStream::create(file, componentEntry->offset, componentEntry->size, name.c_str()));
+    if (beforeApplying)
+        beforeApplying();
     const tresult result = component->setState(chunk);
     // A component that refused its state leaves the controller as it was:
     // the two would describe different settings.

@@ -35,23 +35,28 @@ PresetManager::PresetManager(talven::PluginInstance& instance)
 
 PresetManager::~PresetManager() = default;
 
-bool PresetManager::storePreset(const char* path)
+bool PresetManager::writePreset(const char* path)
 {
     if (!provider || !path)
         return false;
     const PluginSides sides = obtainSides(*provider);
-    if (!talven::writePresetFile(path, cid, sides.component, sides.controller))
-        return false;
-    loadPreset(path);
-    return true;
+    return talven::writePresetFile(path, cid, sides.component, sides.controller);
 }
 
-tresult PresetManager::loadPreset(const char* path)
+tresult PresetManager::loadPreset(const char* path, const std::function<void()>& beforeApplying)
 {
     if (!provider || !path)
         return kResultFalse;
     const PluginSides sides = obtainSides(*provider);
-    return talven::applyPresetFile(path, cid, sides.component, sides.controller);
+    return talven::applyPresetFile(path, cid, sides.component, sides.controller, beforeApplying);
+}
+
+void PresetManager::setControllerValue(ParamID id, ParamValue value)
+{
+    if (!provider)
+        return;
+    if (const IPtr<IEditController> controller = owned(provider->getController()))
+        controller->setParamNormalized(id, value);
 }
 
 } // namespace InterAppAudio

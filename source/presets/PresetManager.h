@@ -5,6 +5,8 @@
 #include "base/source/fobject.h"
 #include "pluginterfaces/base/funknown.h"
 
+#include <functional>
+
 namespace Steinberg {
 namespace Vst {
 namespace InterAppAudio {
@@ -24,15 +26,18 @@ public:
     // False when the instance has no plug-in (never made, or detached).
     bool hasPlugin() const { return provider != nullptr; }
 
-    // Writes the preset file, replacing a file at path only with a whole one,
-    // and then loads it back, so that the plug-in receives the state it has
-    // just given. True when the file was written and put in place.
-    bool storePreset(const char* path);
+    // Writes the preset file, replacing a file at path only with a whole one.
+    // True when the file was written and put in place.
+    bool writePreset(const char* path);
 
     // Applies the preset file at path if it was stored for this plug-in
     // class: kResultFalse when nothing was applied, else the component's
-    // setState result.
-    tresult loadPreset(const char* path);
+    // setState result. beforeApplying runs, when given, once the file proved
+    // to be one for this class, just before the plug-in is given its state.
+    tresult loadPreset(const char* path, const std::function<void()>& beforeApplying = {});
+
+    // Gives the controller the value of one parameter (setParamNormalized).
+    void setControllerValue(ParamID id, ParamValue value);
 
 private:
     IPtr<PlugProvider> provider; // null when the instance had no plug-in

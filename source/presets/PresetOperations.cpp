@@ -1,9 +1,13 @@
 #include "presets/PresetOperations.h"
 
+#include "host/ProcessAudio.h"
+#include "platform/BlockScope.h"
 #include "presets/PresetManager.h"
 #include "registry/RecordHold.h"
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 using Steinberg::Vst::InterAppAudio::PresetManager;
 
@@ -14,17 +18,55 @@ namespace {
 // refused: cut short it could name some other file.
 constexpr std::size_t kRecallPathCapacity = 1024;
 
+// Run just before a state reaches the plug-in: the edits queued until now
+// are older than that state and must not be applied on top of it. Passing
+// the instance lock lets a block in progress (which may still apply them)
+// finish first; every later block drops them.
+void supersedeQueuedEdits(PluginInstance& instance)
+{
+    instance.paramTransfer->supersedePending();
+    ScopedLock barrier(instance.lock);
+}
+
 } // namespace
 
+// The load-back makes the plug-in take the state it has just given. Edits
+// queued for the processor are handed to it first, so that the state written
+// (and loaded back) holds what the caller set last, and the load-back then
+// supersedes whatever is still queued: controller and processor agree, on
+// the values the caller set. A bypassed plug-in cannot be handed edits; they
+// wait for the end of the bypass, so they are kept and given to the
+// controller again after the load-back has set it to the file's values.
 bool storePresetFor(std::uint32_t handle, const char* path)
 {
     if (handle == 0 || !path)
         return false;
     RecordHold hold(handle);
-    if (!hold.get())
+    PluginInstance* const instance = hold.get();
+    if (!instance || BlockScope::inside(instance))
         return false;
-    PresetManager manager(*hold.get());
-    return manager.hasPlugin() && manager.storePreset(path);
+    PresetManager manager(*instance);
+    if (!manager.hasPlugin())
+        return false;
+
+    // Bypass and activation stay as they are for the whole store.
+    ScopedLock control(instance->controlLock);
+    const bool delivered = deliverQueuedEdits(*instance);
+    // Read only while no block takes edits: bypassed, or not processing.
+    std::vector<std::pair<Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue>> waiting;
+    if (!delivered && (instance->bypass.load() != 0 || !instance->processing.load()))
+        instance->paramTransfer->forEachUnread([&](auto id, auto value) { waiting.emplace_back(id, value); });
+
+    if (!manager.writePreset(path))
+        return false;
+    if (waiting.empty()) {
+        manager.loadPreset(path, [&] { supersedeQueuedEdits(*instance); });
+    } else {
+        manager.loadPreset(path);
+        for (const auto& [id, value] : waiting)
+            manager.setControllerValue(id, value);
+    }
+    return true;
 }
 
 bool recallPresetFor(std::uint32_t handle, const char* path)
@@ -38,12 +80,16 @@ bool recallPresetFor(std::uint32_t handle, const char* path)
     std::memcpy(buffer, path, length);
 
     RecordHold hold(handle);
-    if (!hold.get())
+    PluginInstance* const instance = hold.get();
+    // From inside the plug-in's own process call: refused.
+    if (!instance || BlockScope::inside(instance))
         return false;
-    PresetManager manager(*hold.get());
+    PresetManager manager(*instance);
     if (!manager.hasPlugin())
         return false;
-    const Steinberg::tresult result = manager.loadPreset(buffer);
+    // Not while bypass or the detach switch the plug-in.
+    ScopedLock control(instance->controlLock);
+    const Steinberg::tresult result = manager.loadPreset(buffer, [&] { supersedeQueuedEdits(*instance); });
     return result == Steinberg::kResultOk || result == Steinberg::kNotImplemented;
 }
 

@@ -39,6 +39,7 @@ void ParameterChangeTransfer::addChange(ParamID id, ParamValue value, int32 samp
     change.id = id;
     change.value = value;
     change.sampleOffset = sampleOffset;
+    change.epoch = epoch_.load(std::memory_order_acquire);
     change.ready.store(true, std::memory_order_release);
 }
 
@@ -46,18 +47,29 @@ bool ParameterChangeTransfer::getNextChange(ParamID& id, ParamValue& value, int3
 {
     if (!changes_)
         return false;
-    const std::uint64_t position = readPosition_.load(std::memory_order_relaxed);
-    Change& change = changes_[static_cast<size_t>(position % static_cast<std::uint64_t>(size_))];
-    // Not ready: nothing unread, or a writer is still filling this slot (its
-    // change and any after it come with a later block).
-    if (!change.ready.load(std::memory_order_acquire))
-        return false;
-    id = change.id;
-    value = change.value;
-    sampleOffset = change.sampleOffset;
-    change.ready.store(false, std::memory_order_relaxed);
-    readPosition_.store(position + 1, std::memory_order_release);
-    return true;
+    for (;;) {
+        const std::uint64_t position = readPosition_.load(std::memory_order_relaxed);
+        Change& change = changes_[static_cast<size_t>(position % static_cast<std::uint64_t>(size_))];
+        // Not ready: nothing unread, or a writer is still filling this slot
+        // (its change and any after it come with a later block).
+        if (!change.ready.load(std::memory_order_acquire))
+            return false;
+        id = change.id;
+        value = change.value;
+        sampleOffset = change.sampleOffset;
+        // A writer that saw a later count published it before its change,
+        // so a count read after the change is never older than the change's.
+        const bool superseded = change.epoch != epoch_.load(std::memory_order_acquire);
+        change.ready.store(false, std::memory_order_relaxed);
+        readPosition_.store(position + 1, std::memory_order_release);
+        if (!superseded)
+            return true;
+    }
+}
+
+void ParameterChangeTransfer::supersedePending()
+{
+    epoch_.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void ParameterChangeTransfer::transferChangesTo(ParameterChanges& destination)

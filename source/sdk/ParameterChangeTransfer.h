@@ -41,11 +41,36 @@ public:
     // Drops every unread change that is complete.
     void removeChanges();
 
+    // Any thread. Changes added before this call are dropped instead of
+    // delivered: a state loaded into the plug-in replaces every edit made
+    // before it. A change added while this runs may go either way.
+    void supersedePending();
+
+    // Calls visit(id, value) for every unread change, oldest first, without
+    // taking it. Only while the reader does not run (the plug-in is not
+    // processing); writers may go on, and their newest changes may be missed.
+    template <typename Visit>
+    void forEachUnread(Visit&& visit) const
+    {
+        if (!changes_)
+            return;
+        const std::uint32_t current = epoch_.load(std::memory_order_acquire);
+        for (std::uint64_t position = readPosition_.load(std::memory_order_acquire);; ++position) {
+            const Change& change = changes_[static_cast<size_t>(position % static_cast<std::uint64_t>(size_))];
+            if (!change.ready.load(std::memory_order_acquire))
+                return;
+            if (change.epoch == current)
+                visit(change.id, change.value);
+        }
+    }
+
 private:
     struct Change {
         ParamID id = 0;
         ParamValue value = 0;
         int32 sampleOffset = 0;
+        // supersedePending's count when the change was added.
+        std::uint32_t epoch = 0;
         // Set by the writer once the fields are complete, cleared by the
         // reader once it has copied them.
         std::atomic<bool> ready{false};
@@ -57,6 +82,7 @@ private:
     // swapping cannot be fooled by a ring that went all the way round.
     std::atomic<std::uint64_t> readPosition_{0};    // stored by the reader only
     std::atomic<std::uint64_t> reservePosition_{0}; // advanced by writers
+    std::atomic<std::uint32_t> epoch_{0};            // advanced by supersedePending
 };
 
 } // namespace Vst
