@@ -114,16 +114,33 @@ public:
             closeTakenEditor(window, controller);
         } catch (...) {
         }
-        controller.reset();
-        window.reset();
-        code.provider = nullptr;
-        code.module.reset();
-        code.handler.reset();
+        release();
+    }
+    // The window went with its thread: only the view is still owed its
+    // removal, before the plug-in goes.
+    void runOrphaned() noexcept override
+    {
+        try {
+            if (controller)
+                controller->detachView();
+        } catch (...) {
+        }
+        release();
     }
 
     WindowPtr window;
     std::shared_ptr<WindowController> controller;
     PluginCode code;
+
+private:
+    void release() noexcept
+    {
+        controller.reset();
+        window.reset();
+        code.provider = nullptr;
+        code.module.reset();
+        code.handler = nullptr;
+    }
 };
 
 } // namespace

@@ -35,4 +35,9 @@ EditorWindowFactory* replaceEditorWindowFactory(EditorWindowFactory* factory);
 // The platform's own factory, or null (one definition per platform).
 EditorWindowFactory* platformEditorWindowFactory();
 
+// Runs, on the calling thread, the editor closes (and plug-in releases) that
+// were handed to a window's thread which ended, or whose window went, before
+// it could run them. Cheap when there are none. Any thread, no lock held.
+void releaseAbandonedEditors() noexcept;
+
 } // namespace talven

@@ -39,6 +39,9 @@ class WindowTask {
 public:
     virtual ~WindowTask() noexcept = default;
     virtual void run() noexcept = 0;
+    // Instead of run, when the window's thread ended (or the window went)
+    // before it could run there: on another thread, with the window gone.
+    virtual void runOrphaned() noexcept { run(); }
 };
 
 // The top-level window that frames one plug-in editor view. All operations

@@ -9,4 +9,7 @@ EditorWindowFactory* platformEditorWindowFactory()
     return nullptr;
 }
 
+// No window, no thread to hand an editor's close to.
+void releaseAbandonedEditors() noexcept {}
+
 } // namespace talven

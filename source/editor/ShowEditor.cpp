@@ -1,6 +1,7 @@
 #include "editor/ShowEditor.h"
 
 #include "editor/EditorHosting.h"
+#include "editor/EditorWindowFactory.h"
 #include "registry/RecordHold.h"
 
 #include <string>
@@ -10,6 +11,7 @@ namespace talven {
 int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t y,
                Steinberg::Vst::EditorHost::PositionCallback positionCallback, const char* title)
 {
+    releaseAbandonedEditors();
     RecordHold hold(handle);
     PluginInstance* instance = hold.get();
     if (!instance)

@@ -1,4 +1,5 @@
 #include "editor/EditorWindowFactory.h"
+#include "editor/PostedWindowTasks.h"
 #include "editor/Window.h"
 
 namespace talven {
@@ -24,6 +25,11 @@ EditorWindowFactory* platformEditorWindowFactory()
 {
     static Win32WindowFactory factory;
     return &factory;
+}
+
+void releaseAbandonedEditors() noexcept
+{
+    PostedWindowTasks::runAbandoned();
 }
 
 } // namespace talven

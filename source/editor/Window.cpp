@@ -1,6 +1,7 @@
 #include "editor/Window.h"
 
 #include "editor/MonitorScale.h"
+#include "editor/PostedWindowTasks.h"
 #include "editor/WindowClass.h"
 #include "editor/WindowTitle.h"
 
@@ -189,10 +190,14 @@ std::unique_ptr<WindowTask> Window::handToOwnerThread(std::unique_ptr<WindowTask
     const DWORD owner = GetWindowThreadProcessId(hwnd_, nullptr);
     if (owner == 0 || owner == GetCurrentThreadId()) // 0: the window is gone already
         return task;
-    WindowTask* const posted = task.release();
-    if (PostMessageW(hwnd_, destroyRequestMessage(), 0, reinterpret_cast<LPARAM>(posted)))
+    // The table keeps the task until that thread runs it, or, should the
+    // thread end first, until the next sweep finds it abandoned.
+    const std::uint64_t id = talven::PostedWindowTasks::add(hwnd_, owner, task);
+    if (id == 0)
+        return task;
+    if (PostMessageW(hwnd_, destroyRequestMessage(), 0, static_cast<LPARAM>(id)))
         return nullptr;
-    return std::unique_ptr<WindowTask>(posted);
+    return talven::PostedWindowTasks::take(id);
 }
 
 void Window::reportPosition(int32 closing) const

@@ -78,8 +78,8 @@ private:
     void cutOff();
     static void releaseNativeResources(HWND hwnd);
     // Asks the window's thread to destroy a window whose Window is gone:
-    // DestroyWindow works only there. With a WindowTask* in lParam, the
-    // message owns that task, which the window's thread runs and destroys.
+    // DestroyWindow works only there. With an id in lParam, the message
+    // stands for a task kept in PostedWindowTasks, run on the window's thread.
     static UINT destroyRequestMessage();
     static LRESULT defaultMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

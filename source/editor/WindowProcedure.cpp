@@ -1,6 +1,7 @@
 #include "editor/Window.h"
 
 #include "editor/BlankIcon.h"
+#include "editor/PostedWindowTasks.h"
 #include "editor/WindowTheme.h"
 
 namespace Steinberg::Vst::EditorHost {
@@ -34,9 +35,10 @@ LRESULT CALLBACK Window::windowProcedure(HWND hwnd, UINT message, WPARAM wParam,
         }
         if (message == destroyRequestMessage()) {
             if (lParam != 0) {
-                // A task handed over from another thread (handToOwnerThread).
-                std::unique_ptr<WindowTask> task(reinterpret_cast<WindowTask*>(lParam));
-                task->run();
+                // A task handed over from another thread (handToOwnerThread),
+                // unless a sweep took it meanwhile.
+                if (std::unique_ptr<WindowTask> task = talven::PostedWindowTasks::take(static_cast<std::uint64_t>(lParam)))
+                    task->run();
                 return 0;
             }
             // Only for a window whose Window is gone: a stale request must not

@@ -1,6 +1,7 @@
 #include "registry/Attachment.h"
 
 #include "editor/EditorHosting.h"
+#include "editor/EditorWindowFactory.h"
 #include "host/EditorStep.h"
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
@@ -93,6 +94,7 @@ bool releaseAttachment(PluginInstance& record)
 
 std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const AttachOptions& options)
 {
+    releaseAbandonedEditors();
     const std::string pathCopy = path ? path : "";
     const std::string titleCopy = options.title ? options.title : "";
     setGlobalPluginContext();
@@ -134,6 +136,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
 
 int detachPlugin(std::uint32_t handle)
 {
+    releaseAbandonedEditors();
     RecordHold hold(handle);
     PluginInstance* record = hold.get();
     if (!record)

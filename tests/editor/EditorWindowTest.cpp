@@ -397,5 +397,38 @@ TEST_F(ForeignThreadTeardownTest, FreeingTheChannelOnAnotherThreadClosesTheEdito
     expectTornDownOnThisThread();
 }
 
+// The editor shows on a thread that ends, without dispatching another
+// message, after a detach elsewhere handed it the editor's close: the close
+// never runs there, so the next call of the library releases the plug-in.
+TEST_F(EditorWindowTest, ACloseHandedToAnEditorsThreadThatEndsIsCarriedOutByTheNextCall)
+{
+    {
+        std::lock_guard<std::mutex> guard(eventsLock);
+        events.clear();
+    }
+    plugin.observe(recordEvent);
+    std::atomic<int> stage{0};
+    std::atomic<std::uint32_t> shown{0};
+    const HSTREAM other = decodeStream();
+    std::thread editorThread([&] {
+        shown = attach(other, 1, 30, 40, recordPosition, "t");
+        stage = 1;
+        while (stage.load() < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    ASSERT_TRUE(waitUntil([&] { return stage.load() == 1; }));
+    ASSERT_NE(shown.load(), 0u);
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, shown), 1); // hands the close to that thread
+    stage = 2;
+    editorThread.join();
+    EXPECT_THAT(recordedEvents(), IsEmpty());
+
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);
+    const DWORD self = GetCurrentThreadId();
+    using Event = std::pair<std::string, DWORD>;
+    EXPECT_THAT(recordedEvents(), ElementsAre(Event{"removed", self}, Event{"terminate", self}));
+    plugin.observe(nullptr);
+}
+
 } // namespace
 } // namespace talven::test
