@@ -157,6 +157,16 @@ int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
 int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
                                       TALVEN_POSITIONPROC positionCallback, const char *title);
 
+/* ---- Beyond the BASS add-on interface above ---------------------------- */
+
+/* The trace: every attach, detach, bypass switch and block of audio writes
+ * time-stamped lines to "my_log.txt" in the current directory, opening and
+ * closing it for each line. It is on from the start. enabled 0 stops every
+ * line from every thread from the next line on (a program running for days
+ * should: the audio path alone writes two lines per block); non-zero starts
+ * them again. Returns the previous state, 1 on or 0 off; never fails. */
+int32_t TALVEN_CALL TALVEN_SetTrace(int32_t enabled);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,40 @@ TEST_F(SharedLibraryTest, APluginAttachedThroughTheLibraryProcessesTheChannelUnt
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, again), 0);
     EXPECT_EQ(TALVEN_GetBypass(again), 0);
     EXPECT_EQ(TALVEN_ChannelFree(stream), 0);
+}
+
+// The trace file of the current directory, whole ("" when there is none).
+std::string traceText()
+{
+    std::string text;
+    if (FILE* file = std::fopen("my_log.txt", "rb")) {
+        char chunk[4096];
+        for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+            text.append(chunk, got);
+        std::fclose(file);
+    }
+    return text;
+}
+
+TEST_F(SharedLibraryTest, SwitchingTheTraceOffStopsEveryLineUntilItIsSwitchedOnAgain)
+{
+    const uint32_t handle = TALVEN_ChannelSetDSP(stream, plugin.c_str(), 0, 0, 0, 0, 0, nullptr, "Talven");
+    ASSERT_NE(handle, 0u);
+    EXPECT_EQ(TALVEN_SetTrace(0), 1);
+    EXPECT_EQ(TALVEN_SetTrace(0), 0);
+    const std::string before = traceText();
+    EXPECT_TRUE(pullScaledBy(0.5f));
+    EXPECT_EQ(TALVEN_SetBypass(handle, 1), 1);
+    EXPECT_EQ(TALVEN_SetBypass(handle, 0), 1);
+    EXPECT_EQ(traceText(), before);
+
+    EXPECT_EQ(TALVEN_SetTrace(5), 0);
+    EXPECT_TRUE(pullScaledBy(0.5f));
+    const std::string after = traceText();
+    ASSERT_GT(after.size(), before.size());
+    EXPECT_NE(after.find("processAudio: start>>>", before.size()), std::string::npos);
+    EXPECT_EQ(TALVEN_SetTrace(1), 1);
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(stream, handle), 1);
 }
 
 TEST_F(SharedLibraryTest, BadArgumentsAreAnsweredWithZero)

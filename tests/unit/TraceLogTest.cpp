@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string>
+#include <thread>
 #include <vector>
 
 namespace talven {
@@ -95,6 +97,27 @@ TEST_F(TraceLogTest, AnUnopenableFileIsReportedOnStandardOutputAndNothingThrows)
     EXPECT_EQ(printed, "Error: Unable to open log file for writing.\n"
                        "Error: Unable to open log file for writing.\n");
     EXPECT_TRUE(fs::is_directory(kTraceFileName));
+}
+
+TEST_F(TraceLogTest, SwitchedOffNoThreadWritesALineUntilItIsSwitchedOnAgain)
+{
+    EXPECT_TRUE(setTraceEnabled(false));
+    EXPECT_FALSE(setTraceEnabled(false));
+    writeTraceLine("hidden");
+    std::thread other([] { writeTraceLine("hidden elsewhere"); });
+    other.join();
+    EXPECT_FALSE(fs::exists(kTraceFileName));
+    EXPECT_FALSE(setTraceEnabled(true));
+    writeTraceLine("shown");
+    EXPECT_TRUE(isTrace(test::readTraceFile(), {"shown"}));
+}
+
+TEST_F(TraceLogTest, ALongMessageIsWrittenWholeOnOneLine)
+{
+    const std::string message(5000, 'x');
+    writeTraceLine(message);
+    writeTraceLine("after");
+    EXPECT_TRUE(isTrace(test::readTraceFile(), {message, "after"}));
 }
 
 } // namespace
