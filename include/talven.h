@@ -167,6 +167,26 @@ int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t 
  * them again. Returns the previous state, 1 on or 0 off; never fails. */
 int32_t TALVEN_CALL TALVEN_SetTrace(int32_t enabled);
 
+/* The library's version as 0xAABBCCDD: major, minor, revision, build. */
+uint32_t TALVEN_CALL TALVEN_GetVersion(void);
+
+/* A parameter's value as the plug-in itself shows it ("-12.0 dB", "Fast"),
+ * through its controller's own conversion, as UTF-8 into text: size bytes,
+ * always zero-terminated, cut at a character boundary when the text does not
+ * fit (still 1). value is normalized (0 to 1); below 0 it means the
+ * parameter's current value. Returns 1, or 0 for an unknown or detached
+ * handle, a null text, size below 1, a value above 1 or not a number, or a
+ * plug-in that gives no text for it. Like the other parameter functions, call
+ * it for one instance from one thread at a time. */
+int32_t TALVEN_CALL TALVEN_GetParamText(uint32_t handle, uint32_t id, double value, char *text, int32_t size);
+
+/* The normalized value the plug-in reads out of text (UTF-8, at most 127
+ * UTF-16 units), through its controller's own conversion, into *value.
+ * Returns 1, or 0 (and *value unchanged) for an unknown or detached handle,
+ * a null text or value, text that is not UTF-8 or too long, or a plug-in
+ * that cannot read it. */
+int32_t TALVEN_CALL TALVEN_GetParamValueFromText(uint32_t handle, uint32_t id, const char *text, double *value);
+
 #ifdef __cplusplus
 }
 #endif

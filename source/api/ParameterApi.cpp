@@ -4,6 +4,7 @@
 
 #include "api/Boundary.h"
 #include "host/Bypass.h"
+#include "host/ParameterText.h"
 #include "host/Parameters.h"
 
 #include <cstddef>
@@ -57,6 +58,28 @@ double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id)
 int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value)
 {
     return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] { return talven::setParam(handle, id, value); });
+}
+
+int32_t TALVEN_CALL TALVEN_GetParamText(uint32_t handle, uint32_t id, double value, char* text, int32_t size)
+{
+    TALVEN_ASSERT_RETURN(handle != 0, 0);
+    TALVEN_ASSERT_RETURN(text != nullptr && size >= 1, 0);
+    return talven::guardBoundary(0, [&] {
+        return talven::getParamText(handle, id, value, text, static_cast<std::size_t>(size)) ? 1 : 0;
+    });
+}
+
+int32_t TALVEN_CALL TALVEN_GetParamValueFromText(uint32_t handle, uint32_t id, const char* text, double* value)
+{
+    TALVEN_ASSERT_RETURN(handle != 0, 0);
+    TALVEN_ASSERT_RETURN(text != nullptr && value != nullptr, 0);
+    return talven::guardBoundary(0, [&] {
+        double read = 0;
+        if (!talven::getParamValueFromText(handle, id, text, read))
+            return 0;
+        *value = read;
+        return 1;
+    });
 }
 
 } // extern "C"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,17 @@ std::optional<std::string> utf16ToUtf8(std::u16string_view utf16);
 
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
+
+// Lenient forms for text that is only shown: each ill-formed UTF-8 sequence
+// (the longest start of a valid one, or a single byte) and each unpaired
+// surrogate becomes U+FFFD, so the readable rest survives. Any thread.
+std::u16string utf8ToUtf16Lenient(std::string_view utf8);
+std::string utf16ToUtf8Lenient(std::u16string_view utf16);
+
+// Copies utf8 into a buffer of capacity bytes, always zero-terminated, cut
+// at a character boundary when it does not fit (never in the middle of a
+// sequence). Nothing for a null buffer or capacity 0. Any thread.
+void copyUtf8Bounded(std::string_view utf8, char* buffer, std::size_t capacity);
 
 #ifdef _WIN32
 // The same conversion for the wide-character Win32 calls.

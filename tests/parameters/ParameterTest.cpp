@@ -75,6 +75,50 @@ TEST_F(ParameterTest, AnIndexOutsideTheCountIsRefusedWithoutAskingThePluginForAD
     EXPECT_EQ(TALVEN_GetParamInfo(handle, 1, &info), 0);
 }
 
+TEST_F(ParameterTest, DisplayTextRoundTripsThroughThePluginsOwnConversion)
+{
+    char text[64];
+    ASSERT_EQ(TALVEN_SetParam(handle, kGain, 0.375f), 0);
+    ASSERT_EQ(TALVEN_GetParamText(handle, kGain, -1.0, text, sizeof text), 1);
+    char given[64];
+    ASSERT_EQ(TALVEN_GetParamText(handle, kGain, 0.375, given, sizeof given), 1);
+    EXPECT_STREQ(text, given); // below 0: the current value
+    double read = -1;
+    ASSERT_EQ(TALVEN_GetParamValueFromText(handle, kGain, text, &read), 1);
+    EXPECT_NEAR(read, 0.375, 1e-4);
+    EXPECT_TRUE(plugin.called("Controller::getParamStringByValue"));
+
+    // Cut at the end of the caller's buffer, still terminated.
+    char small[3] = {'x', 'x', 'x'};
+    EXPECT_EQ(TALVEN_GetParamText(handle, kGain, 0.375, small, sizeof small), 1);
+    EXPECT_EQ(std::string(small), std::string(text).substr(0, 2));
+}
+
+TEST_F(ParameterTest, DisplayTextFunctionsRefuseBadInputWithZero)
+{
+    char text[16] = "unchanged";
+    EXPECT_EQ(TALVEN_GetParamText(0, kGain, 0.5, text, sizeof text), 0);
+    EXPECT_EQ(TALVEN_GetParamText(handle + 1000, kGain, 0.5, text, sizeof text), 0);
+    EXPECT_EQ(TALVEN_GetParamText(handle, kGain, 0.5, nullptr, 16), 0);
+    EXPECT_EQ(TALVEN_GetParamText(handle, kGain, 0.5, text, 0), 0);
+    EXPECT_EQ(TALVEN_GetParamText(handle, kGain, 1.5, text, sizeof text), 0);
+    EXPECT_EQ(TALVEN_GetParamText(handle, kGain, std::nan(""), text, sizeof text), 0);
+    EXPECT_STREQ(text, "unchanged");
+
+    double value = 7;
+    EXPECT_EQ(TALVEN_GetParamValueFromText(0, kGain, "0.5", &value), 0);
+    EXPECT_EQ(TALVEN_GetParamValueFromText(handle, kGain, nullptr, &value), 0);
+    EXPECT_EQ(TALVEN_GetParamValueFromText(handle, kGain, "0.5", nullptr), 0);
+    EXPECT_EQ(TALVEN_GetParamValueFromText(handle, kGain, "0.5\xFF", &value), 0);
+    EXPECT_EQ(TALVEN_GetParamValueFromText(handle, kGain, std::string(200, '1').c_str(), &value), 0);
+    EXPECT_EQ(value, 7);
+
+    ASSERT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+    EXPECT_EQ(TALVEN_GetParamText(handle, kGain, 0.5, text, sizeof text), 0);
+    EXPECT_EQ(TALVEN_GetParamValueFromText(handle, kGain, "0.5", &value), 0);
+    handle = 0;
+}
+
 TEST_F(ParameterTest, ANullRecordFailsWithoutReachingThePlugin)
 {
     EXPECT_EQ(TALVEN_GetParamInfo(handle, 0, nullptr), 1);

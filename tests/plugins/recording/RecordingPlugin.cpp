@@ -296,6 +296,18 @@ tresult PLUGIN_API RecordingController::setParamNormalized(ParamID tag, ParamVal
     return EditController::setParamNormalized(tag, value);
 }
 
+tresult PLUGIN_API RecordingController::getParamStringByValue(ParamID tag, ParamValue value, String128 string)
+{
+    recordCall("Controller::getParamStringByValue");
+    return EditController::getParamStringByValue(tag, value, string);
+}
+
+tresult PLUGIN_API RecordingController::getParamValueByString(ParamID tag, TChar* string, ParamValue& value)
+{
+    recordCall("Controller::getParamValueByString");
+    return EditController::getParamValueByString(tag, string, value);
+}
+
 tresult PLUGIN_API RecordingController::setComponentHandler(IComponentHandler* handler)
 {
     recordCall(std::string("Controller::setComponentHandler ") + (handler ? "handler" : "null"));
