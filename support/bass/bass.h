@@ -6,10 +6,6 @@
  *
  * How it behaves where BASS leaves room, or where it does less:
  *
- * - Sample data is 32-bit float only. BASS_StreamCreate and
- *   BASS_StreamCreateFile refuse a request without BASS_SAMPLE_FLOAT, or with
- *   BASS_SAMPLE_8BITS, with BASS_ERROR_FORMAT, rather than silently handing
- *   float data to a caller that expects integers.
  * - BASS_Init accepts device -1 (default), 0 (no sound) and 1. There is no
  *   real output: an engine "mixing thread" renders every playing channel in
  *   10 ms periods, paced in real time, through its DSP chain, and discards
@@ -18,20 +14,56 @@
  * - BASS_StreamCreate takes a real STREAMPROC; STREAMPROC_DUMMY, _PUSH and
  *   _DEVICE are refused with BASS_ERROR_NOTAVAIL. A STREAMPROC that returns 0
  *   without BASS_STREAMPROC_END makes BASS_ChannelGetData return 0 (stalled).
- * - BASS_StreamCreateFile reads files through libsndfile on Linux (file is a
- *   UTF-8 path); mem = TRUE, a non-zero offset or length, and BASS_UNICODE
- *   are refused with BASS_ERROR_NOTAVAIL. On Windows the call always fails
- *   with BASS_ERROR_NOTAVAIL.
+ * - Sample formats as in BASS: 16-bit signed by default, 8-bit unsigned with
+ *   BASS_SAMPLE_8BITS (128 is silence), 32-bit float with BASS_SAMPLE_FLOAT;
+ *   asking for both of the last two fails with BASS_ERROR_FORMAT. A
+ *   STREAMPROC fills, and BASS_ChannelGetData returns, data in the channel's
+ *   format (lengths in its bytes), or float with BASS_DATA_FLOAT (lengths in
+ *   float bytes). Float to integer rounds to the nearest step and clips.
+ *   BASS_ChannelGetInfo reports the creation flags; origres is the file's
+ *   resolution for file streams and 0 (undefined) for user streams. At most
+ *   65535 channels (BASS_ERROR_FORMAT beyond).
+ * - Config: BASS_SetConfig/BASS_GetConfig know BASS_CONFIG_FLOATDSP only
+ *   (default FALSE, any non-zero value sets it, BASS_GetConfig answers TRUE
+ *   or FALSE, it needs no BASS_Init and outlives BASS_Free). Other options
+ *   fail with BASS_ERROR_ILLTYPE (FALSE / -1). A DSP gets float data on a
+ *   float channel or while the option is on; otherwise the channel's 8- or
+ *   16-bit data, and `length` counts bytes of what it gets. With the option
+ *   on, an integer channel's block goes to float before its DSP chain and
+ *   back, clipped, after it. The option is read at the start of each block,
+ *   so a change takes effect from the next block.
+ * - BASS_StreamCreateFile decodes WAV files itself (PCM of 8, 16, 24 or 32
+ *   bits, or 32-bit float, any channel count) on both targets, and other
+ *   formats through libsndfile on Linux. The file is a UTF-8 path on Linux
+ *   and an ANSI path on Windows, or with BASS_UNICODE a UTF-16 path on
+ *   Windows (refused with BASS_ERROR_NOTAVAIL on Linux); info.filename then
+ *   points to the wide string. mem = TRUE and a non-zero offset or length
+ *   are refused with BASS_ERROR_NOTAVAIL.
  * - BASS_ChannelGetData works on decode channels only (BASS_ERROR_NOTAVAIL
  *   otherwise). The length may carry BASS_DATA_FLOAT; FFT, FIXED and NOREMOVE
  *   requests fail with BASS_ERROR_NOTAVAIL. The length is rounded down to
- *   whole frames. A DSP or STREAMPROC calling it for its own channel gets
+ *   whole frames of what is returned. A DSP or STREAMPROC calling it for its own channel gets
  *   BASS_ERROR_ALREADY.
- * - BASS_ChannelGetLength knows byte lengths of file streams only
- *   (BASS_ERROR_NOTAVAIL for user streams and other modes).
- * - BASS_ChannelPlay(restart = TRUE) rewinds a file stream and lets an ended
- *   stream play again; a stream that ends stops playing. BASS_ChannelStop on a decode channel does nothing
- *   and succeeds.
+ * - BASS_ChannelGetLength knows byte lengths (in the channel's format) of
+ *   file streams only (BASS_ERROR_NOTAVAIL for user streams and other modes).
+ * - Positions: BASS_ChannelGetPosition/SetPosition take BASS_POS_BYTE,
+ *   optionally with BASS_POS_DECODE; other modes and flags fail with
+ *   BASS_ERROR_NOTAVAIL. Positions are bytes of the channel's own format
+ *   (never of the float a DSP may see). There is no output buffering, so
+ *   the playing and decoding positions are the same: the frames decoded so
+ *   far. A block counts as decoded before its DSPs run, so a DSP asking for
+ *   its channel's position gets the position just after the block it is
+ *   processing; the block's first frame is that position in frames minus
+ *   the block's frames. Seeking works on file streams only (user streams:
+ *   BASS_ERROR_NOTFILE), rounds down to whole frames, may go to the end but
+ *   not beyond (BASS_ERROR_POSITION), and lets an ended stream go on. A seek
+ *   waits for a block of the channel in progress on another thread; from
+ *   inside the channel's own DSP it takes effect from the next block. Any
+ *   thread may read or set a position at any time.
+ * - BASS_ChannelPlay(restart = TRUE) rewinds a file stream, sets the
+ *   position of any stream back to 0 (a STREAMPROC simply goes on) and lets
+ *   an ended stream play again; a stream that ends stops playing.
+ *   BASS_ChannelStop on a decode channel does nothing and succeeds.
  * - Syncs: only BASS_SYNC_FREE (optionally with BASS_SYNC_MIXTIME and
  *   BASS_SYNC_ONETIME) is supported; other types fail with
  *   BASS_ERROR_ILLTYPE rather than being accepted and never firing.
@@ -113,17 +145,21 @@ typedef DWORD HSAMPLE;
 #define BASS_ERROR_FILEOPEN 2
 #define BASS_ERROR_HANDLE 5
 #define BASS_ERROR_FORMAT 6
+#define BASS_ERROR_POSITION 7
 #define BASS_ERROR_INIT 8
 #define BASS_ERROR_ALREADY 14
 #define BASS_ERROR_ILLTYPE 19
 #define BASS_ERROR_ILLPARAM 20
 #define BASS_ERROR_DEVICE 23
+#define BASS_ERROR_NOTFILE 27
 #define BASS_ERROR_NOTAVAIL 37
 #define BASS_ERROR_DECODE 38
 #define BASS_ERROR_FILEFORM 41
 #define BASS_ERROR_ENDED 45
 #define BASS_ERROR_BUSY 46
 #define BASS_ERROR_UNKNOWN -1
+
+#define BASS_CONFIG_FLOATDSP 25
 
 #define BASS_SAMPLE_8BITS 1
 #define BASS_SAMPLE_MONO 2
@@ -159,6 +195,7 @@ typedef DWORD(CALLBACK STREAMPROC)(HSTREAM handle, void *buffer, DWORD length, v
 #define STREAMPROC_DEVICE_3D ((STREAMPROC *)-3)
 
 #define BASS_POS_BYTE 0
+#define BASS_POS_DECODE 0x10000000
 
 #define BASS_DATA_AVAILABLE 0
 #define BASS_DATA_NOREMOVE 0x10000000
@@ -176,6 +213,8 @@ typedef void(CALLBACK DSPPROC)(HDSP handle, DWORD channel, void *buffer, DWORD l
 BASS_EXPORT BOOL BASSDEF(BASS_Init)(int device, DWORD freq, DWORD flags, void *win, const void *dsguid);
 BASS_EXPORT BOOL BASSDEF(BASS_Free)(void);
 BASS_EXPORT int BASSDEF(BASS_ErrorGetCode)(void);
+BASS_EXPORT BOOL BASSDEF(BASS_SetConfig)(DWORD option, DWORD value);
+BASS_EXPORT DWORD BASSDEF(BASS_GetConfig)(DWORD option);
 
 BASS_EXPORT HSTREAM BASSDEF(BASS_StreamCreate)(DWORD freq, DWORD chans, DWORD flags, STREAMPROC *proc, void *user);
 BASS_EXPORT HSTREAM BASSDEF(BASS_StreamCreateFile)(BOOL mem, const void *file, QWORD offset, QWORD length, DWORD flags);
@@ -185,6 +224,8 @@ BASS_EXPORT BOOL BASSDEF(BASS_ChannelFree)(DWORD handle);
 BASS_EXPORT BOOL BASSDEF(BASS_ChannelGetInfo)(DWORD handle, BASS_CHANNELINFO *info);
 BASS_EXPORT DWORD BASSDEF(BASS_ChannelGetData)(DWORD handle, void *buffer, DWORD length);
 BASS_EXPORT QWORD BASSDEF(BASS_ChannelGetLength)(DWORD handle, DWORD mode);
+BASS_EXPORT QWORD BASSDEF(BASS_ChannelGetPosition)(DWORD handle, DWORD mode);
+BASS_EXPORT BOOL BASSDEF(BASS_ChannelSetPosition)(DWORD handle, QWORD pos, DWORD mode);
 BASS_EXPORT BOOL BASSDEF(BASS_ChannelPlay)(DWORD handle, BOOL restart);
 BASS_EXPORT BOOL BASSDEF(BASS_ChannelStop)(DWORD handle);
 BASS_EXPORT HDSP BASSDEF(BASS_ChannelSetDSP)(DWORD handle, DSPPROC *proc, void *user, int priority);

@@ -1,9 +1,12 @@
-// The engine: channels, their DSP chains and syncs, the mixing thread, and
-// the exported BASS functions. Locking: one engine mutex for the channel
-// table and init state, one mutex per channel for its chain, syncs and
-// render state. Neither is held while user code runs; the engine mutex is
-// never taken while a channel mutex is held.
+// The engine: the channel table, the mixing thread, and the exported BASS
+// functions. Locking: one engine mutex for the channel table and init
+// state, one mutex per channel (channel.h). Neither is held while user code
+// runs; the engine mutex is never taken while a channel mutex is held.
 #include "bass.h"
+
+#include "api.h"
+#include "channel.h"
+#include "samples.h"
 #include "sources.h"
 
 #include <algorithm>
@@ -11,79 +14,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 namespace talvenbass {
 namespace {
-
-thread_local int tlsError = BASS_OK;
-
-template <class T> T fail(int code, T result) {
-    tlsError = code;
-    return result;
-}
-
-template <class T> T succeed(T result) {
-    tlsError = BASS_OK;
-    return result;
-}
-
-constexpr DWORD kFailDword = static_cast<DWORD>(-1);
-constexpr QWORD kFailQword = static_cast<QWORD>(-1);
-
-// ---- failure injection --------------------------------------------------
-
-const char *const kInjectable[] = {
-    "BASS_Init",           "BASS_Free",           "BASS_StreamCreate",     "BASS_StreamCreateFile",
-    "BASS_StreamFree",     "BASS_ChannelFree",    "BASS_ChannelGetInfo",   "BASS_ChannelGetData",
-    "BASS_ChannelGetLength", "BASS_ChannelPlay",  "BASS_ChannelStop",      "BASS_ChannelSetDSP",
-    "BASS_ChannelRemoveDSP", "BASS_ChannelSetSync", "BASS_ChannelRemoveSync",
-};
-
-struct Injection {
-    std::mutex mutex;
-    std::map<std::string, int> pending;
-};
-
-Injection &injection() {
-    static Injection instance;
-    return instance;
-}
-
-bool takeInjected(const char *function, int &code) {
-    Injection &inj = injection();
-    std::lock_guard<std::mutex> lock(inj.mutex);
-    if (inj.pending.empty())
-        return false;
-    const auto it = inj.pending.find(function);
-    if (it == inj.pending.end())
-        return false;
-    code = it->second;
-    inj.pending.erase(it);
-    return true;
-}
-
-// Runs one exported call: a pending injected failure wins, and no exception
-// crosses the C boundary.
-template <class R, class F> R api(const char *function, R failure, F &&body) {
-    int injected = 0;
-    try {
-        if (takeInjected(function, injected))
-            return fail(injected, failure);
-        return body();
-    } catch (const std::bad_alloc &) {
-        return fail(BASS_ERROR_MEM, failure);
-    } catch (...) {
-        return fail(BASS_ERROR_UNKNOWN, failure);
-    }
-}
 
 // ---- channels -----------------------------------------------------------
 
@@ -95,48 +34,6 @@ DWORD newHandle() {
         h = nextHandle.fetch_add(1);
     return h;
 }
-
-struct Dsp {
-    HDSP handle;
-    DSPPROC *proc;
-    void *user;
-    int priority;
-    bool removed = false; // guarded by the channel's mutex
-};
-
-struct Sync {
-    HSYNC handle;
-    DWORD type;
-    SYNCPROC *proc;
-    void *user;
-};
-
-struct Channel {
-    Channel(DWORD h, std::unique_ptr<Source> src) : handle(h), source(std::move(src)) {}
-
-    const DWORD handle;
-    const std::unique_ptr<Source> source; // used only by the rendering thread
-    BASS_CHANNELINFO info{};
-    std::string path; // info.filename points here
-
-    bool decode() const { return (info.flags & BASS_STREAM_DECODE) != 0; }
-
-    std::atomic<bool> playing{false};
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool freed = false;
-    bool ended = false;
-    bool rendering = false;
-    std::thread::id renderThread;
-    const Dsp *runningDsp = nullptr;
-    std::vector<std::shared_ptr<Dsp>> dsps; // call order
-    std::vector<Sync> syncs;
-
-    bool renderingHere() const { return rendering && renderThread == std::this_thread::get_id(); }
-};
-
-using ChannelPtr = std::shared_ptr<Channel>;
 
 struct Engine {
     std::mutex mutex;
@@ -160,103 +57,6 @@ ChannelPtr lookup(DWORD handle) {
     std::lock_guard<std::mutex> lock(e.mutex);
     const auto it = e.channels.find(handle);
     return it == e.channels.end() ? nullptr : it->second;
-}
-
-// Clears the render state however the block ends.
-class RenderScope {
-public:
-    explicit RenderScope(Channel &ch) : ch_(ch) {}
-    RenderScope(const RenderScope &) = delete;
-    RenderScope &operator=(const RenderScope &) = delete;
-    ~RenderScope() {
-        {
-            std::lock_guard<std::mutex> lock(ch_.mutex);
-            ch_.rendering = false;
-            ch_.runningDsp = nullptr;
-            ch_.renderThread = std::thread::id();
-        }
-        ch_.changed.notify_all();
-    }
-
-private:
-    Channel &ch_;
-};
-
-// Pulls one block from the source and runs the DSP chain over it. Returns
-// the bytes delivered, or kFailDword with `error` set.
-DWORD render(Channel &ch, float *buffer, DWORD bytes, int &error) {
-    std::vector<std::shared_ptr<Dsp>> chain;
-    {
-        std::unique_lock<std::mutex> lock(ch.mutex);
-        if (ch.renderingHere()) {
-            error = BASS_ERROR_ALREADY;
-            return kFailDword;
-        }
-        ch.changed.wait(lock, [&] { return !ch.rendering || ch.freed; });
-        if (ch.freed) {
-            error = BASS_ERROR_HANDLE;
-            return kFailDword;
-        }
-        if (ch.ended) {
-            error = BASS_ERROR_ENDED;
-            return kFailDword;
-        }
-        ch.rendering = true;
-        ch.renderThread = std::this_thread::get_id();
-        chain = ch.dsps;
-    }
-    RenderScope scope(ch);
-
-    bool ended = false;
-    const DWORD got = ch.source->read(ch.handle, buffer, bytes, ended);
-    if (got > 0) {
-        for (const auto &dsp : chain) {
-            {
-                std::lock_guard<std::mutex> lock(ch.mutex);
-                if (ch.freed || dsp->removed)
-                    continue;
-                ch.runningDsp = dsp.get();
-            }
-            dsp->proc(dsp->handle, ch.handle, buffer, got, dsp->user);
-            {
-                std::lock_guard<std::mutex> lock(ch.mutex);
-                ch.runningDsp = nullptr;
-            }
-            ch.changed.notify_all();
-        }
-    }
-
-    std::lock_guard<std::mutex> lock(ch.mutex);
-    if (ended)
-        ch.ended = true;
-    if (got == 0 && ended) {
-        error = BASS_ERROR_ENDED;
-        return kFailDword;
-    }
-    return got;
-}
-
-// Frees a channel already taken out of the table.
-void freeChannel(Channel &ch) {
-    std::vector<Sync> syncs;
-    std::vector<std::shared_ptr<Dsp>> dsps;
-    {
-        std::unique_lock<std::mutex> lock(ch.mutex);
-        ch.freed = true;
-        ch.playing = false;
-        // A block in progress elsewhere finishes first; from inside the
-        // channel's own callback the render notices `freed` instead.
-        if (!ch.renderingHere())
-            ch.changed.wait(lock, [&] { return !ch.rendering; });
-        syncs.swap(ch.syncs);
-        dsps.swap(ch.dsps);
-        for (const auto &dsp : dsps)
-            dsp->removed = true;
-    }
-    ch.changed.notify_all();
-    for (const Sync &sync : syncs)
-        if ((sync.type & 0xffff) == BASS_SYNC_FREE)
-            sync.proc(sync.handle, ch.handle, 0, sync.user);
 }
 
 BOOL freeByHandle(DWORD handle) {
@@ -291,10 +91,20 @@ bool initialized() {
     return e.initialized;
 }
 
+// As many as a WAV file can hold; keeps frame sizes far from overflowing.
+constexpr DWORD kMaxChannels = 65535;
+
+// 8-bit and float at once is a contradiction, not a format.
 int checkFormat(DWORD flags) {
-    if (!(flags & BASS_SAMPLE_FLOAT) || (flags & BASS_SAMPLE_8BITS))
+    if ((flags & BASS_SAMPLE_FLOAT) && (flags & BASS_SAMPLE_8BITS))
         return BASS_ERROR_FORMAT;
     return BASS_OK;
+}
+
+// BASS_POS_BYTE, optionally with BASS_POS_DECODE: without output buffering
+// the playing and decoding positions are one.
+bool bytePositionMode(DWORD mode) {
+    return (mode & ~static_cast<DWORD>(BASS_POS_DECODE)) == BASS_POS_BYTE;
 }
 
 // ---- mixing thread ------------------------------------------------------
@@ -303,7 +113,7 @@ constexpr auto kPeriod = std::chrono::milliseconds(10);
 
 void mixLoop() {
     Engine &e = engine();
-    std::vector<float> buffer;
+    std::vector<float> buffer; // wide enough for a period in any format
     auto deadline = std::chrono::steady_clock::now();
     for (;;) {
         std::vector<ChannelPtr> playing;
@@ -319,8 +129,7 @@ void mixLoop() {
             const DWORD frames = std::max<DWORD>(1, ch->info.freq / 100);
             buffer.resize(static_cast<size_t>(frames) * ch->info.chans);
             int error = BASS_OK;
-            const DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(float));
-            if (render(*ch, buffer.data(), bytes, error) == kFailDword && error == BASS_ERROR_ENDED)
+            if (render(*ch, buffer.data(), frames, false, error) == kFailDword && error == BASS_ERROR_ENDED)
                 ch->playing = false;
         }
         playing.clear();
@@ -388,20 +197,39 @@ int BASSDEF(BASS_ErrorGetCode)(void) {
     return tlsError;
 }
 
+BOOL BASSDEF(BASS_SetConfig)(DWORD option, DWORD value) {
+    return api("BASS_SetConfig", FALSE, [&]() -> BOOL {
+        if (option != BASS_CONFIG_FLOATDSP)
+            return fail(BASS_ERROR_ILLTYPE, FALSE);
+        floatDspOption() = value != 0;
+        return succeed(TRUE);
+    });
+}
+
+DWORD BASSDEF(BASS_GetConfig)(DWORD option) {
+    return api("BASS_GetConfig", kFailDword, [&]() -> DWORD {
+        if (option != BASS_CONFIG_FLOATDSP)
+            return fail(BASS_ERROR_ILLTYPE, kFailDword);
+        return succeed<DWORD>(floatDspOption() ? TRUE : FALSE);
+    });
+}
+
 HSTREAM BASSDEF(BASS_StreamCreate)(DWORD freq, DWORD chans, DWORD flags, STREAMPROC *proc, void *user) {
     return api("BASS_StreamCreate", HSTREAM(0), [&]() -> HSTREAM {
         if (!initialized())
             return fail<HSTREAM>(BASS_ERROR_INIT, 0);
         if (const int error = checkFormat(flags))
             return fail<HSTREAM>(error, 0);
-        if (chans == 0)
+        if (chans == 0 || chans > kMaxChannels)
             return fail<HSTREAM>(BASS_ERROR_FORMAT, 0);
         if (freq == 0)
             return fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
         if (proc == STREAMPROC_DUMMY || proc == STREAMPROC_PUSH || proc == STREAMPROC_DEVICE ||
             proc == STREAMPROC_DEVICE_3D)
             return fail<HSTREAM>(BASS_ERROR_NOTAVAIL, 0);
-        auto ch = std::make_shared<Channel>(newHandle(), makeProcSource(proc, user, chans));
+        const SampleFormat format = formatFromFlags(flags);
+        auto ch = std::make_shared<Channel>(newHandle(), makeProcSource(proc, user, chans * bytesPerSample(format)),
+                                            format, chans);
         ch->info.freq = freq;
         ch->info.chans = chans;
         ch->info.flags = flags & ~static_cast<DWORD>(BASS_UNICODE);
@@ -414,24 +242,30 @@ HSTREAM BASSDEF(BASS_StreamCreateFile)(BOOL mem, const void *file, QWORD offset,
     return api("BASS_StreamCreateFile", HSTREAM(0), [&]() -> HSTREAM {
         if (!initialized())
             return fail<HSTREAM>(BASS_ERROR_INIT, 0);
-        if (mem || offset != 0 || length != 0 || (flags & BASS_UNICODE))
+        if (mem || offset != 0 || length != 0)
             return fail<HSTREAM>(BASS_ERROR_NOTAVAIL, 0);
         if (!file)
             return fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
         if (const int error = checkFormat(flags))
             return fail<HSTREAM>(error, 0);
-        const std::string path(static_cast<const char *>(file));
-        OpenedFile opened = openFile(path);
+        const bool unicode = (flags & BASS_UNICODE) != 0;
+        const SampleFormat format = formatFromFlags(flags);
+        OpenedFile opened = openFile(file, unicode, format);
         if (!opened.source)
             return fail<HSTREAM>(opened.error, 0);
-        auto ch = std::make_shared<Channel>(newHandle(), std::move(opened.source));
-        ch->path = path;
+        auto ch = std::make_shared<Channel>(newHandle(), std::move(opened.source), format, opened.chans);
+        if (unicode) {
+            ch->widePath = static_cast<const wchar_t *>(file);
+            ch->info.filename = reinterpret_cast<const char *>(ch->widePath.c_str());
+        } else {
+            ch->path = static_cast<const char *>(file);
+            ch->info.filename = ch->path.c_str();
+        }
         ch->info.freq = opened.freq;
         ch->info.chans = opened.chans;
         ch->info.flags = flags;
         ch->info.ctype = opened.ctype;
         ch->info.origres = opened.origres;
-        ch->info.filename = ch->path.c_str();
         return addChannel(std::move(ch));
     });
 }
@@ -465,14 +299,16 @@ DWORD BASSDEF(BASS_ChannelGetData)(DWORD handle, void *buffer, DWORD length) {
             return fail(BASS_ERROR_NOTAVAIL, kFailDword);
         if (length & (BASS_DATA_FFT256 | BASS_DATA_FIXED | BASS_DATA_NOREMOVE))
             return fail(BASS_ERROR_NOTAVAIL, kFailDword);
-        const DWORD frameBytes = ch->info.chans * static_cast<DWORD>(sizeof(float));
-        DWORD bytes = length & ~static_cast<DWORD>(BASS_DATA_FLOAT);
-        bytes -= bytes % frameBytes;
-        if (bytes > 0 && !buffer)
+        // The length counts bytes of what the caller gets: float when asked,
+        // else the channel's own format.
+        const bool floatOut = (length & BASS_DATA_FLOAT) != 0;
+        const DWORD frameBytes = floatOut ? ch->info.chans * static_cast<DWORD>(sizeof(float)) : ch->frameBytes;
+        const DWORD frames = (length & ~static_cast<DWORD>(BASS_DATA_FLOAT)) / frameBytes;
+        if (frames > 0 && !buffer)
             return fail(BASS_ERROR_ILLPARAM, kFailDword);
         int error = BASS_OK;
-        const DWORD got = render(*ch, static_cast<float *>(buffer), bytes, error);
-        return got == kFailDword ? fail(error, kFailDword) : succeed(got);
+        const DWORD got = render(*ch, buffer, frames, floatOut, error);
+        return got == kFailDword ? fail(error, kFailDword) : succeed(got * frameBytes);
     });
 }
 
@@ -481,10 +317,38 @@ QWORD BASSDEF(BASS_ChannelGetLength)(DWORD handle, DWORD mode) {
         const ChannelPtr ch = lookup(handle);
         if (!ch)
             return fail(BASS_ERROR_HANDLE, kFailQword);
-        const QWORD length = ch->source->lengthBytes(); // fixed once opened
-        if (mode != BASS_POS_BYTE || length == kFailQword)
+        const QWORD frames = ch->source->lengthFrames();
+        if (mode != BASS_POS_BYTE || frames == kUnknownLength)
             return fail(BASS_ERROR_NOTAVAIL, kFailQword);
-        return succeed(length);
+        return succeed(frames * ch->frameBytes);
+    });
+}
+
+QWORD BASSDEF(BASS_ChannelGetPosition)(DWORD handle, DWORD mode) {
+    return api("BASS_ChannelGetPosition", kFailQword, [&]() -> QWORD {
+        const ChannelPtr ch = lookup(handle);
+        if (!ch)
+            return fail(BASS_ERROR_HANDLE, kFailQword);
+        if (!bytePositionMode(mode))
+            return fail(BASS_ERROR_NOTAVAIL, kFailQword);
+        std::lock_guard<std::mutex> lock(ch->mutex);
+        if (ch->freed)
+            return fail(BASS_ERROR_HANDLE, kFailQword);
+        return succeed(ch->position * ch->frameBytes);
+    });
+}
+
+BOOL BASSDEF(BASS_ChannelSetPosition)(DWORD handle, QWORD pos, DWORD mode) {
+    return api("BASS_ChannelSetPosition", FALSE, [&]() -> BOOL {
+        const ChannelPtr ch = lookup(handle);
+        if (!ch)
+            return fail(BASS_ERROR_HANDLE, FALSE);
+        if (!bytePositionMode(mode))
+            return fail(BASS_ERROR_NOTAVAIL, FALSE);
+        if (!ch->source->seekable())
+            return fail(BASS_ERROR_NOTFILE, FALSE);
+        const int error = moveChannel(*ch, pos / ch->frameBytes);
+        return error == BASS_OK ? succeed(TRUE) : fail(error, FALSE);
     });
 }
 
@@ -495,16 +359,11 @@ BOOL BASSDEF(BASS_ChannelPlay)(DWORD handle, BOOL restart) {
             return fail(BASS_ERROR_HANDLE, FALSE);
         if (ch->decode())
             return fail(BASS_ERROR_DECODE, FALSE);
-        std::unique_lock<std::mutex> lock(ch->mutex);
         if (restart) {
-            // The source belongs to whoever renders; wait our turn.
-            if (!ch->renderingHere())
-                ch->changed.wait(lock, [&] { return !ch->rendering || ch->freed; });
-            if (ch->freed)
-                return fail(BASS_ERROR_HANDLE, FALSE);
-            ch->source->rewind();
-            ch->ended = false;
+            if (const int error = moveChannel(*ch, 0))
+                return fail(error, FALSE);
         }
+        std::lock_guard<std::mutex> lock(ch->mutex);
         if (ch->freed)
             return fail(BASS_ERROR_HANDLE, FALSE);
         ch->playing = true;
@@ -600,19 +459,7 @@ BOOL BASSDEF(BASS_ChannelRemoveSync)(DWORD handle, HSYNC sync) {
 
 BOOL BASSDEF(BASSTEST_FailNextCall)(const char *function, int errorCode) {
     try {
-        Injection &inj = injection();
-        std::lock_guard<std::mutex> lock(inj.mutex);
-        if (!function) {
-            inj.pending.clear();
-            return succeed(TRUE);
-        }
-        for (const char *name : kInjectable) {
-            if (std::strcmp(name, function) == 0) {
-                inj.pending[name] = errorCode;
-                return succeed(TRUE);
-            }
-        }
-        return fail(BASS_ERROR_ILLPARAM, FALSE);
+        return injectFailure(function, errorCode) ? succeed(TRUE) : fail(BASS_ERROR_ILLPARAM, FALSE);
     } catch (...) {
         return fail(BASS_ERROR_MEM, FALSE);
     }

@@ -1,25 +1,26 @@
 #include "sources.h"
 
-#include <algorithm>
+#include "file_reader.h"
 
-#ifndef _WIN32
-#include <sndfile.h>
-#endif
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
 
 namespace talvenbass {
 namespace {
 
 class ProcSource final : public Source {
 public:
-    ProcSource(STREAMPROC *proc, void *user, DWORD chans)
-        : proc_(proc), user_(user), frameBytes_(chans * static_cast<DWORD>(sizeof(float))) {}
+    ProcSource(STREAMPROC *proc, void *user, DWORD frameBytes) : proc_(proc), user_(user), frameBytes_(frameBytes) {}
 
-    DWORD read(HSTREAM handle, float *out, DWORD bytes, bool &ended) override {
+    DWORD read(HSTREAM handle, void *out, DWORD frames, bool &ended) override {
         // BASS keeps asking until the request is filled; a STREAMPROC that
         // delivers nothing (without END) stalls the stream for this call.
+        const DWORD bytes = frames * frameBytes_;
         DWORD got = 0;
         while (got < bytes) {
-            const DWORD result = proc_(handle, reinterpret_cast<char *>(out) + got, bytes - got, user_);
+            const DWORD result = proc_(handle, static_cast<char *>(out) + got, bytes - got, user_);
             const DWORD delivered = std::min<DWORD>(result & ~static_cast<DWORD>(BASS_STREAMPROC_END), bytes - got);
             got += delivered;
             if (result & BASS_STREAMPROC_END) {
@@ -29,7 +30,7 @@ public:
             if (delivered == 0)
                 break;
         }
-        return got - got % frameBytes_;
+        return got / frameBytes_;
     }
 
 private:
@@ -38,99 +39,82 @@ private:
     DWORD frameBytes_;
 };
 
-#ifndef _WIN32
-struct SndfileCloser {
-    void operator()(SNDFILE *file) const { sf_close(file); }
-};
-using SndfilePtr = std::unique_ptr<SNDFILE, SndfileCloser>;
-
+// A decoded file delivered in the channel's format.
 class FileSource final : public Source {
 public:
-    FileSource(SndfilePtr file, const SF_INFO &info) : file_(std::move(file)), info_(info) {}
+    FileSource(std::unique_ptr<FileReader> reader, DWORD chans, SampleFormat format)
+        : reader_(std::move(reader)), chans_(chans), format_(format) {}
 
-    DWORD read(HSTREAM, float *out, DWORD bytes, bool &ended) override {
-        const sf_count_t wanted = bytes / frameBytes();
-        const sf_count_t got = wanted > 0 ? sf_readf_float(file_.get(), out, wanted) : 0;
-        if (got < wanted)
+    DWORD read(HSTREAM, void *out, DWORD frames, bool &ended) override {
+        DWORD got = 0;
+        if (format_ == SampleFormat::Float32) {
+            got = reader_->read(static_cast<float *>(out), frames);
+        } else {
+            decoded_.resize(static_cast<std::size_t>(frames) * chans_);
+            got = reader_->read(decoded_.data(), frames);
+            fromFloat(format_, decoded_.data(), out, static_cast<std::size_t>(got) * chans_);
+        }
+        if (got < frames)
             ended = true;
-        return static_cast<DWORD>(std::max<sf_count_t>(got, 0) * frameBytes());
+        return got;
     }
 
-    bool rewind() override { return sf_seek(file_.get(), 0, SEEK_SET) == 0; }
-
-    QWORD lengthBytes() const override { return static_cast<QWORD>(info_.frames) * frameBytes(); }
+    bool seekable() const override { return true; }
+    bool seek(QWORD frame) override { return reader_->seek(frame); }
+    QWORD lengthFrames() const override { return reader_->frames(); }
 
 private:
-    DWORD frameBytes() const { return static_cast<DWORD>(info_.channels) * static_cast<DWORD>(sizeof(float)); }
-
-    SndfilePtr file_;
-    SF_INFO info_;
+    const std::unique_ptr<FileReader> reader_;
+    const DWORD chans_;
+    const SampleFormat format_;
+    std::vector<float> decoded_; // one block, grown as needed
 };
 
-DWORD channelType(int format) {
-    const int major = format & SF_FORMAT_TYPEMASK;
-    const int sub = format & SF_FORMAT_SUBMASK;
-    if (major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64) {
-        if (sub == SF_FORMAT_FLOAT || sub == SF_FORMAT_DOUBLE)
-            return BASS_CTYPE_STREAM_WAV_FLOAT;
-        if (sub >= SF_FORMAT_PCM_S8 && sub <= SF_FORMAT_PCM_U8)
-            return BASS_CTYPE_STREAM_WAV_PCM;
-        return BASS_CTYPE_STREAM_WAV;
-    }
-    if (major == SF_FORMAT_AIFF)
-        return BASS_CTYPE_STREAM_AIFF;
-    if (major == SF_FORMAT_OGG)
-        return BASS_CTYPE_STREAM_OGG;
-    return BASS_CTYPE_STREAM;
-}
-
-DWORD originalResolution(int format) {
-    switch (format & SF_FORMAT_SUBMASK) {
-    case SF_FORMAT_PCM_S8:
-    case SF_FORMAT_PCM_U8: return 8;
-    case SF_FORMAT_PCM_16: return 16;
-    case SF_FORMAT_PCM_24: return 24;
-    case SF_FORMAT_PCM_32: return 32;
-    case SF_FORMAT_FLOAT: return 32 | BASS_ORIGRES_FLOAT;
-    case SF_FORMAT_DOUBLE: return 64 | BASS_ORIGRES_FLOAT;
-    default: return 0;
-    }
-}
+FilePtr openPath(const void *path, bool unicode) {
+#ifdef _WIN32
+    if (unicode)
+        return FilePtr(_wfopen(static_cast<const wchar_t *>(path), L"rb"));
+#else
+    (void)unicode;
 #endif
+    return FilePtr(std::fopen(static_cast<const char *>(path), "rb"));
+}
 
 } // namespace
 
-std::unique_ptr<Source> makeProcSource(STREAMPROC *proc, void *user, DWORD chans) {
-    return std::make_unique<ProcSource>(proc, user, chans);
+std::unique_ptr<Source> makeProcSource(STREAMPROC *proc, void *user, DWORD frameBytes) {
+    return std::make_unique<ProcSource>(proc, user, frameBytes);
 }
 
-#ifdef _WIN32
-OpenedFile openFile(const std::string &) {
+OpenedFile openFile(const void *path, bool unicode, SampleFormat format) {
     OpenedFile result;
-    result.error = BASS_ERROR_NOTAVAIL;
-    return result;
-}
-#else
-OpenedFile openFile(const std::string &utf8Path) {
-    OpenedFile result;
-    SF_INFO info{};
-    SndfilePtr file(sf_open(utf8Path.c_str(), SFM_READ, &info));
-    if (!file) {
-        // libsndfile reports a missing or unreadable file as a system error.
-        result.error = sf_error(nullptr) == SF_ERR_SYSTEM ? BASS_ERROR_FILEOPEN : BASS_ERROR_FILEFORM;
+#ifndef _WIN32
+    if (unicode) {
+        result.error = BASS_ERROR_NOTAVAIL;
         return result;
     }
-    if (info.channels < 1 || info.samplerate < 1) {
-        result.error = BASS_ERROR_FILEFORM;
-        return result;
-    }
-    result.freq = static_cast<DWORD>(info.samplerate);
-    result.chans = static_cast<DWORD>(info.channels);
-    result.ctype = channelType(info.format);
-    result.origres = originalResolution(info.format);
-    result.source = std::make_unique<FileSource>(std::move(file), info);
-    return result;
-}
 #endif
+    FilePtr file = openPath(path, unicode);
+    if (!file) {
+        result.error = BASS_ERROR_FILEOPEN;
+        return result;
+    }
+    OpenedReader opened = openWav(std::move(file));
+#ifndef _WIN32
+    // Not a file the engine decodes itself: libsndfile knows more formats.
+    if (opened.foreign)
+        opened = openSndfile(static_cast<const char *>(path));
+#endif
+    if (!opened.reader) {
+        result.error = opened.error;
+        return result;
+    }
+    result.freq = opened.freq;
+    result.chans = opened.chans;
+    result.ctype = opened.ctype;
+    result.origres = opened.origres;
+    result.source = std::make_unique<FileSource>(std::move(opened.reader), opened.chans, format);
+    return result;
+}
 
 } // namespace talvenbass

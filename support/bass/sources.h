@@ -2,26 +2,33 @@
 #pragma once
 
 #include "bass.h"
+#include "samples.h"
 
 #include <memory>
-#include <string>
 
 namespace talvenbass {
 
+constexpr QWORD kUnknownLength = static_cast<QWORD>(-1);
+
+// Used by one thread at a time: the channel's render, or a seek or rewind
+// that waited for it.
 class Source {
 public:
     virtual ~Source() = default;
 
-    // Fills up to `bytes` bytes (whole frames) of float samples and returns
+    // Fills up to `frames` frames in the channel's sample format and returns
     // how many it wrote; sets `ended` once the source has nothing more.
-    virtual DWORD read(HSTREAM handle, float *out, DWORD bytes, bool &ended) = 0;
-    // Back to the first frame; false where that means nothing.
-    virtual bool rewind() { return false; }
-    // Length in bytes of float data, or (QWORD)-1 when unknown.
-    virtual QWORD lengthBytes() const { return static_cast<QWORD>(-1); }
+    virtual DWORD read(HSTREAM handle, void *out, DWORD frames, bool &ended) = 0;
+    // File streams move; user streams cannot (BASS_ERROR_NOTFILE).
+    virtual bool seekable() const { return false; }
+    // Moves to `frame` (at most lengthFrames()); false when the file would
+    // not move, with the position kept.
+    virtual bool seek(QWORD) { return false; }
+    // Fixed once opened, so any thread may ask.
+    virtual QWORD lengthFrames() const { return kUnknownLength; }
 };
 
-std::unique_ptr<Source> makeProcSource(STREAMPROC *proc, void *user, DWORD chans);
+std::unique_ptr<Source> makeProcSource(STREAMPROC *proc, void *user, DWORD frameBytes);
 
 struct OpenedFile {
     std::unique_ptr<Source> source; // null on failure, with `error` set
@@ -32,8 +39,9 @@ struct OpenedFile {
     DWORD origres = 0;
 };
 
-// Opens a sound file for reading as float; fails with BASS_ERROR_NOTAVAIL
-// where the engine has no file support (Windows).
-OpenedFile openFile(const std::string &utf8Path);
+// Opens a sound file delivering `format`. `path` is a char path (UTF-8 on
+// Linux, the ANSI code page on Windows) or, when `unicode`, a wchar_t path
+// (Windows only: BASS_ERROR_NOTAVAIL elsewhere).
+OpenedFile openFile(const void *path, bool unicode, SampleFormat format);
 
 } // namespace talvenbass

@@ -71,6 +71,7 @@ protected:
     void SetUp() override { ASSERT_TRUE(BASS_Init(0, 48000, 0, nullptr, nullptr)); }
     void TearDown() override {
         BASSTEST_FailNextCall(nullptr, 0);
+        BASS_SetConfig(BASS_CONFIG_FLOATDSP, FALSE); // a process-wide option
         EXPECT_TRUE(BASS_Free());
     }
 

@@ -83,17 +83,6 @@ TEST_F(EngineErrors, ErrorCodeIsKeptPerThread) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
 
-TEST_F(EngineErrors, StreamsOtherThanFloatAreRefusedWithFormatError) {
-    EXPECT_EQ(BASS_StreamCreate(48000, 2, BASS_STREAM_DECODE, silence, nullptr), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT);
-    EXPECT_EQ(BASS_StreamCreate(48000, 2, BASS_SAMPLE_FLOAT | BASS_SAMPLE_8BITS, silence, nullptr), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT);
-    EXPECT_EQ(BASS_StreamCreate(48000, 0, BASS_SAMPLE_FLOAT, silence, nullptr), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_FORMAT);
-    EXPECT_EQ(BASS_StreamCreate(48000, 2, BASS_SAMPLE_FLOAT, STREAMPROC_PUSH, nullptr), 0u);
-    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
-}
-
 // ---- decode channels ------------------------------------------------------
 
 using DecodeChannel = EngineTest;
