@@ -51,8 +51,12 @@ typedef struct TALVEN_PARAMETERINFO {
 } TALVEN_PARAMETERINFO;
 
 /* Attaches the first audio effect of the VST 3 plug-in at path (a module file
- * or a .vst3 package folder) to a BASS channel of float samples (or with
- * BASS's floating-point DSP on). priority is the DSP priority given to BASS.
+ * or a .vst3 package folder) to a BASS channel of float samples
+ * (BASS_SAMPLE_FLOAT), or of any format while BASS's floating-point DSP is on
+ * (BASS_CONFIG_FLOATDSP). Any other channel (BASS's default streams are
+ * 16-bit) is refused with 0 and nothing attached; a block of such a channel
+ * that arrives after float DSP was switched off passes untouched. priority
+ * is the DSP priority given to BASS.
  * With showEditor non-zero the plug-in's editor is shown (editorX and editorY
  * both 0 centre it). reserved, reservedPointer, reserved2 and reserved3 are
  * ignored. The plug-in hears the channel's first channels, as many as its

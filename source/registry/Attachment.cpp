@@ -99,6 +99,14 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     const std::string titleCopy = options.title ? options.title : "";
     setGlobalPluginContext();
     writeTraceLine("TALVEN_ChannelSetDSPEx start");
+    // A DSP gets float data only on a float channel or with BASS's float DSP
+    // on; BASS's default streams are 16-bit, and their samples read as floats
+    // would be loud noise. Refused before anything is made.
+    BASS_CHANNELINFO info{};
+    BASS_ChannelGetInfo(channel, &info);
+    const bool floatChannel = (info.flags & BASS_SAMPLE_FLOAT) != 0;
+    if (!floatChannel && !floatDspOn())
+        return 0;
 
     PluginInstance* created = createHandle();
     if (!created)
@@ -114,6 +122,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     PluginInstance& record = *hold.get();
     PendingAttachment attachment(record);
     record.channel = channel;
+    record.floatChannel = floatChannel;
 
     if (!openPlugin(pathCopy.c_str(), handle, options.showEditor, options.editorX, options.editorY,
                     titleCopy.c_str()))

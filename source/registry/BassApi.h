@@ -27,6 +27,10 @@ typedef DWORD HSAMPLE;
 
 #define BASS_SYNC_FREE 8
 #define BASS_SYNC_MIXTIME 0x40000000
+#define BASS_SAMPLE_8BITS 1
+#define BASS_SAMPLE_FLOAT 256
+// DSP functions get float data whatever the channel's format.
+#define BASS_CONFIG_FLOATDSP 25
 
 typedef struct {
     DWORD freq;  // sample rate in Hz
@@ -52,6 +56,7 @@ BOOL BASSDEF(BASS_ChannelRemoveDSP)(DWORD handle, HDSP dsp);
 HSYNC BASSDEF(BASS_ChannelSetSync)(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);
 BOOL BASSDEF(BASS_ChannelRemoveSync)(DWORD handle, HSYNC sync);
 BOOL BASSDEF(BASS_StreamFree)(DWORD handle);
+DWORD BASSDEF(BASS_GetConfig)(DWORD option);
 
 #ifdef __cplusplus
 }

@@ -13,6 +13,10 @@ void CALLBACK dspCallback(HDSP, DWORD channel, void* buffer, DWORD length, void*
     PluginInstance* record = hold.get();
     if (!record || !buffer || record->bypass.load() != 0)
         return;
+    // An integer channel's data is float only while float DSP is on: a block
+    // arriving after it was switched off holds 8- or 16-bit samples.
+    if (!record->floatChannel && !floatDspOn())
+        return;
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(channel, &info);
     if (info.chans == 0)

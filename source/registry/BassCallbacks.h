@@ -16,6 +16,14 @@ inline std::uint32_t handleOfUserValue(void* user)
     return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(user));
 }
 
+// True while BASS hands DSP functions float data on every channel
+// (BASS_CONFIG_FLOATDSP). Any thread.
+inline bool floatDspOn()
+{
+    const DWORD value = BASS_GetConfig(BASS_CONFIG_FLOATDSP);
+    return value != static_cast<DWORD>(-1) && value != 0;
+}
+
 // BASS's DSP function for an attached instance: passes each block of the
 // channel through the plug-in, in place, unless the instance is bypassed or
 // being taken down; any failure leaves the block as BASS gave it.

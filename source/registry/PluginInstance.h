@@ -74,6 +74,9 @@ struct PluginInstance {
     double sampleRate = 0;      // the channel's, in Hz; 0 until the attach reads it
     std::int32_t blockSize = 0; // most frames the plug-in gets in one process call
     std::atomic<bool> processing{false};
+    // The channel carries float samples itself; otherwise its DSP data is
+    // float only while BASS's float DSP is on. Set before the DSP is.
+    bool floatChannel = false;
     // True while the attachment's own hold is still owed. Whichever of the
     // detach and the channel-freed sync clears it releases that hold; the
     // other finds it clear and releases nothing.

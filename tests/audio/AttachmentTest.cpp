@@ -166,5 +166,66 @@ TEST_F(AttachmentTest, TheChannelFreeResultIsBassStreamFreesAndFreeingDetachesEv
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, b), 0);
 }
 
+// A 16-bit stereo source: frame j holds j and -j on its two channels.
+struct ShortSource {
+    static DWORD CALLBACK proc(HSTREAM, void* buffer, DWORD length, void* user)
+    {
+        auto* source = static_cast<ShortSource*>(user);
+        auto* samples = static_cast<std::int16_t*>(buffer);
+        const DWORD frames = length / (2 * sizeof(std::int16_t));
+        for (DWORD j = 0; j < frames; ++j, ++source->frame) {
+            samples[2 * j] = static_cast<std::int16_t>(source->frame % 20000);
+            samples[2 * j + 1] = static_cast<std::int16_t>(-(source->frame % 20000));
+        }
+        return frames * 2 * sizeof(std::int16_t);
+    }
+    std::int64_t frame = 0;
+};
+
+// BASS's default streams are 16-bit; a DSP sees their samples as such
+// unless float DSP is on. Read as floats they would be loud noise.
+TEST_F(AttachmentTest, AnIntegerChannelIsRefusedUnlessFloatDspIsOnAndLeftAloneWhileItIsOff)
+{
+    Probe probe("ProbeStereo");
+    ShortSource shortSource;
+    const HSTREAM integer = BASS_StreamCreate(48000, 2, BASS_STREAM_DECODE, ShortSource::proc, &shortSource);
+    ShortSource eightBitSource;
+    const HSTREAM eightBit =
+        BASS_StreamCreate(48000, 2, BASS_SAMPLE_8BITS | BASS_STREAM_DECODE, ShortSource::proc, &eightBitSource);
+    ASSERT_NE(integer, 0u);
+    ASSERT_NE(eightBit, 0u);
+    const HSTREAM floating = decodeStream(2);
+    const std::uint32_t before = attach(floating, probe.path());
+    ASSERT_NE(before, 0u);
+
+    EXPECT_EQ(attach(integer, probe.path()), 0u);
+    EXPECT_EQ(attach(eightBit, probe.path()), 0u);
+    EXPECT_EQ(probe.stats().activations, 1); // nothing was loaded for them
+    std::int16_t block[2 * 256];
+    ASSERT_EQ(BASS_ChannelGetData(integer, block, sizeof block), sizeof block);
+    EXPECT_EQ(block[2 * 255], 255); // untouched
+    EXPECT_EQ(block[2 * 255 + 1], -255);
+
+    // With float DSP on the DSP sees floats, so the plug-in is attached and
+    // processes; switched off again, the 16-bit blocks pass untouched.
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_FLOATDSP, TRUE));
+    const std::uint32_t handle = attach(integer, probe.path());
+    EXPECT_EQ(handle, before + 1); // the refusals used no handle
+    ASSERT_NE(handle, 0u);
+    const std::int64_t processed = probe.stats().processCalls;
+    ASSERT_EQ(BASS_ChannelGetData(integer, block, sizeof block), sizeof block);
+    EXPECT_GT(probe.stats().processCalls, processed);
+    EXPECT_EQ(block[2 * 100], 178); // frame 356 at the probe's gain of one half
+    EXPECT_EQ(block[2 * 100 + 1], -178);
+
+    ASSERT_TRUE(BASS_SetConfig(BASS_CONFIG_FLOATDSP, FALSE));
+    const std::int64_t calls = probe.stats().processCalls;
+    ASSERT_EQ(BASS_ChannelGetData(integer, block, sizeof block), sizeof block);
+    EXPECT_EQ(probe.stats().processCalls, calls);
+    EXPECT_EQ(block[0], 512); // frames 512.. untouched
+    EXPECT_EQ(block[2 * 255 + 1], -(512 + 255));
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+}
+
 } // namespace
 } // namespace talven
