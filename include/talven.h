@@ -74,9 +74,13 @@ uint32_t TALVEN_CALL TALVEN_ChannelSetDSP(uint32_t channel, const char *path, ui
                                           TALVEN_POSITIONPROC positionCallback, const char *title);
 
 /* Switches the plug-in off, closes its editor (on the editor's thread, see
- * TALVEN_ShowEditor) and detaches it from its channel; a block in progress is finished first, and none follows once this
- * returns. channel is ignored. Returns 1, or 0 when handle names no instance
- * (also after the channel was freed, which detaches the plug-in by itself). */
+ * TALVEN_ShowEditor) and detaches it from its channel; a block in progress
+ * is finished first, and none follows once this returns. channel is ignored.
+ * Returns 1, or 0 when handle names no instance (also after the channel was
+ * freed, which detaches the plug-in by itself), when another detach of it is
+ * under way (one called from a callback that detach makes, for example), or
+ * from inside the plug-in's own processing. No library lock is held while
+ * the editor's position callback runs: it may call any function. */
 int32_t TALVEN_CALL TALVEN_ChannelRemoveDSP(uint32_t channel, uint32_t handle);
 
 /* Frees a BASS stream (BASS_StreamFree) and returns its result; a plug-in
@@ -129,7 +133,9 @@ double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id);
 int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value);
 
 /* Stores the plug-in's state (its component's and its controller's) to a
- * VST 3 preset file at path, then loads it back into the plug-in. reserved is
+ * VST 3 preset file at path, then loads it back into the plug-in. Values set
+ * with TALVEN_SetParam (or in the editor) that wait for the next block are
+ * handed to the plug-in first, so the file holds them. reserved is
  * ignored. A file already at path is replaced only by a whole new one.
  * Returns 1 when the file was written; 0 for an unknown or detached handle, a
  * null path, or a file that could not be written, and then a file already
@@ -137,7 +143,8 @@ int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value);
 int32_t TALVEN_CALL TALVEN_StorePreset(const char *path, uint32_t reserved, uint32_t handle);
 
 /* Recalls a VST 3 preset file stored for the same plug-in class: the
- * component's state, then the controller's. path must be shorter than 1024
+ * component's state, then the controller's. Values set before the recall
+ * that still wait for the next block are dropped: the preset replaces them. path must be shorter than 1024
  * bytes. Returns 1 when the plug-in took the state; 0 for an unknown or
  * detached handle, or a path or file that cannot be used (missing, damaged,
  * stored for another plug-in), which applies nothing. */
@@ -157,7 +164,8 @@ int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
  * its module's unload) are posted to the window's thread and happen when it
  * next dispatches messages, since the plug-in's view may only be taken down
  * there. If that thread has ended or the window is gone, they happen on the
- * calling thread as before. */
+ * calling thread; if it ends after they were handed to it, the next attach,
+ * detach or TALVEN_ShowEditor call carries them out. */
 int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
                                       TALVEN_POSITIONPROC positionCallback, const char *title);
 
