@@ -9,6 +9,8 @@
 
 namespace talven {
 
+using Steinberg::Vst::EditorHost::WindowTask;
+
 // Work handed to a window's thread (an editor's close and the plug-in's
 // release) and not yet run there. The posted message carries only an id:
 // whoever takes the task from this table runs it, the window's thread when

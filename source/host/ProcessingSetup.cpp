@@ -13,8 +13,8 @@ void prepareProcessing(PluginInstance& instance, std::uint32_t channel)
 {
     BASS_CHANNELINFO info{};
     BASS_ChannelGetInfo(channel, &info);
+    // No block can run yet: the DSP is set only after this.
     ScopedLock control(instance.controlLock);
-    ScopedLock guard(instance.lock);
     instance.channelBuffers = std::make_unique<ChannelBuffers>();
     instance.processData = std::make_unique<HostProcessData>();
     if (instance.plugProvider) {
@@ -28,8 +28,6 @@ void prepareProcessing(PluginInstance& instance, std::uint32_t channel)
 
 bool updateProcessSetup(PluginInstance& instance)
 {
-    ScopedLock control(instance.controlLock);
-    ScopedLock guard(instance.lock);
     if (!instance.plugProvider)
         return false;
     IPtr<IComponent> component = owned(instance.plugProvider->getComponent());

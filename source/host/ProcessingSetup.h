@@ -18,7 +18,8 @@ void prepareProcessing(PluginInstance& instance, std::uint32_t channel);
 
 // Announces the set-up (realtime, the sample size the processor takes,
 // blockSize, sampleRate), activates the component and starts processing.
-// True when processing is on afterwards. Caller's thread, at attach.
+// True when processing is on afterwards. Caller's thread, at attach, with
+// the control lock held and no block possible yet.
 bool updateProcessSetup(PluginInstance& instance);
 
 // Stops processing and deactivates the component, in that order, as VST 3

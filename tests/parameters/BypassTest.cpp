@@ -244,17 +244,22 @@ TEST_F(BypassTest, ABlockThatWaitedForTheLockDuringASwitchOnPassesDryWithoutAPro
 {
     PluginInstance* record = refHandle(handle);
     ASSERT_NE(record, nullptr);
-    record->lock.lock();
+    record->lock.lock(); // as a block in progress would
     removeTraceFile();
     Block block;
     std::thread puller([&] { block = pull(stream); });
     // The block has passed the bypass check once processAudio traced its start.
     EXPECT_TRUE(waitUntil([] { return countLines(readTraceFile(), "processAudio: start>>>") == 1; }));
-    EXPECT_EQ(TALVEN_SetBypass(handle, 1), 1); // the instance lock is re-entrant for this thread
+    int switched = -1;
+    std::thread switcher([&] { switched = TALVEN_SetBypass(handle, 1); });
+    // The switch marks the bypass first, then waits for the block in progress.
+    EXPECT_TRUE(waitUntil([&] { return record->bypass.load() == 1; }));
     record->lock.unlock();
     puller.join();
+    switcher.join();
     unrefHandle(handle);
 
+    EXPECT_EQ(switched, 1);
     EXPECT_TRUE(block.isDry());
     EXPECT_TRUE(callsStartingWith(plugin, "Processor::process").empty());
     EXPECT_EQ(plugin.switches(), kSwitchOnCalls);
