@@ -1,6 +1,9 @@
 #include "sdk/PlugProvider.h"
 
+#include "sdk/ModuleLock.h"
 #include "sdk/PluginContextFactory.h"
+
+#include "platform/ScopedLock.h"
 
 #include "pluginterfaces/vst/ivstmessage.h"
 
@@ -30,10 +33,14 @@ PlugProvider::~PlugProvider()
     terminatePlugin();
 }
 
+// Set-up and take-down run under the module lock: plug-ins may share
+// globals between their factory, their instances' initialize and terminate,
+// and their module's entry and exit (ModuleLock.h).
 bool PlugProvider::initialize()
 {
     if (!plugIsGlobal_)
         return false; // a per-plug-in context is not offered by this host
+    talven::ScopedLock guard(VST3::Hosting::moduleLock());
     if (setupPlugin(PluginContextFactory::instance().getPluginContext()))
         return true;
     terminatePlugin();
@@ -124,6 +131,7 @@ void PlugProvider::disconnectComponents()
 // controller goes before the component it controls.
 void PlugProvider::terminatePlugin()
 {
+    talven::ScopedLock guard(VST3::Hosting::moduleLock());
     disconnectComponents();
     if (controller_ && !controllerIsComponent_)
         controller_->terminate();
