@@ -5,6 +5,7 @@
 
 #include "platform/ScopedLock.h"
 
+#include "public.sdk/source/common/memorystream.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 
 #include <iostream>
@@ -67,7 +68,24 @@ bool PlugProvider::setupPlugin(FUnknown* hostContext)
         controllerIsComponent_ = true;
         return true;
     }
-    return createController(hostContext) && connectComponents();
+    if (!createController(hostContext) || !connectComponents())
+        return false;
+    synchronizeControllerWithComponent();
+    return true;
+}
+
+// The controller starts from its own defaults; the component's state tells
+// it what the processor really runs, as a host does right after connecting
+// the two. A component without state (none given, or nothing written) leaves
+// the controller as it is.
+void PlugProvider::synchronizeControllerWithComponent()
+{
+    IPtr<MemoryStream> stream = owned(new MemoryStream);
+    int64 written = 0;
+    if (component_->getState(stream) != kResultOk || stream->tell(&written) != kResultOk || written <= 0)
+        return;
+    stream->seek(0, IBStream::kIBSeekSet, nullptr);
+    controller_->setComponentState(stream);
 }
 
 bool PlugProvider::createController(FUnknown* hostContext)
