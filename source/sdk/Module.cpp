@@ -3,6 +3,7 @@
 #include "sdk/LoadedModules.h"
 #include "sdk/ModuleConsole.h"
 #include "sdk/ModuleLock.h"
+#include "sdk/PluginContextFactory.h"
 
 #include "platform/ScopedLock.h"
 
@@ -10,6 +11,18 @@ namespace VST3 {
 namespace Hosting {
 
 using namespace Steinberg;
+
+namespace {
+
+// Once per load of a library: a factory that keeps the host context learns
+// it before any class of it is made.
+void offerHostContext(const PluginFactory& factory)
+{
+    if (FUnknown* context = PluginContextFactory::instance().getPluginContext())
+        factory.setHostContext(context);
+}
+
+} // namespace
 
 Module::~Module() = default;
 
@@ -27,6 +40,7 @@ Module::Ptr Module::create(const std::string& path, std::string& errorDescriptio
             return shared;
         }
         if (module->enter(errorDescription)) {
+            offerHostContext(module->getFactory());
             Ptr adopted = adoptLoadedModule(std::move(module));
             writeConsoleLine("create: load module");
             return adopted;

@@ -22,7 +22,9 @@ public:
     // (Name.vst3/Contents/<arch>/...). On failure answers null and may set
     // errorDescription; on success leaves errorDescription as it was. Writes
     // the loader's console lines on every call, also when the library is
-    // already loaded and its module is shared. Caller's thread; entry points
+    // already loaded and its module is shared. A freshly loaded factory that
+    // answers IPluginFactory3 is given the global plug-in context
+    // (PluginContextFactory), if one is set. Caller's thread; entry points
     // run on it.
     static Ptr create(const std::string& path, std::string& errorDescription);
     // The same for a C string; a null path fails with "The module path is null".

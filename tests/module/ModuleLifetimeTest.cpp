@@ -5,6 +5,7 @@
 #include "platform/DynamicLibrary.h"
 #include "sdk/Module.h"
 #include "sdk/PlugProvider.h"
+#include "sdk/PluginContextFactory.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,35 @@ TEST(ModuleLifetime, ModulesMadeAndDroppedOnSeveralThreadsTakeTurnsAndEnterTheLi
     EXPECT_EQ(state.unentered, 0);
     EXPECT_EQ(state.exitsWithLiveObjects, 0);
     EXPECT_EQ(state.liveObjects, 0);
+}
+
+// A host object of the test's own, standing for the library's.
+struct TestContext : Steinberg::FUnknown {
+    Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID, void** obj) override
+    {
+        *obj = nullptr;
+        return Steinberg::kNoInterface;
+    }
+    Steinberg::uint32 PLUGIN_API addRef() override { return 1; }
+    Steinberg::uint32 PLUGIN_API release() override { return 1; }
+};
+
+TEST(ModuleLifetime, AFactoryOfVersionThreeIsGivenTheGlobalContextOncePerLoad)
+{
+    TestContext context;
+    Steinberg::PluginContextFactory& global = Steinberg::PluginContextFactory::instance();
+    Steinberg::FUnknown* previous = global.getPluginContext();
+    global.setPluginContext(&context);
+    PinnedPlugin pin("MinimalEffect");
+    {
+        Module::Ptr first = quietCreate(packagePath("MinimalEffect"));
+        Module::Ptr second = quietCreate(packagePath("MinimalEffect"));
+        EXPECT_EQ(pin.counts().hostContextCalls, 1);
+        EXPECT_EQ(pin.counts().hostContext, static_cast<void*>(&context));
+    }
+    Module::Ptr reloaded = quietCreate(packagePath("MinimalEffect"));
+    EXPECT_EQ(pin.counts().hostContextCalls, 2);
+    global.setPluginContext(previous);
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 // What an attach does beyond making the plug-in, as the VST 3 host workflow
-// has it: the controller learns the component's state.
+// has it: the controller learns the component's state, and the factory the
+// host context.
 #include "bass.h" // the test engine's full API, first: the library's own declarations share its guard
 
+#include "EntryLog.h"
+#include "host/HostContext.h"
+#include "platform/DynamicLibrary.h"
 #include "registry/Registry.h"
 #include "talven.h"
 
@@ -68,6 +72,39 @@ TEST_F(HostWorkflowTest, TheControllerReportsWhatTheProcessorRunsRightAfterAttac
     for (size_t i = 0; i < block.size(); ++i)
         ASSERT_FLOAT_EQ(block[i], static_cast<float>(i % 32) / 64.0f * 1.6f) << i;
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+}
+
+TEST_F(HostWorkflowTest, TheFactoryIsGivenTheLibrarysHostObjectOnceEachTimeItsModuleIsLoaded)
+{
+    std::string error;
+    LibraryHandle pin = loadLibrary(packagePath("MinimalEffect") + "/Contents/" TALVEN_TEST_PLUGIN_ARCH
+#ifdef _WIN32
+                                        "/MinimalEffect.vst3",
+#else
+                                        "/MinimalEffect.so",
+#endif
+                                    error);
+    ASSERT_NE(pin, nullptr) << error;
+    auto read = reinterpret_cast<TalvenTestEntryCountsProc>(librarySymbol(pin, TALVEN_TEST_ENTRY_COUNTS_SYMBOL));
+    ASSERT_NE(read, nullptr);
+    TalvenTestEntryCounts counts{};
+
+    const std::uint32_t first = attach("MinimalEffect");
+    const std::uint32_t second = attach("MinimalEffect");
+    ASSERT_NE(first, 0u);
+    ASSERT_NE(second, 0u);
+    read(&counts);
+    EXPECT_EQ(counts.hostContextCalls, 1);
+    EXPECT_EQ(counts.hostContext, static_cast<void*>(static_cast<Steinberg::FUnknown*>(&hostApplication())));
+
+    TALVEN_ChannelRemoveDSP(0, first);
+    TALVEN_ChannelRemoveDSP(0, second);
+    const std::uint32_t third = attach("MinimalEffect");
+    ASSERT_NE(third, 0u);
+    read(&counts);
+    EXPECT_EQ(counts.hostContextCalls, 2);
+    TALVEN_ChannelRemoveDSP(0, third);
+    freeLibrary(pin);
 }
 
 } // namespace
