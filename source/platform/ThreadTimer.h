@@ -27,7 +27,9 @@ std::uint32_t startThreadTimer(std::uint32_t periodMs, ThreadTimerProc proc);
 // Stops the timer. Safe from inside the timer's own procedure; from any other
 // thread it returns only after a tick in progress has finished (not on
 // Windows, where ticks run on the starting thread and cannot overlap this
-// call unless made from that thread). Unknown identifiers are ignored.
+// call unless made from that thread), and after the last ticks of timers
+// that killed themselves earlier have returned. Unknown identifiers are
+// ignored.
 void killThreadTimer(std::uint32_t id);
 
 // Stops every timer that is left and, where timers own threads, waits until

@@ -148,6 +148,9 @@ void killThreadTimer(std::uint32_t id)
 {
     if (std::unique_ptr<Timer> timer = unlinkTimer(id))
         stopTimer(std::move(timer));
+    // Timers that killed themselves earlier are done with their last tick
+    // by now, or nearly: their threads are joined here.
+    joinRetiredTimers(false);
 }
 
 void stopAllThreadTimers()
