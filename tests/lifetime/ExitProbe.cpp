@@ -7,7 +7,8 @@
 // Usage: talven_exit_probe <scenario>. Exit codes: 0 (or 7, for the exit
 // from another thread) when everything went as expected; 2 an attach
 // answered otherwise than expected, 3 the library stayed loaded, 4 the
-// library could not be loaded, 5 the engine failed, 6 an unknown scenario.
+// library could not be loaded, 5 the engine failed, 6 an unknown scenario,
+// 8 the library was unmapped while a timer into it still ran.
 #include "bass.h"
 #include "talven.h"
 
@@ -163,6 +164,20 @@ int attachedThenReturn()
 }
 
 #ifndef TALVEN_EXIT_PROBE_LINKED
+// Windows: only the thread that started a thread timer can kill it, so a
+// library whose timer still runs must stay mapped after the program's
+// FreeLibrary (the timer would call into freed memory, which Windows and
+// Wine swallow silently) and go once the timer stopped. Elsewhere the unload
+// stops the timer's thread and the library goes at once.
+bool stillMappedWhileItsTimerRuns()
+{
+#ifdef _WIN32
+    return libraryLoaded();
+#else
+    return true;
+#endif
+}
+
 // Passes time until the library is gone; false when it stays past the bound.
 bool waitUntilUnloaded()
 {
@@ -184,6 +199,8 @@ int unloadWithTimerRunning()
     if (handle == 0 || library.removeDsp(stream, handle) != 1 || !failAnAttach(stream))
         return 2;
     closeLibrary();
+    if (!stillMappedWhileItsTimerRuns())
+        return 8;
     if (!waitUntilUnloaded())
         return 3;
     pass(std::chrono::milliseconds(200));
@@ -205,12 +222,15 @@ int unloadWithTimerOfAnotherThread()
     while (attachResult.load() < 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     closeLibrary();
+    const bool mapped = stillMappedWhileItsTimerRuns();
     const bool unloaded = waitUntilUnloaded();
     pass(std::chrono::milliseconds(200));
     stop = true;
     worker.join();
     if (attachResult.load() != 0)
         return attachResult.load();
+    if (!mapped)
+        return 8;
     return unloaded ? 0 : 3;
 }
 #endif

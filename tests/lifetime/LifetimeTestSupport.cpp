@@ -22,8 +22,8 @@ std::string zamPluginPath(const std::string& name)
 
 int stormCycles(int native)
 {
-#if defined(_WIN32) || defined(__SANITIZE_THREAD__)
-    return std::max(1, native / 4);
+#if defined(__SANITIZE_THREAD__)
+    return std::max(1, native / 2);
 #else
     return native;
 #endif

@@ -17,8 +17,8 @@ std::string testPluginPath(const std::string& name);
 // The package path of an installed zam-plugins plug-in (Linux).
 std::string zamPluginPath(const std::string& name);
 
-// How many cycles the storms run: thousands natively, fewer where each costs
-// much more (sanitizers, Wine).
+// How many cycles each thread of a storm runs: the same everywhere but under
+// ThreadSanitizer, where each costs far more.
 int stormCycles(int native);
 
 // Waits until the condition holds or the bound passes; on Windows it pumps
