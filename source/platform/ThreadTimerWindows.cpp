@@ -23,6 +23,14 @@ struct Timer {
 StaticRecursiveLock timersLock;
 Timer* runningTimers = nullptr; // guarded by timersLock
 
+// Set while this thread runs a tick. A timer killed from inside a tick gives
+// its load back only once the tick has returned (pinAfterTick), so that the
+// library cannot go while this thread is still in its code.
+thread_local bool inTick = false;
+thread_local HMODULE pinAfterTick = nullptr;
+
+void releasePinLater(HMODULE pin);
+
 void CALLBACK dispatchTick(HWND, UINT, UINT_PTR id, DWORD)
 {
     ThreadTimerProc proc = nullptr;
@@ -33,8 +41,15 @@ void CALLBACK dispatchTick(HWND, UINT, UINT_PTR id, DWORD)
                 proc = timer->proc;
         }
     }
-    if (proc)
-        proc();
+    if (!proc)
+        return;
+    inTick = true;
+    proc();
+    inTick = false;
+    // Last: the pool thread frees the library at the earliest after this.
+    HMODULE pin = pinAfterTick;
+    pinAfterTick = nullptr;
+    releasePinLater(pin);
 }
 
 // One more load of the module holding this code; null when that module is
@@ -71,7 +86,11 @@ void releasePinLater(HMODULE pin)
 // is kept for good.
 void stopTimer(std::unique_ptr<Timer> timer)
 {
-    if (KillTimer(nullptr, timer->id))
+    if (!KillTimer(nullptr, timer->id))
+        return;
+    if (inTick && !pinAfterTick)
+        pinAfterTick = timer->pin;
+    else
         releasePinLater(timer->pin);
 }
 
