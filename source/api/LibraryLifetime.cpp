@@ -1,16 +1,28 @@
+#include "host/HostContext.h"
 #include "platform/LoadHooks.h"
+#include "platform/ThreadTimer.h"
 #include "registry/Registry.h"
 
 namespace talven {
 
+// Process-wide state is made here rather than by static construction and
+// torn down only here, never by static destructors, so that the order in
+// which a process ends cannot pull it from under a thread still using it.
 void onLibraryLoad()
 {
     registryLoad();
+    createHostContext();
 }
 
+// May run after static destructors, with instances still attached and other
+// threads still calling in, or (on Linux) never. Whatever it leaves stays
+// valid for those threads.
 void onLibraryUnload()
 {
     registryUnload();
+    // No timer thread may run the library's code once it can be unmapped.
+    stopAllThreadTimers();
+    releaseHostContext();
 }
 
 } // namespace talven

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ScopedLock.h"
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -33,18 +35,6 @@ private:
 #else
     std::recursive_mutex mutex_;
 #endif
-};
-
-// Holds a RecursiveLock for the lifetime of the guard.
-class ScopedLock {
-public:
-    explicit ScopedLock(RecursiveLock& lock) : lock_(lock) { lock_.lock(); }
-    ~ScopedLock() { lock_.unlock(); }
-    ScopedLock(const ScopedLock&) = delete;
-    ScopedLock& operator=(const ScopedLock&) = delete;
-
-private:
-    RecursiveLock& lock_;
 };
 
 } // namespace talven

@@ -2,12 +2,16 @@
 
 #include "log/TraceLog.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/ScopedLock.h"
+#include "platform/StaticRecursiveLock.h"
 #include "platform/ThreadTimer.h"
 #include "registry/DestroyInstance.h"
 #include "registry/sjhash.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 namespace talven {
 namespace {
@@ -19,11 +23,20 @@ constexpr Steinberg::int32 kTransferEntries = 2048;
 
 // Process-wide state, set up in this order at load. The handle-table lock
 // and the idle lock are never held together.
+//
+// Nothing here has a destructor, and the locks need no set-up: at exit a
+// dlopen'ed library's static destructors run before its unload hook, and
+// another thread (BASS's mixing thread calling the DSP, a caller still
+// detaching) may reach the registry before, between and after both. The
+// tables live from the load hook to the unload hook; once unloaded the
+// registry hands out no record and starts no timer.
 struct RegistryState {
-    std::unique_ptr<RecursiveLock> tableLock; // handle table, counter, every record's holds
-    sjhash handles{};                          // instance handle -> PluginInstance*
-    std::unique_ptr<RecursiveLock> idleLock;  // deferred releases, countdown, timer id
-    sjhash deferredReleases{};                 // module handle -> releases owed
+    StaticRecursiveLock tableLock; // handle table, counter, every record's holds, handlesOpen
+    sjhash handles{};              // instance handle -> PluginInstance*
+    bool handlesOpen = false;      // between load and unload
+    StaticRecursiveLock idleLock;  // deferred releases, countdown, timer id, releasesOpen
+    sjhash deferredReleases{};     // module handle -> releases owed
+    bool releasesOpen = false;     // between load and unload
     std::int32_t handleCounter = 0;
     std::int32_t releaseCountdown = 0;
     std::uint32_t idleTimerId = 0;
@@ -31,6 +44,8 @@ struct RegistryState {
     // that a timer restarted on another thread reads it cleanly.
     std::atomic<bool> idleBusy{false};
 };
+
+static_assert(std::is_trivially_destructible_v<RegistryState>, "the registry must outlive static destruction");
 
 RegistryState state;
 
@@ -43,32 +58,48 @@ void idleTimerTick()
 
 void registryLoad()
 {
-    state.tableLock = std::make_unique<RecursiveLock>();
-    sjhashInit(&state.handles, SJHASH_INT, false);
-    state.idleLock = std::make_unique<RecursiveLock>();
-    sjhashInit(&state.deferredReleases, SJHASH_POINTER, false);
+    {
+        ScopedLock guard(state.tableLock);
+        if (!state.handlesOpen) {
+            sjhashClear(&state.handles); // what an earlier unload left
+            sjhashInit(&state.handles, SJHASH_INT, false);
+            state.handlesOpen = true;
+        }
+    }
+    ScopedLock guard(state.idleLock);
+    if (!state.releasesOpen) {
+        sjhashInit(&state.deferredReleases, SJHASH_POINTER, false);
+        state.releasesOpen = true;
+    }
 }
 
+// Records still registered are neither destroyed nor detached: their
+// plug-ins may be running on other threads right now. The closed table keeps
+// listing them, so that the memory they still use stays accounted for (at
+// exit a leak checker runs after this hook), but hands none out any more.
 void registryUnload()
 {
     std::uint32_t timer = 0;
-    if (state.idleLock) {
-        ScopedLock guard(*state.idleLock);
+    {
+        ScopedLock guard(state.idleLock);
+        state.releasesOpen = false;
         timer = state.idleTimerId;
         state.idleTimerId = 0;
     }
     // Killed outside the idle lock: a tick in progress may be waiting for it.
     killThreadTimer(timer);
-    state.tableLock.reset();
-    sjhashClear(&state.handles);
-    state.idleLock.reset();
+    {
+        ScopedLock guard(state.tableLock);
+        state.handlesOpen = false;
+        if (state.handles.count == 0)
+            sjhashClear(&state.handles);
+    }
+    ScopedLock guard(state.idleLock);
     sjhashClear(&state.deferredReleases);
 }
 
 PluginInstance* createHandle()
 {
-    if (!state.tableLock)
-        return nullptr;
     writeTraceLine("createHandle start");
     // On an allocation failure the unique_ptrs release whatever was made.
     std::unique_ptr<PluginInstance> record;
@@ -87,7 +118,7 @@ PluginInstance* createHandle()
 
     bool registered = false;
     {
-        ScopedLock guard(*state.tableLock);
+        ScopedLock guard(state.tableLock);
         writeTraceLine("EnterCriticalSection after");
         // The number is consumed whether or not it can be given out.
         state.handleCounter = state.handleCounter >= 0x7FFFFFFF ? 1 : state.handleCounter + 1;
@@ -95,7 +126,8 @@ PluginInstance* createHandle()
             state.handleCounter = 1;
         const auto candidate = static_cast<std::int32_t>(state.handleCounter);
         writeTraceLine("sjhashFind before");
-        if (!sjhashFind(&state.handles, nullptr, candidate)) {
+        // Once unloaded nothing is registered: the table is gone for good.
+        if (state.handlesOpen && !sjhashFind(&state.handles, nullptr, candidate)) {
             record->handle = static_cast<std::uint32_t>(candidate);
             // On allocation failure the table hands the data back: not registered.
             registered = sjhashInsert(&state.handles, nullptr, candidate,
@@ -113,10 +145,8 @@ PluginInstance* createHandle()
 
 PluginInstance* refHandle(std::uint32_t handle)
 {
-    if (!state.tableLock)
-        return nullptr;
-    ScopedLock guard(*state.tableLock);
-    if (!state.handles.buckets)
+    ScopedLock guard(state.tableLock);
+    if (!state.handlesOpen || !state.handles.buckets)
         return nullptr;
     auto* record = reinterpret_cast<PluginInstance*>(
         sjhashFind(&state.handles, nullptr, static_cast<std::int32_t>(handle)));
@@ -127,11 +157,11 @@ PluginInstance* refHandle(std::uint32_t handle)
 
 int unrefHandle(std::uint32_t handle)
 {
-    if (!state.tableLock)
-        return 0;
     PluginInstance* record = nullptr;
     {
-        ScopedLock guard(*state.tableLock);
+        ScopedLock guard(state.tableLock);
+        if (!state.handlesOpen)
+            return 0;
         const auto key = static_cast<std::int32_t>(handle);
         const std::uint32_t bucket = sjhashBucketIndex(&state.handles, nullptr, key);
         sjhashElem* element = sjhashFindElementInBucket(&state.handles, bucket, nullptr, key);
@@ -148,9 +178,9 @@ int unrefHandle(std::uint32_t handle)
 
 void noteDeferredRelease(void* moduleHandle)
 {
-    if (!state.idleLock)
-        return;
-    ScopedLock guard(*state.idleLock);
+    ScopedLock guard(state.idleLock);
+    if (!state.releasesOpen)
+        return; // unloaded: no timer may start any more
     const std::intptr_t owed = sjhashFind(&state.deferredReleases, moduleHandle, 0);
     sjhashInsert(&state.deferredReleases, moduleHandle, 0, owed + 1);
     state.releaseCountdown = kReleaseGraceTicks;
@@ -163,8 +193,8 @@ void idleDo()
     writeTraceLine("idleDo start");
     if (!state.idleBusy.exchange(true)) {
         std::uint32_t timerToKill = 0;
-        if (state.idleLock) {
-            ScopedLock guard(*state.idleLock);
+        {
+            ScopedLock guard(state.idleLock);
             writeTraceLine("idleDo unload before");
             if (state.deferredReleases.count > 0 && --state.releaseCountdown <= 0) {
                 for (sjhashElem* e = state.deferredReleases.first; e; e = e->next) {
@@ -186,25 +216,25 @@ void idleDo()
 
 void setHandleCounterForTesting(std::int32_t value)
 {
-    ScopedLock guard(*state.tableLock);
+    ScopedLock guard(state.tableLock);
     state.handleCounter = value;
 }
 
 std::uint32_t idleTimerIdForTesting()
 {
-    ScopedLock guard(*state.idleLock);
+    ScopedLock guard(state.idleLock);
     return state.idleTimerId;
 }
 
 std::int32_t releaseCountdownForTesting()
 {
-    ScopedLock guard(*state.idleLock);
+    ScopedLock guard(state.idleLock);
     return state.releaseCountdown;
 }
 
 std::int32_t deferredReleaseCountForTesting(void* moduleHandle)
 {
-    ScopedLock guard(*state.idleLock);
+    ScopedLock guard(state.idleLock);
     return static_cast<std::int32_t>(sjhashFind(&state.deferredReleases, moduleHandle, 0));
 }
 

@@ -11,7 +11,10 @@ namespace talven {
 // last hold goes. After a destruction an idle timer counts down a grace
 // period for deferred module releases, then stops by itself.
 
-// Load and unload of the library; the platform's load hooks call them.
+// Load and unload of the library; the platform's load hooks call them. Both
+// may be called again (tests reload the registry): load sets up what is not
+// set up, unload tears down what is there. After unload no record is handed
+// out or registered and no idle timer starts, whatever thread still calls.
 void registryLoad();
 void registryUnload();
 

@@ -31,7 +31,7 @@ bool isDirectory(const std::string& path)
 // plug-in's symbols from binding another's. A name without a slash would make
 // dlopen search the system's library folders: it names a file in the current
 // folder, as the directory test above reads it.
-void* openLibrary(const std::string& path)
+void* openPluginLibrary(const std::string& path)
 {
     std::string file = path.find('/') == std::string::npos ? "./" + path : path;
     return dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -39,9 +39,9 @@ void* openLibrary(const std::string& path)
 
 } // namespace
 
-Module::Ptr makePlatformModule()
+std::unique_ptr<Module> makePlatformModule()
 {
-    return std::make_shared<LinuxModule>();
+    return std::make_unique<LinuxModule>();
 }
 
 LinuxModule::~LinuxModule()
@@ -54,7 +54,7 @@ LinuxModule::~LinuxModule()
     dlclose(library_);
 }
 
-bool LinuxModule::load(const std::string& path, std::string& errorDescription)
+bool LinuxModule::openLibrary(const std::string& path, std::string& errorDescription)
 {
     writeConsoleLine("load: start");
     // dlopen of "" would answer the main program itself.
@@ -63,10 +63,11 @@ bool LinuxModule::load(const std::string& path, std::string& errorDescription)
         return false;
     }
     writeConsoleLine("load: log(1)");
-    bool loaded = isDirectory(path) ? loadAsPackage(path) : loadAsDll(path, errorDescription);
-    if (!loaded)
-        return false;
+    return isDirectory(path) ? loadAsPackage(path) : loadAsDll(path, errorDescription);
+}
 
+bool LinuxModule::enter(std::string& errorDescription)
+{
     auto getFactory = entryPoint<FactoryProc>(library_, "GetPluginFactory");
     if (!getFactory) {
         errorDescription = "The library does not export the required 'GetPluginFactory' function";
@@ -81,12 +82,19 @@ bool LinuxModule::load(const std::string& path, std::string& errorDescription)
     return adoptFactory(getFactory(), errorDescription);
 }
 
+void LinuxModule::dropLibrary()
+{
+    if (library_)
+        dlclose(library_);
+    library_ = nullptr;
+}
+
 bool LinuxModule::loadAsPackage(const std::string& path)
 {
     writeConsoleLine("loadAsPackage: start");
     // A package whose inner library is missing fails without a description,
     // as on Windows.
-    library_ = openLibrary(packageLibraryPath(path));
+    library_ = openPluginLibrary(packageLibraryPath(path));
     if (!library_)
         dlerror();
     return library_ != nullptr;
@@ -95,7 +103,7 @@ bool LinuxModule::loadAsPackage(const std::string& path)
 bool LinuxModule::loadAsDll(const std::string& path, std::string& errorDescription)
 {
     writeConsoleLine("loadAsDll: start");
-    library_ = openLibrary(path);
+    library_ = openPluginLibrary(path);
     if (library_)
         return true;
     const char* reason = dlerror();

@@ -10,11 +10,15 @@ namespace Hosting {
 class LinuxModule : public Module {
 public:
     LinuxModule() = default;
-    // Thread of the last holder.
+    // Thread of the last holder, module lock held.
     ~LinuxModule() override;
 
+    void* library() const override { return library_; }
+
 protected:
-    bool load(const std::string& path, std::string& errorDescription) override;
+    bool openLibrary(const std::string& path, std::string& errorDescription) override;
+    bool enter(std::string& errorDescription) override;
+    void dropLibrary() override;
 
 private:
     bool loadAsPackage(const std::string& path);

@@ -1,25 +1,53 @@
 #include "sdk/Module.h"
 
+#include "sdk/LoadedModules.h"
 #include "sdk/ModuleConsole.h"
+#include "sdk/ModuleLock.h"
+#include "sdk/PluginContextFactory.h"
+
+#include "platform/ScopedLock.h"
 
 namespace VST3 {
 namespace Hosting {
 
 using namespace Steinberg;
 
+namespace {
+
+// Once per load of a library: a factory that keeps the host context learns
+// it before any class of it is made.
+void offerHostContext(const PluginFactory& factory)
+{
+    if (FUnknown* context = PluginContextFactory::instance().getPluginContext())
+        factory.setHostContext(context);
+}
+
+} // namespace
+
 Module::~Module() = default;
 
 Module::Ptr Module::create(const std::string& path, std::string& errorDescription)
 {
+    talven::ScopedLock guard(moduleLock());
     writeConsoleLine("create: start");
-    Ptr module = makePlatformModule();
+    std::unique_ptr<Module> module = makePlatformModule();
     writeConsoleLine("create: declaration");
-    if (module->load(path, errorDescription)) {
-        writeConsoleLine("create: load module");
-        return module;
+    if (module->openLibrary(path, errorDescription)) {
+        // The same library opened again answers the same system handle.
+        if (Ptr shared = shareLoadedModule(module->library())) {
+            module->dropLibrary();
+            writeConsoleLine("create: load module");
+            return shared;
+        }
+        if (module->enter(errorDescription)) {
+            offerHostContext(module->getFactory());
+            Ptr adopted = adoptLoadedModule(std::move(module));
+            writeConsoleLine("create: load module");
+            return adopted;
+        }
     }
     writeConsoleLine("create: end");
-    // Releasing the only reference unloads a library that was loaded.
+    // Releasing the module unloads a library that was loaded, with its exit.
     module.reset();
     return nullptr;
 }

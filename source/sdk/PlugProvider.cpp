@@ -1,7 +1,11 @@
 #include "sdk/PlugProvider.h"
 
+#include "sdk/ModuleLock.h"
 #include "sdk/PluginContextFactory.h"
 
+#include "platform/ScopedLock.h"
+
+#include "public.sdk/source/common/memorystream.h"
 #include "pluginterfaces/vst/ivstmessage.h"
 
 #include <iostream>
@@ -30,10 +34,14 @@ PlugProvider::~PlugProvider()
     terminatePlugin();
 }
 
+// Set-up and take-down run under the module lock: plug-ins may share
+// globals between their factory, their instances' initialize and terminate,
+// and their module's entry and exit (ModuleLock.h).
 bool PlugProvider::initialize()
 {
     if (!plugIsGlobal_)
         return false; // a per-plug-in context is not offered by this host
+    talven::ScopedLock guard(VST3::Hosting::moduleLock());
     if (setupPlugin(PluginContextFactory::instance().getPluginContext()))
         return true;
     terminatePlugin();
@@ -60,7 +68,24 @@ bool PlugProvider::setupPlugin(FUnknown* hostContext)
         controllerIsComponent_ = true;
         return true;
     }
-    return createController(hostContext) && connectComponents();
+    if (!createController(hostContext) || !connectComponents())
+        return false;
+    synchronizeControllerWithComponent();
+    return true;
+}
+
+// The controller starts from its own defaults; the component's state tells
+// it what the processor really runs, as a host does right after connecting
+// the two. A component without state (none given, or nothing written) leaves
+// the controller as it is.
+void PlugProvider::synchronizeControllerWithComponent()
+{
+    IPtr<MemoryStream> stream = owned(new MemoryStream);
+    int64 written = 0;
+    if (component_->getState(stream) != kResultOk || stream->tell(&written) != kResultOk || written <= 0)
+        return;
+    stream->seek(0, IBStream::kIBSeekSet, nullptr);
+    controller_->setComponentState(stream);
 }
 
 bool PlugProvider::createController(FUnknown* hostContext)
@@ -124,6 +149,7 @@ void PlugProvider::disconnectComponents()
 // controller goes before the component it controls.
 void PlugProvider::terminatePlugin()
 {
+    talven::ScopedLock guard(VST3::Hosting::moduleLock());
     disconnectComponents();
     if (controller_ && !controllerIsComponent_)
         controller_->terminate();

@@ -15,9 +15,10 @@ namespace Steinberg {
 namespace Vst {
 
 // Makes one plug-in out of a factory class: creates its component and edit
-// controller, initializes both, and connects them through connection
-// proxies. Going away, it undoes all of that in reverse order. Set-up
-// failures are reported on standard output.
+// controller, initializes both, connects them through connection proxies and
+// gives the controller the component's state. Going away, it undoes all of
+// that in reverse order. Set-up and take-down run under the module lock
+// (ModuleLock.h). Set-up failures are reported on standard output.
 class PlugProvider : public FObject, public ITestPlugProvider2 {
 public:
     // plugIsGlobal: initialize the plug-in with the process-wide context of
@@ -58,6 +59,7 @@ private:
     bool setupPlugin(FUnknown* hostContext);
     bool createController(FUnknown* hostContext);
     bool connectComponents();
+    void synchronizeControllerWithComponent();
     void disconnectComponents();
     void terminatePlugin();
 

@@ -43,6 +43,7 @@ bool PluginFactory::setHostContext(FUnknown* context) const noexcept
 {
     if (!factory_)
         return false;
+    talven::ScopedLock guard(moduleLock());
     FUnknownPtr<IPluginFactory3> factory3(factory_.get());
     return factory3 && factory3->setHostContext(context) == kResultOk;
 }
@@ -51,6 +52,7 @@ FactoryInfo PluginFactory::info() const noexcept
 {
     FactoryInfo result;
     PFactoryInfo info;
+    talven::ScopedLock guard(moduleLock());
     if (factory_ && factory_->getFactoryInfo(&info) == kResultOk) {
         result.vendor = boundedText(info.vendor);
         result.url = boundedText(info.url);
@@ -64,6 +66,7 @@ uint32 PluginFactory::classCount() const noexcept
 {
     if (!factory_)
         return 0;
+    talven::ScopedLock guard(moduleLock());
     int32 count = factory_->countClasses();
     return count > 0 ? static_cast<uint32>(count) : 0;
 }
@@ -73,6 +76,7 @@ ClassInfos PluginFactory::classInfos() const
     ClassInfos infos;
     if (!factory_)
         return infos;
+    talven::ScopedLock guard(moduleLock());
     FUnknownPtr<IPluginFactory2> factory2(factory_.get());
     FUnknownPtr<IPluginFactory3> factory3(factory_.get());
     uint32 count = classCount();

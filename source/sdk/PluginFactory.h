@@ -1,6 +1,9 @@
 #pragma once
 
 #include "sdk/ClassInfo.h"
+#include "sdk/ModuleLock.h"
+
+#include "platform/ScopedLock.h"
 
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/base/smartpointer.h"
@@ -21,7 +24,9 @@ struct FactoryInfo {
 using PluginFactoryPtr = Steinberg::IPtr<Steinberg::IPluginFactory>;
 
 // A plug-in factory, held by one reference, with typed access to its
-// classes. Calls go to the plug-in on the calling thread.
+// classes. Calls go to the plug-in on the calling thread, under the module
+// lock (ModuleLock.h): the factory may share globals with the library's
+// entry and exit points and with other instances' set-up.
 class PluginFactory {
 public:
     explicit PluginFactory(const PluginFactoryPtr& factory) noexcept : factory_(factory) {}
@@ -41,6 +46,7 @@ public:
     {
         if (!factory_)
             return {};
+        talven::ScopedLock guard(moduleLock());
         void* object = nullptr;
         if (factory_->createInstance(classID.toTUID(), T::iid.toTUID(), &object) != Steinberg::kResultOk
             || !object)

@@ -52,9 +52,9 @@ HMODULE loadLibrary(const std::string& utf8Path, DWORD& error)
 
 } // namespace
 
-Module::Ptr makePlatformModule()
+std::unique_ptr<Module> makePlatformModule()
 {
-    return std::make_shared<Win32Module>();
+    return std::make_unique<Win32Module>();
 }
 
 Win32Module::~Win32Module()
@@ -67,7 +67,7 @@ Win32Module::~Win32Module()
     FreeLibrary(library_);
 }
 
-bool Win32Module::load(const std::string& path, std::string& errorDescription)
+bool Win32Module::openLibrary(const std::string& path, std::string& errorDescription)
 {
     writeConsoleLine("load: start");
     if (const char* problem = modulePathProblem(path)) {
@@ -76,10 +76,11 @@ bool Win32Module::load(const std::string& path, std::string& errorDescription)
     }
     auto widePath = talven::utf8ToWide(path);
     writeConsoleLine("load: log(1)");
-    bool loaded = isDirectory(*widePath) ? loadAsPackage(path) : loadAsDll(path, errorDescription);
-    if (!loaded)
-        return false;
+    return isDirectory(*widePath) ? loadAsPackage(path) : loadAsDll(path, errorDescription);
+}
 
+bool Win32Module::enter(std::string& errorDescription)
+{
     auto getFactory = entryPoint<FactoryProc>(library_, "GetPluginFactory");
     if (!getFactory) {
         errorDescription = "The dll does not export the required 'GetPluginFactory' function";
@@ -92,6 +93,13 @@ bool Win32Module::load(const std::string& path, std::string& errorDescription)
         }
     }
     return adoptFactory(getFactory(), errorDescription);
+}
+
+void Win32Module::dropLibrary()
+{
+    if (library_)
+        FreeLibrary(library_);
+    library_ = nullptr;
 }
 
 bool Win32Module::loadAsPackage(const std::string& path)

@@ -12,11 +12,15 @@ namespace Hosting {
 class Win32Module : public Module {
 public:
     Win32Module() = default;
-    // Thread of the last holder.
+    // Thread of the last holder, module lock held.
     ~Win32Module() override;
 
+    void* library() const override { return library_; }
+
 protected:
-    bool load(const std::string& path, std::string& errorDescription) override;
+    bool openLibrary(const std::string& path, std::string& errorDescription) override;
+    bool enter(std::string& errorDescription) override;
+    void dropLibrary() override;
 
 private:
     bool loadAsPackage(const std::string& path);

@@ -64,7 +64,7 @@ bool contains(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-TEST_F(InstantiationTest, OpeningCreatesConnectsAndDescribesThePlugInOnTheCallersThreadWithoutActivatingIt)
+TEST_F(InstantiationTest, OpeningCreatesConnectsSynchronizesAndDescribesThePlugInOnTheCallersThreadWithoutActivatingIt)
 {
     test::RecordedPlugin plugin("Recorder");
     ASSERT_TRUE(plugin.loaded());
@@ -79,6 +79,8 @@ TEST_F(InstantiationTest, OpeningCreatesConnectsAndDescribesThePlugInOnTheCaller
                             "Controller::initialize context",
                             "Component::connect",
                             "Controller::connect",
+                            "Component::getState",
+                            "Controller::setComponentState",
                             "Controller::setComponentHandler handler",
                             "Controller::getParameterCount",
                             "Controller::getParameterInfo 0",

@@ -50,6 +50,7 @@ TEST(ThreadTimer, CanBeKilledFromItsOwnTick)
     ASSERT_TRUE(test::waitUntil([] { return ticks.load() >= 3; }));
     test::waitUntil([] { return false; }, std::chrono::milliseconds(100));
     EXPECT_EQ(ticks.load(), 3);
+    stopAllThreadTimers(); // joins the thread the timer left behind
 }
 
 TEST(ThreadTimer, RefusesANullProcedureAndIgnoresUnknownIdentifiers)

@@ -52,6 +52,13 @@ void noteModuleEntry(void* libraryHandle)
     noteEntry('I');
 }
 
+void noteHostContext(void* context)
+{
+    std::lock_guard<std::mutex> guard(logLock());
+    ++counts().hostContextCalls;
+    counts().hostContext = context;
+}
+
 void readEntryCounts(TalvenTestEntryCounts* out)
 {
     if (!out)

@@ -16,6 +16,7 @@ namespace talven::testplugin {
 // Any thread the host calls an entry point on.
 void noteEntry(char which);
 void noteModuleEntry(void* libraryHandle);
+void noteHostContext(void* context);
 
 } // namespace talven::testplugin
 

@@ -1,5 +1,7 @@
 #include "TestPluginFactory.h"
 
+#include "EntryPoints.h"
+
 #include "pluginterfaces/base/ustring.h"
 #include "pluginterfaces/vst/vsttypes.h"
 
@@ -103,7 +105,11 @@ public:
         info->fromAscii(ascii);
         return kResultOk;
     }
-    tresult PLUGIN_API setHostContext(FUnknown*) override { return kResultOk; }
+    tresult PLUGIN_API setHostContext(FUnknown* context) override
+    {
+        noteHostContext(context);
+        return kResultOk;
+    }
 
 private:
     const TestClass* classAt(int32 index) const

@@ -1,0 +1,82 @@
+// A program using the library ends in every order a process can end in:
+// returning from main or calling exit() on another thread, with the library
+// loaded at run time or linked at build time, unloaded or not, with the idle
+// timer running, instances attached and audio still playing. Each runs in a
+// child process (ExitProbe.cpp) with a time limit; a hang, a crash or a
+// sanitizer report (under ASan and TSan the child is instrumented too and
+// ends with the sanitizer's exit code) fails the test.
+#include "ChildProcess.h"
+
+#include <gtest/gtest.h>
+
+namespace talven::test {
+namespace {
+
+// Generous: a run takes well under a second natively, and the Windows
+// scenarios that wait for the idle timer's countdown about ten seconds.
+constexpr std::chrono::seconds kLimit{120};
+
+struct Ending {
+    const char* program;
+    const char* scenario;
+    int exitCode;
+};
+
+void expectEnds(const Ending& ending)
+{
+    const ChildOutcome outcome = runBesideThisProgram(ending.program, ending.scenario, kLimit);
+    EXPECT_TRUE(outcome.finished) << ending.program << " " << ending.scenario << " did not end within "
+                                  << kLimit.count() << " s";
+    EXPECT_EQ(outcome.exitCode, ending.exitCode) << ending.program << " " << ending.scenario;
+}
+
+TEST(ExitOrder, ARunTimeLoadedLibraryLetsTheProcessEndAfterAFailedAttach)
+{
+    expectEnds({"talven_exit_probe", "failed-attach-return", 0});
+}
+
+TEST(ExitOrder, ARunTimeLoadedLibraryLetsTheProcessEndWithAPluginAttachedWhileAudioPlays)
+{
+    expectEnds({"talven_exit_probe", "attached-return", 0});
+}
+
+TEST(ExitOrder, ARunTimeLoadedLibraryIsUnloadedSafelyWhileItsIdleTimerRuns)
+{
+    expectEnds({"talven_exit_probe", "unload-with-timer", 0});
+}
+
+TEST(ExitOrder, ARunTimeLoadedLibraryIsUnloadedSafelyWhileAnotherThreadsIdleTimerRuns)
+{
+    expectEnds({"talven_exit_probe", "unload-with-timer-of-another-thread", 0});
+}
+
+TEST(ExitOrder, ExitOnAnotherThreadWhileAudioPlaysThroughARunTimeLoadedLibraryEndsTheProcess)
+{
+    expectEnds({"talven_exit_probe", "exit-from-thread", 7});
+}
+
+TEST(ExitOrder, ALinkedLibraryLetsTheProcessEndAfterAFailedAttach)
+{
+    expectEnds({"talven_exit_probe_linked", "failed-attach-return", 0});
+}
+
+TEST(ExitOrder, ALinkedLibraryLetsTheProcessEndWithAPluginAttachedWhileAudioPlays)
+{
+    expectEnds({"talven_exit_probe_linked", "attached-return", 0});
+}
+
+TEST(ExitOrder, ExitOnAnotherThreadWhileAudioPlaysThroughALinkedLibraryEndsTheProcess)
+{
+    expectEnds({"talven_exit_probe_linked", "exit-from-thread", 7});
+}
+
+#ifdef _WIN32
+TEST(ExitOrder, ExitProcessWithAPluginAttachedAndTheIdleTimerRunningEndsTheProcess)
+{
+    expectEnds({"talven_exit_probe", "exit-process", 0});
+    expectEnds({"talven_exit_probe_linked", "exit-process", 0});
+}
+#endif
+
+} // namespace
+} // namespace talven::test

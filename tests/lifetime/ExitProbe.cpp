@@ -1,0 +1,299 @@
+// A program that uses the library and then ends in one of the ways programs
+// end, for ExitOrderTest, which runs it in a child process with a time
+// limit. Built twice: loading the library at run time (dlopen/LoadLibrary,
+// as ctypes, P/Invoke and plug-in-style loaders do) and, with
+// TALVEN_EXIT_PROBE_LINKED, linked against it at build time.
+//
+// Usage: talven_exit_probe <scenario>. Exit codes: 0 (or 7, for the exit
+// from another thread) when everything went as expected; 2 an attach
+// answered otherwise than expected, 3 the library stayed loaded, 4 the
+// library could not be loaded, 5 the engine failed, 6 an unknown scenario,
+// 8 the library was unmapped while a timer into it still ran.
+#include "bass.h"
+#include "talven.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+using SetDspProc = decltype(&TALVEN_ChannelSetDSP);
+using RemoveDspProc = decltype(&TALVEN_ChannelRemoveDSP);
+using GetBypassProc = decltype(&TALVEN_GetBypass);
+
+// The exported functions the scenarios call, however the library came in.
+struct Library {
+    void* handle = nullptr;
+    SetDspProc setDsp = nullptr;
+    RemoveDspProc removeDsp = nullptr;
+    GetBypassProc getBypass = nullptr;
+};
+
+Library library;
+
+#ifdef TALVEN_EXIT_PROBE_LINKED
+bool openLibrary()
+{
+    library.setDsp = &TALVEN_ChannelSetDSP;
+    library.removeDsp = &TALVEN_ChannelRemoveDSP;
+    library.getBypass = &TALVEN_GetBypass;
+    return true;
+}
+#else
+#ifdef _WIN32
+void* openHandle()
+{
+    return LoadLibraryW(L"talven.dll");
+}
+void* symbol(const char* name)
+{
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library.handle), name));
+}
+void closeLibrary()
+{
+    FreeLibrary(static_cast<HMODULE>(library.handle));
+}
+bool libraryLoaded()
+{
+    return GetModuleHandleW(L"talven.dll") != nullptr;
+}
+#else
+void* openHandle()
+{
+    return dlopen(TALVEN_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+}
+void* symbol(const char* name)
+{
+    return dlsym(library.handle, name);
+}
+void closeLibrary()
+{
+    dlclose(library.handle);
+}
+bool libraryLoaded()
+{
+    void* again = dlopen(TALVEN_LIBRARY_PATH, RTLD_NOW | RTLD_NOLOAD);
+    if (again)
+        dlclose(again);
+    return again != nullptr;
+}
+#endif
+
+bool openLibrary()
+{
+    library.handle = openHandle();
+    if (!library.handle)
+        return false;
+    library.setDsp = reinterpret_cast<SetDspProc>(symbol("TALVEN_ChannelSetDSP"));
+    library.removeDsp = reinterpret_cast<RemoveDspProc>(symbol("TALVEN_ChannelRemoveDSP"));
+    library.getBypass = reinterpret_cast<GetBypassProc>(symbol("TALVEN_GetBypass"));
+    return library.setDsp && library.removeDsp && library.getBypass;
+}
+#endif
+
+const std::string probePlugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/ProbeStereo.vst3";
+
+// Lets time pass; on Windows this thread's messages are dispatched meanwhile,
+// so that a thread timer started here ticks (and would call into a library
+// that is gone).
+void pass(std::chrono::milliseconds span)
+{
+    const auto end = std::chrono::steady_clock::now() + span;
+    while (std::chrono::steady_clock::now() < end) {
+#ifdef _WIN32
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+#endif
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+DWORD CALLBACK tone(HSTREAM, void* buffer, DWORD length, void*)
+{
+    auto* samples = static_cast<float*>(buffer);
+    for (DWORD i = 0; i < length / sizeof(float); ++i)
+        samples[i] = (i % 64) / 128.0f;
+    return length;
+}
+
+HSTREAM makeStream(bool playing)
+{
+    const HSTREAM stream = BASS_StreamCreate(48000, 2, BASS_SAMPLE_FLOAT | (playing ? 0 : BASS_STREAM_DECODE), tone,
+                                             nullptr);
+    if (stream && playing)
+        BASS_ChannelPlay(stream, FALSE);
+    return stream;
+}
+
+std::uint32_t attach(HSTREAM stream, const std::string& path)
+{
+    return library.setDsp(stream, path.c_str(), 0, 0, 0, 0, 0, nullptr, "exit probe");
+}
+
+// A failed attach makes and destroys an instance: the idle timer runs.
+bool failAnAttach(HSTREAM stream)
+{
+    return attach(stream, "no such plug-in.vst3") == 0;
+}
+
+int failedAttachThenReturn()
+{
+    return failAnAttach(makeStream(false)) ? 0 : 2;
+}
+
+// The instance stays attached to a playing channel: the engine's mixing
+// thread keeps calling its DSP while the process ends.
+int attachedThenReturn()
+{
+    const std::uint32_t handle = attach(makeStream(true), probePlugin);
+    if (handle == 0 || !failAnAttach(makeStream(false)))
+        return 2;
+    pass(std::chrono::milliseconds(100));
+    return library.getBypass(handle) == 0 ? 0 : 2;
+}
+
+#ifndef TALVEN_EXIT_PROBE_LINKED
+// Windows: only the thread that started a thread timer can kill it, so a
+// library whose timer still runs must stay mapped after the program's
+// FreeLibrary (the timer would call into freed memory, which Windows and
+// Wine swallow silently) and go once the timer stopped. Elsewhere the unload
+// stops the timer's thread and the library goes at once.
+bool stillMappedWhileItsTimerRuns()
+{
+#ifdef _WIN32
+    return libraryLoaded();
+#else
+    return true;
+#endif
+}
+
+// Passes time until the library is gone; false when it stays past the bound.
+bool waitUntilUnloaded()
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+    while (libraryLoaded()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        pass(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// A plug-in attached and detached, an attach failed: the idle timer runs
+// when the library is unloaded.
+int unloadWithTimerRunning()
+{
+    const HSTREAM stream = makeStream(false);
+    const std::uint32_t handle = attach(stream, probePlugin);
+    if (handle == 0 || library.removeDsp(stream, handle) != 1 || !failAnAttach(stream))
+        return 2;
+    closeLibrary();
+    if (!stillMappedWhileItsTimerRuns())
+        return 8;
+    if (!waitUntilUnloaded())
+        return 3;
+    pass(std::chrono::milliseconds(200));
+    return 0;
+}
+
+// The idle timer starts on a thread that goes on dispatching its messages;
+// the library is unloaded on another.
+int unloadWithTimerOfAnotherThread()
+{
+    const HSTREAM stream = makeStream(false);
+    std::atomic<int> attachResult{-1};
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        attachResult = failAnAttach(stream) ? 0 : 2;
+        while (!stop.load())
+            pass(std::chrono::milliseconds(10));
+    });
+    while (attachResult.load() < 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    closeLibrary();
+    const bool mapped = stillMappedWhileItsTimerRuns();
+    const bool unloaded = waitUntilUnloaded();
+    pass(std::chrono::milliseconds(200));
+    stop = true;
+    worker.join();
+    if (attachResult.load() != 0)
+        return attachResult.load();
+    if (!mapped)
+        return 8;
+    return unloaded ? 0 : 3;
+}
+#endif
+
+// Another thread ends the process while audio plays through an attached
+// plug-in and this thread keeps asking the library.
+[[noreturn]] int exitFromAnotherThread()
+{
+    const std::uint32_t handle = attach(makeStream(true), probePlugin);
+    if (handle == 0 || !failAnAttach(makeStream(false)))
+        std::_Exit(2);
+    std::thread ender([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        std::exit(7);
+    });
+    ender.detach();
+    for (;;) {
+        library.getBypass(handle);
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+#ifdef _WIN32
+// ExitProcess with an instance attached and the idle timer running.
+int exitProcessWhileAttached()
+{
+    if (attachedThenReturn() != 0)
+        return 2;
+    ExitProcess(0);
+}
+#endif
+
+int run(const std::string& scenario)
+{
+    if (scenario == "failed-attach-return")
+        return failedAttachThenReturn();
+    if (scenario == "attached-return")
+        return attachedThenReturn();
+    if (scenario == "exit-from-thread")
+        return exitFromAnotherThread();
+#ifndef TALVEN_EXIT_PROBE_LINKED
+    if (scenario == "unload-with-timer")
+        return unloadWithTimerRunning();
+    if (scenario == "unload-with-timer-of-another-thread")
+        return unloadWithTimerOfAnotherThread();
+#endif
+#ifdef _WIN32
+    if (scenario == "exit-process")
+        return exitProcessWhileAttached();
+#endif
+    return 6;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2)
+        return 6;
+    if (!openLibrary())
+        return 4;
+    if (!BASS_Init(0, 48000, 0, nullptr, nullptr))
+        return 5;
+    // Nothing is freed or detached: the process ends with it all in place.
+    return run(argv[1]);
+}
