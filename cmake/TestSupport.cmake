@@ -23,4 +23,8 @@ function(talven_add_test name)
     set(T_TIMEOUT 600)
   endif()
   set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT} LABELS "${T_LABELS}")
+  if(TALVEN_SANITIZE STREQUAL "thread")
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+      "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/tests/tsan-suppressions.txt")
+  endif()
 endfunction()

@@ -1,3 +1,4 @@
+#include "editor/EditorWindowFactory.h"
 #include "host/HostContext.h"
 #include "platform/LoadHooks.h"
 #include "platform/ThreadTimer.h"
@@ -19,6 +20,10 @@ void onLibraryLoad()
 // valid for those threads.
 void onLibraryUnload()
 {
+    // Editor closes handed to a window's thread that ended before running
+    // them still hold their plug-ins: those go now, while their code and the
+    // host object are still there.
+    releaseAbandonedEditors();
     registryUnload();
     // No timer thread may run the library's code once it can be unmapped.
     stopAllThreadTimers();

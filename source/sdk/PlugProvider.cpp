@@ -168,6 +168,19 @@ tresult PlugProvider::setComponentHandler(IComponentHandler* handler)
     return controller_->setComponentHandler(handler);
 }
 
+uint32 PLUGIN_API PlugProvider::addRef()
+{
+    return references_.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
+uint32 PLUGIN_API PlugProvider::release()
+{
+    const uint32 left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left == 0)
+        delete this;
+    return left;
+}
+
 IComponent* PLUGIN_API PlugProvider::getComponent()
 {
     if (component_)

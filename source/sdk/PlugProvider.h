@@ -9,6 +9,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 #include "pluginterfaces/vst/ivsttestplugprovider.h"
 
+#include <atomic>
 #include <string>
 
 namespace Steinberg {
@@ -53,9 +54,16 @@ public:
         DEF_INTERFACE(ITestPlugProvider)
         DEF_INTERFACE(ITestPlugProvider2)
     END_DEFINE_INTERFACES(FObject)
-    REFCOUNT_METHODS(FObject)
+    // Counted here rather than by FObject, whose release reads the count
+    // again after its decrement: with the provider released on several
+    // threads at once (parameter calls racing a detach) that read may land
+    // on an object another thread has just deleted.
+    uint32 PLUGIN_API addRef() SMTG_OVERRIDE;
+    uint32 PLUGIN_API release() SMTG_OVERRIDE;
 
 private:
+    std::atomic<uint32> references_{1};
+
     bool setupPlugin(FUnknown* hostContext);
     bool createController(FUnknown* hostContext);
     bool connectComponents();

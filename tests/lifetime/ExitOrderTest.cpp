@@ -76,6 +76,13 @@ TEST(ExitOrder, ExitProcessWithAPluginAttachedAndTheIdleTimerRunningEndsTheProce
     expectEnds({"talven_exit_probe", "exit-process", 0});
     expectEnds({"talven_exit_probe_linked", "exit-process", 0});
 }
+
+// A detach handed an editor's close to the editor's thread, which ended
+// before running it: unloading the library releases that plug-in too.
+TEST(ExitOrder, UnloadingTheLibraryReleasesAPluginWhoseEditorsThreadEndedBeforeClosingIt)
+{
+    expectEnds({"talven_exit_probe", "editor-thread-ends-then-unload", 0});
+}
 #endif
 
 } // namespace

@@ -8,7 +8,8 @@
 // from another thread) when everything went as expected; 2 an attach
 // answered otherwise than expected, 3 the library stayed loaded, 4 the
 // library could not be loaded, 5 the engine failed, 6 an unknown scenario,
-// 8 the library was unmapped while a timer into it still ran.
+// 8 the library was unmapped while a timer into it still ran, 9 a plug-in
+// stayed loaded after the library was unloaded.
 #include "bass.h"
 #include "talven.h"
 
@@ -253,6 +254,46 @@ int unloadWithTimerOfAnotherThread()
     }
 }
 
+#if defined(_WIN32) && !defined(TALVEN_EXIT_PROBE_LINKED)
+const std::string editorPlugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/EditorEffect.vst3";
+
+bool editorPluginLoaded()
+{
+    return GetModuleHandleW(L"EditorEffect.vst3") != nullptr;
+}
+
+// The editor shows on a thread that ends without dispatching the close a
+// detach on this thread handed to it. Nothing else calls the library; when
+// the program unloads it, the plug-in must go too, editor code and all.
+int editorThreadEndsThenUnload()
+{
+    const HSTREAM stream = makeStream(false);
+    std::atomic<std::uint32_t> handle{0};
+    std::atomic<int> stage{0};
+    std::thread editorThread([&] {
+        handle = library.setDsp(stream, editorPlugin.c_str(), 0, 0, 1, 20, 20, nullptr, "editor");
+        stage = 1;
+        while (stage.load() < 2)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    while (stage.load() < 1)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (handle.load() == 0 || library.removeDsp(stream, handle) != 1) {
+        stage = 2;
+        editorThread.join();
+        return 2;
+    }
+    stage = 2;
+    editorThread.join();
+    if (!editorPluginLoaded())
+        return 2; // the close was never handed over
+    closeLibrary();
+    if (!waitUntilUnloaded())
+        return 3;
+    return editorPluginLoaded() ? 9 : 0;
+}
+#endif
+
 #ifdef _WIN32
 // ExitProcess with an instance attached and the idle timer running.
 int exitProcessWhileAttached()
@@ -280,6 +321,10 @@ int run(const std::string& scenario)
 #ifdef _WIN32
     if (scenario == "exit-process")
         return exitProcessWhileAttached();
+#endif
+#if defined(_WIN32) && !defined(TALVEN_EXIT_PROBE_LINKED)
+    if (scenario == "editor-thread-ends-then-unload")
+        return editorThreadEndsThenUnload();
 #endif
     return 6;
 }
