@@ -5,8 +5,9 @@
 // exactly the bytes of its chunk that exist in the file.
 #include "RecordedPlugin.h"
 
-#include "host/Instantiation.h"
-#include "presets/PresetOperations.h"
+#include "instance/Attachment.h"
+#include "instance/PluginInstance.h"
+#include "instance/PresetCalls.h"
 #include "registry/Registry.h"
 
 #include <algorithm>

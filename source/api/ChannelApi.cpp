@@ -2,7 +2,7 @@
 #include "talven.h"
 
 #include "api/Boundary.h"
-#include "registry/Attachment.h"
+#include "instance/Attachment.h"
 #include "registry/BassApi.h"
 
 extern "C" {

@@ -1,9 +1,9 @@
 // The exported editor function: argument check and the C boundary; the work
-// is in editor/ShowEditor.
+// is in instance/EditorCalls.
 #include "talven.h"
 
 #include "api/Boundary.h"
-#include "editor/ShowEditor.h"
+#include "instance/EditorCalls.h"
 
 extern "C" {
 

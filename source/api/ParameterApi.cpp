@@ -1,11 +1,15 @@
-// Exports of bypass and parameter access: argument checks and the C
-// boundary; the work is in host/Bypass and host/Parameters.
+// Exports of bypass and parameter access: argument checks, the handle
+// looked up with a hold, and the C boundary; the work is in host/Bypass,
+// host/Parameters and host/ParameterText.
 #include "talven.h"
 
 #include "api/Boundary.h"
 #include "host/Bypass.h"
 #include "host/ParameterText.h"
 #include "host/Parameters.h"
+#include "instance/InstanceHold.h"
+#include "log/TraceLog.h"
+#include "platform/BlockScope.h"
 
 #include <cstddef>
 #include <cstring>
@@ -28,12 +32,25 @@ extern "C" {
 
 int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request)
 {
-    return talven::guardBoundary(0, [&] { return talven::setBypass(handle, request); });
+    return talven::guardBoundary(0, [&] {
+        talven::writeTraceLine(request != 0 ? "SetByPass: start >>> ByPass=true" : "SetByPass: start >>> ByPass=false");
+        talven::InstanceHold hold(handle);
+        talven::PluginInstance* instance = hold.get();
+        // From inside the plug-in's own process call the block in progress
+        // could never be waited for: refused.
+        if (!instance || talven::BlockScope::inside(instance) || !talven::setBypass(instance->plugin, request))
+            return 0;
+        talven::writeTraceLine("SetByPass: succeed to bypass <<<");
+        return 1;
+    });
 }
 
 int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle)
 {
-    return talven::guardBoundary(0, [&] { return talven::getParamCount(handle); });
+    return talven::guardBoundary(0, [&] {
+        talven::InstanceHold hold(handle);
+        return hold.get() ? talven::getParamCount(hold.get()->plugin) : 0;
+    });
 }
 
 int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_PARAMETERINFO* info)
@@ -42,8 +59,11 @@ int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_P
     return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] {
         // Filled here first: a plug-in that refuses may have written half a
         // record, which the caller should not see.
+        talven::InstanceHold hold(handle);
+        if (!hold.get())
+            return static_cast<Steinberg::tresult>(Steinberg::kResultFalse);
         ParameterInfo filled{};
-        const Steinberg::tresult result = talven::getParamInfo(handle, index, &filled);
+        const Steinberg::tresult result = talven::getParamInfo(hold.get()->plugin, index, filled);
         if (result == Steinberg::kResultOk)
             std::memcpy(info, &filled, sizeof filled);
         return result;
@@ -52,12 +72,19 @@ int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_P
 
 double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id)
 {
-    return talven::guardBoundary(0.0, [&] { return talven::getParam(handle, id); });
+    return talven::guardBoundary(0.0, [&] {
+        talven::InstanceHold hold(handle);
+        return hold.get() ? talven::getParam(hold.get()->plugin, id) : 0.0;
+    });
 }
 
 int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value)
 {
-    return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] { return talven::setParam(handle, id, value); });
+    return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] {
+        talven::InstanceHold hold(handle);
+        return hold.get() ? talven::setParam(hold.get()->plugin, id, value)
+                          : static_cast<Steinberg::tresult>(Steinberg::kResultFalse);
+    });
 }
 
 int32_t TALVEN_CALL TALVEN_GetParamText(uint32_t handle, uint32_t id, double value, char* text, int32_t size)
@@ -65,7 +92,10 @@ int32_t TALVEN_CALL TALVEN_GetParamText(uint32_t handle, uint32_t id, double val
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(text != nullptr && size >= 1, 0);
     return talven::guardBoundary(0, [&] {
-        return talven::getParamText(handle, id, value, text, static_cast<std::size_t>(size)) ? 1 : 0;
+        talven::InstanceHold hold(handle);
+        return hold.get() && talven::getParamText(hold.get()->plugin, id, value, text, static_cast<std::size_t>(size))
+                   ? 1
+                   : 0;
     });
 }
 
@@ -74,8 +104,9 @@ int32_t TALVEN_CALL TALVEN_GetParamValueFromText(uint32_t handle, uint32_t id, c
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(text != nullptr && value != nullptr, 0);
     return talven::guardBoundary(0, [&] {
+        talven::InstanceHold hold(handle);
         double read = 0;
-        if (!talven::getParamValueFromText(handle, id, text, read))
+        if (!hold.get() || !talven::getParamValueFromText(hold.get()->plugin, id, text, read))
             return 0;
         *value = read;
         return 1;

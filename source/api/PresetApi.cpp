@@ -1,9 +1,9 @@
 // Exports of preset store and recall: the C boundary; the work is in
-// presets/PresetOperations.
+// instance/PresetCalls.
 #include "talven.h"
 
 #include "api/Boundary.h"
-#include "presets/PresetOperations.h"
+#include "instance/PresetCalls.h"
 
 extern "C" {
 

@@ -2,7 +2,6 @@
 
 #include "editor/EditorWindowFactory.h"
 #include "editor/WindowController.h"
-#include "host/ProviderAccess.h"
 
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
@@ -19,25 +18,25 @@ using Steinberg::Vst::EditorHost::WindowTask;
 namespace talven {
 namespace {
 
-// Marks an instance as busy with an editor request on this thread for the
+// Marks an editor slot as busy with a request on this thread for the
 // length of a scope. The window calls the program's position callback while
 // it hides; a callback that asks for the editor again would otherwise hide
 // and reopen without end.
 class EditorRequest {
 public:
-    explicit EditorRequest(const PluginInstance& instance) : instance_(&instance)
+    explicit EditorRequest(const EditorSlot& slot) : slot_(&slot)
     {
-        std::vector<const PluginInstance*>& busy = busyInstances();
-        nested_ = std::find(busy.begin(), busy.end(), instance_) != busy.end();
+        std::vector<const EditorSlot*>& busy = busySlots();
+        nested_ = std::find(busy.begin(), busy.end(), slot_) != busy.end();
         if (!nested_)
-            busy.push_back(instance_);
+            busy.push_back(slot_);
     }
     ~EditorRequest()
     {
         if (nested_)
             return;
-        std::vector<const PluginInstance*>& busy = busyInstances();
-        busy.erase(std::find(busy.begin(), busy.end(), instance_));
+        std::vector<const EditorSlot*>& busy = busySlots();
+        busy.erase(std::find(busy.begin(), busy.end(), slot_));
     }
     EditorRequest(const EditorRequest&) = delete;
     EditorRequest& operator=(const EditorRequest&) = delete;
@@ -45,13 +44,13 @@ public:
     bool nested() const { return nested_; }
 
 private:
-    static std::vector<const PluginInstance*>& busyInstances()
+    static std::vector<const EditorSlot*>& busySlots()
     {
-        thread_local std::vector<const PluginInstance*> busy;
+        thread_local std::vector<const EditorSlot*> busy;
         return busy;
     }
 
-    const PluginInstance* instance_;
+    const EditorSlot* slot_;
     bool nested_ = false;
 };
 
@@ -67,25 +66,25 @@ struct ShownEditor {
     std::shared_ptr<WindowController> controller;
 };
 
-ShownEditor currentEditor(PluginInstance& instance)
+ShownEditor currentEditor(EditorSlot& slot)
 {
-    std::lock_guard<std::mutex> guard(instance.editorLock);
-    return {instance.window, instance.windowController};
+    std::lock_guard<std::mutex> guard(slot.lock);
+    return {slot.window, slot.controller};
 }
 
 // Takes the editor out of the instance and marks it closed for good.
-ShownEditor takeEditorForGood(PluginInstance& instance)
+ShownEditor takeEditorForGood(EditorSlot& slot)
 {
-    std::lock_guard<std::mutex> guard(instance.editorLock);
-    instance.editorClosed = true;
-    return {std::move(instance.window), std::move(instance.windowController)};
+    std::lock_guard<std::mutex> guard(slot.lock);
+    slot.closed = true;
+    return {std::move(slot.window), std::move(slot.controller)};
 }
 
 // The view leaves the window before the window is hidden; both stay with the
 // instance.
-void hideShownEditor(PluginInstance& instance)
+void hideShownEditor(EditorSlot& slot)
 {
-    const ShownEditor shown = currentEditor(instance);
+    const ShownEditor shown = currentEditor(slot);
     if (!shown.window)
         return;
     if (shown.controller)
@@ -145,21 +144,22 @@ private:
 
 } // namespace
 
-void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title)
+void openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x, std::int32_t y,
+                const char* title)
 {
     EditorWindowFactory* const factory = editorWindowFactory();
     if (!factory)
         return;
-    EditorRequest request(instance);
+    EditorRequest request(slot);
     if (request.nested())
         return;
-    const ControllerReference controller = acquireController(instance);
+    const Vst::ControllerReference controller = source();
     if (!controller)
         return;
-    hideShownEditor(instance);
+    hideShownEditor(slot);
     // Hiding ran the program's position callback, which may have detached
     // the plug-in meanwhile.
-    if (!acquirePlugProvider(instance))
+    if (!source())
         return;
 
     const IPtr<IPlugView> view = owned(controller->createView(Vst::ViewType::kEditor));
@@ -178,12 +178,12 @@ void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const 
     ShownEditor previous;
     bool closedMeanwhile = false;
     {
-        std::lock_guard<std::mutex> guard(instance.editorLock);
-        closedMeanwhile = instance.editorClosed;
+        std::lock_guard<std::mutex> guard(slot.lock);
+        closedMeanwhile = slot.closed;
         if (!closedMeanwhile) {
-            previous = {std::move(instance.window), std::move(instance.windowController)};
-            instance.window = window;
-            instance.windowController = windowController;
+            previous = {std::move(slot.window), std::move(slot.controller)};
+            slot.window = window;
+            slot.controller = windowController;
         }
     }
     if (!window)
@@ -198,16 +198,16 @@ void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const 
     writeWindowLine(window.get());
 }
 
-void hideEditor(PluginInstance& instance)
+void hideEditor(EditorSlot& slot)
 {
-    EditorRequest request(instance);
+    EditorRequest request(slot);
     if (!request.nested())
-        hideShownEditor(instance);
+        hideShownEditor(slot);
 }
 
-bool closeEditorForGood(PluginInstance& instance, PluginCode& code)
+bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
 {
-    ShownEditor taken = takeEditorForGood(instance);
+    ShownEditor taken = takeEditorForGood(slot);
     if (!taken.window && !taken.controller)
         return false;
     if (taken.window) {
@@ -227,9 +227,9 @@ bool closeEditorForGood(PluginInstance& instance, PluginCode& code)
     return false;
 }
 
-void setEditorPositionCallback(PluginInstance& instance, Steinberg::Vst::EditorHost::PositionCallback callback)
+void setEditorPositionCallback(EditorSlot& slot, Steinberg::Vst::EditorHost::PositionCallback callback)
 {
-    if (const WindowPtr window = currentEditor(instance).window)
+    if (const WindowPtr window = currentEditor(slot).window)
         window->setPositionCallback(callback);
 }
 

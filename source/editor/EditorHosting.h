@@ -1,16 +1,26 @@
 #pragma once
 
+#include "editor/EditorSlot.h"
 #include "editor/IWindow.h"
-#include "registry/PluginInstance.h"
+#include "sdk/ControllerReference.h"
+#include "sdk/Module.h"
+
+#include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <cstdint>
+#include <functional>
 
 namespace talven {
 
 // Opening, hiding and closing an instance's editor: the plug-in's view in a
 // window of the library's. All of it runs on the thread that shows the
 // editor, which owns the window and must dispatch its messages; none of it
-// takes the instance lock.
+// takes a lock but the slot's own, and never across a call out.
+
+// The plug-in's edit controller now, with its provider kept alive; empty once
+// the plug-in is gone (detached). Asked again after every call into the
+// program, which may have detached it.
+using ControllerSource = std::function<Steinberg::Vst::ControllerReference()>;
 
 // Shows the plug-in's editor in a new window with its outer top-left corner
 // at (x, y) (both 0: centred) and the given title (UTF-8; null: untitled),
@@ -19,19 +29,20 @@ namespace talven {
 // or the platform has no editor window. A request made from inside another
 // editor request for the same instance on this thread (from the position
 // callback while a window hides) is ignored.
-void openEditor(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title);
+void openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x, std::int32_t y,
+                const char* title);
 
 // Takes the view out of the window and hides the window, which stays with
 // the instance; nothing when no window was ever made. Ignored from inside
 // another editor request for the instance, as openEditor.
-void hideEditor(PluginInstance& instance);
+void hideEditor(EditorSlot& slot);
 
 // Everything the plug-in's code lives in, in the order it is released.
 struct PluginCode {
     Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider;
     VST3::Hosting::Module::Ptr module;
     // Last: the plug-in's controller may call it up to its termination.
-    Steinberg::IPtr<ComponentHandler> handler;
+    Steinberg::IPtr<Steinberg::Vst::IComponentHandler> handler;
 };
 
 // The detach's and the destruction's editor step: takes the editor from the
@@ -44,10 +55,10 @@ struct PluginCode {
 // Otherwise the close happens here and code is left to the caller. Closing
 // calls the program's position callback, which may re-enter any export:
 // never call this with a library lock held.
-bool closeEditorForGood(PluginInstance& instance, PluginCode& code);
+bool closeEditorForGood(EditorSlot& slot, PluginCode& code);
 
 // Gives the window made last its position callback; a window keeps only the
 // first it is given. Nothing when there is no window.
-void setEditorPositionCallback(PluginInstance& instance, Steinberg::Vst::EditorHost::PositionCallback callback);
+void setEditorPositionCallback(EditorSlot& slot, Steinberg::Vst::EditorHost::PositionCallback callback);
 
 } // namespace talven

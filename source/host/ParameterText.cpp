@@ -1,8 +1,6 @@
 #include "host/ParameterText.h"
 
-#include "host/ProviderAccess.h"
 #include "platform/TextConversion.h"
-#include "registry/RecordHold.h"
 
 #include <cmath>
 #include <string>
@@ -15,19 +13,13 @@ namespace {
 // Room of a String128, its terminating zero included.
 constexpr std::size_t kTextUnits = 128;
 
-ControllerReference controllerOf(std::uint32_t handle)
-{
-    RecordHold hold(handle);
-    return hold.get() ? acquireController(*hold.get()) : ControllerReference();
-}
-
 } // namespace
 
-bool getParamText(std::uint32_t handle, Vst::ParamID id, double value, char* text, std::size_t capacity)
+bool getParamText(const HostedPlugin& plugin, Vst::ParamID id, double value, char* text, std::size_t capacity)
 {
     if (!text || capacity == 0 || std::isnan(value) || value > 1.0)
         return false;
-    const ControllerReference controller = controllerOf(handle);
+    const Vst::ControllerReference controller = plugin.controller();
     if (!controller)
         return false;
     if (value < 0.0)
@@ -44,14 +36,14 @@ bool getParamText(std::uint32_t handle, Vst::ParamID id, double value, char* tex
     return true;
 }
 
-bool getParamValueFromText(std::uint32_t handle, Vst::ParamID id, const char* text, double& value)
+bool getParamValueFromText(const HostedPlugin& plugin, Vst::ParamID id, const char* text, double& value)
 {
     if (!text)
         return false;
     const std::optional<std::u16string> utf16 = utf8ToUtf16(text);
     if (!utf16 || utf16->size() >= kTextUnits)
         return false;
-    const ControllerReference controller = controllerOf(handle);
+    const Vst::ControllerReference controller = plugin.controller();
     if (!controller)
         return false;
     Vst::String128 string{};

@@ -1,6 +1,5 @@
 #include "presets/PresetManager.h"
 
-#include "host/ProviderAccess.h"
 #include "presets/PresetFileAccess.h"
 
 namespace Steinberg {
@@ -26,8 +25,7 @@ PluginSides obtainSides(PlugProvider& provider)
 
 } // namespace
 
-PresetManager::PresetManager(talven::PluginInstance& instance)
-    : provider(talven::acquirePlugProvider(instance))
+PresetManager::PresetManager(IPtr<PlugProvider> plugin) : provider(std::move(plugin))
 {
     if (provider)
         provider->getComponentUID(cid);

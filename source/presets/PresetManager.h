@@ -1,6 +1,6 @@
 #pragma once
 
-#include "registry/PluginInstance.h"
+#include "sdk/PlugProvider.h"
 
 #include "base/source/fobject.h"
 #include "pluginterfaces/base/funknown.h"
@@ -11,14 +11,14 @@ namespace Steinberg {
 namespace Vst {
 namespace InterAppAudio {
 
-// Stores and loads presets for the plug-in of one instance, tagged with the
-// plug-in's class ID. Made for one exported call on the caller's thread,
-// while the caller holds the instance. It keeps a reference to the plug-in's
-// provider rather than the instance, so the plug-in outlives a detach on
+// Stores and loads presets for one plug-in, tagged with the plug-in's class
+// ID. Made for one exported call on the caller's thread. It keeps a
+// reference to the plug-in's provider, so the plug-in outlives a detach on
 // another thread until the manager goes.
 class PresetManager : public FObject {
 public:
-    explicit PresetManager(talven::PluginInstance& instance);
+    // provider may be null (a detached plug-in): then there is no plug-in.
+    explicit PresetManager(IPtr<PlugProvider> provider);
     ~PresetManager() override;
     PresetManager(const PresetManager&) = delete;
     PresetManager& operator=(const PresetManager&) = delete;

@@ -5,7 +5,6 @@
 #include "platform/ScopedLock.h"
 #include "platform/StaticRecursiveLock.h"
 #include "platform/ThreadTimer.h"
-#include "registry/DestroyInstance.h"
 #include "registry/sjhash.h"
 
 #include <atomic>
@@ -18,8 +17,6 @@ namespace {
 
 constexpr std::int32_t kReleaseGraceTicks = 200;
 constexpr std::uint32_t kIdlePeriodMs = 50;
-constexpr Steinberg::int32 kParameterQueues = 1024;
-constexpr Steinberg::int32 kTransferEntries = 2048;
 
 // Process-wide state, set up in this order at load. The handle-table lock
 // and the idle lock are never held together.
@@ -32,7 +29,7 @@ constexpr Steinberg::int32 kTransferEntries = 2048;
 // registry hands out no record and starts no timer.
 struct RegistryState {
     StaticRecursiveLock tableLock; // handle table, counter, every record's holds, handlesOpen
-    sjhash handles{};              // instance handle -> PluginInstance*
+    sjhash handles{};              // instance handle -> HandleRecord*
     bool handlesOpen = false;      // between load and unload
     StaticRecursiveLock idleLock;  // deferred releases, countdown, timer id, releasesOpen
     sjhash deferredReleases{};     // module handle -> releases owed
@@ -98,57 +95,39 @@ void registryUnload()
     sjhashClear(&state.deferredReleases);
 }
 
-PluginInstance* createHandle()
+bool registerHandle(HandleRecord& record)
 {
-    writeTraceLine("createHandle start");
-    // On an allocation failure the unique_ptrs release whatever was made.
-    std::unique_ptr<PluginInstance> record;
-    try {
-        record = std::make_unique<PluginInstance>();
-        record->inputChanges = std::make_unique<Steinberg::Vst::ParameterChanges>(kParameterQueues);
-        record->outputChanges = std::make_unique<Steinberg::Vst::ParameterChanges>(kParameterQueues);
-        record->paramTransfer = std::make_shared<Steinberg::Vst::ParameterChangeTransfer>(kTransferEntries);
-        writeTraceLine("malloc creation");
-        writeTraceLine("EnterCriticalSection before");
-        record->componentHandler = ComponentHandler::make(record->paramTransfer);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-    record->holds = 1; // complete before any other thread can find it
-
     bool registered = false;
     {
         ScopedLock guard(state.tableLock);
-        writeTraceLine("EnterCriticalSection after");
         // The number is consumed whether or not it can be given out.
         state.handleCounter = state.handleCounter >= 0x7FFFFFFF ? 1 : state.handleCounter + 1;
         if (state.handleCounter <= 0)
             state.handleCounter = 1;
         const auto candidate = static_cast<std::int32_t>(state.handleCounter);
-        writeTraceLine("sjhashFind before");
         // Once unloaded nothing is registered: the table is gone for good.
         if (state.handlesOpen && !sjhashFind(&state.handles, nullptr, candidate)) {
-            record->handle = static_cast<std::uint32_t>(candidate);
+            record.handle = static_cast<std::uint32_t>(candidate);
             // On allocation failure the table hands the data back: not registered.
-            registered = sjhashInsert(&state.handles, nullptr, candidate,
-                                      reinterpret_cast<std::intptr_t>(record.get())) == 0;
+            registered = sjhashInsert(&state.handles, nullptr, candidate, reinterpret_cast<std::intptr_t>(&record)) == 0;
             if (!registered)
-                record->handle = 0;
+                record.handle = 0;
         }
-        writeTraceLine("sjhashFind after");
     }
-    if (!registered)
-        return nullptr;
-    writeTraceLine("createHandle end");
-    return record.release();
+    // Written after the lock is left, in the order of the steps they trace:
+    // every other thread's registry call would wait for the file otherwise.
+    writeTraceLine("EnterCriticalSection after");
+    writeTraceLine("sjhashFind before");
+    writeTraceLine("sjhashFind after");
+    return registered;
 }
 
-PluginInstance* refHandle(std::uint32_t handle)
+HandleRecord* refHandle(std::uint32_t handle)
 {
     ScopedLock guard(state.tableLock);
     if (!state.handlesOpen || !state.handles.buckets)
         return nullptr;
-    auto* record = reinterpret_cast<PluginInstance*>(
+    auto* record = reinterpret_cast<HandleRecord*>(
         sjhashFind(&state.handles, nullptr, static_cast<std::int32_t>(handle)));
     if (record)
         record->holds++;
@@ -157,7 +136,7 @@ PluginInstance* refHandle(std::uint32_t handle)
 
 int unrefHandle(std::uint32_t handle)
 {
-    PluginInstance* record = nullptr;
+    HandleRecord* record = nullptr;
     {
         ScopedLock guard(state.tableLock);
         if (!state.handlesOpen)
@@ -167,12 +146,12 @@ int unrefHandle(std::uint32_t handle)
         sjhashElem* element = sjhashFindElementInBucket(&state.handles, bucket, nullptr, key);
         if (!element)
             return 0;
-        record = reinterpret_cast<PluginInstance*>(element->data);
+        record = reinterpret_cast<HandleRecord*>(element->data);
         if (--record->holds > 0)
             return 1;
         sjhashRemoveElement(&state.handles, bucket, element);
     }
-    destroyInstance(record);
+    record->destroy();
     return 1;
 }
 
@@ -193,9 +172,10 @@ void idleDo()
     writeTraceLine("idleDo start");
     if (!state.idleBusy.exchange(true)) {
         std::uint32_t timerToKill = 0;
+        // Written before the lock is taken: no lock is held across the file.
+        writeTraceLine("idleDo unload before");
         {
             ScopedLock guard(state.idleLock);
-            writeTraceLine("idleDo unload before");
             if (state.deferredReleases.count > 0 && --state.releaseCountdown <= 0) {
                 for (sjhashElem* e = state.deferredReleases.first; e; e = e->next) {
                     for (std::intptr_t owed = e->data; e->key && owed > 0; --owed)

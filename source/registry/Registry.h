@@ -1,14 +1,13 @@
 #pragma once
 
-#include "registry/PluginInstance.h"
+#include "registry/HandleRecord.h"
 
 #include <cstdint>
 
 namespace talven {
 
-// Process-wide handle registry: maps instance handles to PluginInstance
-// records, counts the holds on each record and destroys a record when its
-// last hold goes. After a destruction an idle timer counts down a grace
+// Process-wide handle registry: maps instance handles to records, counts the
+// holds on each record and destroys a record when its last hold goes. After a destruction an idle timer counts down a grace
 // period for deferred module releases, then stops by itself.
 
 // Load and unload of the library; the platform's load hooks call them. Both
@@ -18,12 +17,16 @@ namespace talven {
 void registryLoad();
 void registryUnload();
 
-// A new registered record with one hold, or null when the next handle number
-// is still held by a live record. Caller's thread.
-PluginInstance* createHandle();
+// Registers a complete record (holds 1) under the next handle number and
+// sets its handle: true; false when that number is still held by a live
+// record or the registry is unloaded, and the number is used up either way.
+// Writes the table step's trace lines ("EnterCriticalSection after",
+// "sjhashFind before", "sjhashFind after") in that order, once the table lock
+// is left: no lock is held across the file. Caller's thread.
+bool registerHandle(HandleRecord& record);
 
 // The record under handle with one more hold, or null. Any thread.
-PluginInstance* refHandle(std::uint32_t handle);
+HandleRecord* refHandle(std::uint32_t handle);
 
 // Releases one hold: 1 when the handle was known, 0 when not. When the last
 // hold goes, the handle leaves the table and the record is destroyed before

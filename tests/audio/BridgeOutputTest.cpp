@@ -1,8 +1,8 @@
 #include "BridgeTestSupport.h"
 #include "TestSupport.h"
 
-#include "host/ProcessAudio.h"
-#include "registry/BassCallbacks.h"
+#include "instance/BassCallbacks.h"
+#include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 
 #include <cstring>
@@ -122,7 +122,10 @@ TEST_F(BridgeTest, BlockLengthsInBytesBecomeFramesOfTheChannelsWidthAndAPartialF
         const std::uint32_t handle = attach(stream, probe.path());
         ASSERT_NE(handle, 0u);
         std::vector<float> block = signalBlock(0, channels, 4096 / 4 / channels);
-        dspCallback(0, stream, block.data(), 4096, userValueOf(handle));
+        PluginInstance* record = refInstance(handle);
+        ASSERT_NE(record, nullptr);
+        dspCallback(0, stream, block.data(), 4096, record);
+        unrefHandle(handle);
         EXPECT_EQ(probe.stats().lastNumSamples, 1024 / channels);
         EXPECT_NE(block, signalBlock(0, channels, 4096 / 4 / channels));
     }
@@ -130,7 +133,10 @@ TEST_F(BridgeTest, BlockLengthsInBytesBecomeFramesOfTheChannelsWidthAndAPartialF
     const HSTREAM stream = decodeStream(2);
     const std::uint32_t handle = attach(stream, probe.path());
     std::vector<float> block = {0.5f, 0.25f, 1234.5f};
-    dspCallback(0, stream, block.data(), 3 * sizeof(float), userValueOf(handle));
+    PluginInstance* record = refInstance(handle);
+    ASSERT_NE(record, nullptr);
+    dspCallback(0, stream, block.data(), 3 * sizeof(float), record);
+    unrefHandle(handle);
     EXPECT_EQ(block, (std::vector<float>{0.25f, 0.125f, 1234.5f}));
 }
 
@@ -176,10 +182,10 @@ TEST_F(BridgeTest, EditsReportedByTheControllerReachTheProcessorWithTheNextProce
     ASSERT_NE(handle, 0u);
     test::ReferenceHost reference(probe.path());
     {
-        PluginInstance* record = refHandle(handle);
+        PluginInstance* record = refInstance(handle);
         ASSERT_NE(record, nullptr);
-        record->componentHandler->performEdit(TALVEN_PROBE_GAIN_ID, 0.1);
-        record->componentHandler->performEdit(TALVEN_PROBE_GAIN_ID, 0.75);
+        record->plugin.componentHandler->performEdit(TALVEN_PROBE_GAIN_ID, 0.1);
+        record->plugin.componentHandler->performEdit(TALVEN_PROBE_GAIN_ID, 0.75);
         unrefHandle(handle);
     }
     reference.setParameter(TALVEN_PROBE_GAIN_ID, 0.75);
@@ -194,8 +200,10 @@ TEST_F(BridgeTest, AnInstanceWithoutPluginLeavesTheBlockAndSaysSo)
 {
     PluginInstance* record = createHandle();
     ASSERT_NE(record, nullptr);
+    record->channelCount = 2;
+    record->floatChannel = true;
     std::vector<float> block = signalBlock(0, 2, 64);
-    EXPECT_FALSE(processAudio(block.data(), 2, 64, *record));
+    EXPECT_FALSE(processAudio(*record, block.data(), static_cast<DWORD>(block.size() * sizeof(float))));
     EXPECT_EQ(block, signalBlock(0, 2, 64));
     EXPECT_EQ(test::countLines(test::readTraceFile(), "processAudio: plugProvider problem"), 1);
     unrefHandle(record->handle);

@@ -7,8 +7,7 @@
 #include "RecordingWindow.h"
 #include "TestSupport.h"
 
-#include "host/ProviderAccess.h"
-#include "registry/RecordHold.h"
+#include "instance/InstanceHold.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -159,11 +158,11 @@ TEST_F(EditorTeardownTest, APluginStillHeldElsewhereWhenItsEditorsThreadTearsDow
     std::atomic<int> stage{0};
     std::thread caller([&] {
         // A parameter or preset call in progress: it holds the plug-in.
-        ControllerReference controller;
+        Steinberg::Vst::ControllerReference controller;
         {
-            RecordHold hold(handle);
+            InstanceHold hold(handle);
             ASSERT_NE(hold.get(), nullptr);
-            controller = acquireController(*hold.get());
+            controller = hold.get()->plugin.controller();
         }
         stage = 1;
         while (stage.load() < 2)

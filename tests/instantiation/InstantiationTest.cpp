@@ -3,6 +3,8 @@
 
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
+#include "instance/Attachment.h"
+#include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 #include "sdk/ParameterChanges.h"
 #include "sdk/PluginContextFactory.h"
@@ -47,7 +49,7 @@ struct InstantiationTest : ::testing::Test {
     {
         std::string failure;
         ::testing::internal::CaptureStdout();
-        const bool ok = instantiatePlugin(*instance, path.c_str(), &failure);
+        const bool ok = instantiatePlugin(instance->plugin, path.c_str(), &failure);
         const std::string out = ::testing::internal::GetCapturedStdout();
         if (console)
             *console = out;
@@ -69,8 +71,8 @@ TEST_F(InstantiationTest, OpeningCreatesConnectsSynchronizesAndDescribesThePlugI
     test::RecordedPlugin plugin("Recorder");
     ASSERT_TRUE(plugin.loaded());
     ASSERT_TRUE(open(plugin));
-    EXPECT_TRUE(instance->module);
-    ASSERT_TRUE(instance->plugProvider);
+    EXPECT_TRUE(instance->plugin.module);
+    ASSERT_TRUE(instance->plugin.provider());
 
     const Names expected = {"Factory::create Processor",
                             "Component::initialize context",
@@ -145,7 +147,7 @@ TEST_F(InstantiationTest, ACategoryDifferingOnlyInLetterCaseIsNotAnAudioEffect)
     test::RecordedPlugin plugin("CaseCategory");
     EXPECT_EQ(failureOf(plugin.path()), plugin.path());
     EXPECT_FALSE(plugin.called("Factory::create Processor"));
-    EXPECT_FALSE(instance->plugProvider);
+    EXPECT_FALSE(instance->plugin.provider());
 }
 
 TEST_F(InstantiationTest, AComponentThatIsItsOwnControllerServesAsBothWithoutProxies)
@@ -188,7 +190,7 @@ TEST_F(InstantiationTest, SetUpFailuresAreReportedOnTheConsoleAndUndoWhatWasMade
         std::string console;
         EXPECT_EQ(failureOf(plugin.path(), &console), plugin.path());
         EXPECT_TRUE(contains(console, c.console)) << console;
-        EXPECT_FALSE(instance->plugProvider);
+        EXPECT_FALSE(instance->plugin.provider());
         int last = -1;
         for (const auto& call : c.teardown) {
             const int at = plugin.indexOf(call);
@@ -204,7 +206,7 @@ TEST_F(InstantiationTest, APathThatNamesNoModuleFailsTheOpenStepAndKeepsNoModule
     const std::string missing = test::testPluginPath("DoesNotExist") + "/nothing.so";
     const std::string failure = failureOf(missing);
     EXPECT_EQ(failure.rfind("Could not create Module for file:" + missing + "\nError: ", 0), 0u) << failure;
-    EXPECT_FALSE(instance->module);
+    EXPECT_FALSE(instance->plugin.module);
 
     EXPECT_FALSE(openPlugin(missing.c_str(), handle, 0, 0, 0, ""));
     EXPECT_FALSE(openPlugin(nullptr, handle, 0, 0, 0, ""));
@@ -240,11 +242,11 @@ TEST_F(InstantiationTest, ControllerEditsReachTheTransferAndBracketingCallsAnswe
     Steinberg::Vst::ParamID id = 99;
     Steinberg::Vst::ParamValue value = 0;
     Steinberg::int32 offset = -1;
-    ASSERT_TRUE(instance->paramTransfer->getNextChange(id, value, offset));
+    ASSERT_TRUE(instance->plugin.paramTransfer->getNextChange(id, value, offset));
     EXPECT_EQ(id, 0u);
     EXPECT_DOUBLE_EQ(value, 0.75);
     EXPECT_EQ(offset, 0);
-    EXPECT_FALSE(instance->paramTransfer->getNextChange(id, value, offset)); // begin/end queue nothing
+    EXPECT_FALSE(instance->plugin.paramTransfer->getNextChange(id, value, offset)); // begin/end queue nothing
 }
 
 TEST_F(InstantiationTest, EditsBeyondTheTransfersCapacityAreLostAndStillAnswerOk)
@@ -257,7 +259,7 @@ TEST_F(InstantiationTest, EditsBeyondTheTransfersCapacityAreLostAndStillAnswerOk
         ASSERT_EQ(results[1], Steinberg::kResultOk);
     }
     Steinberg::Vst::ParameterChanges changes(1024);
-    instance->paramTransfer->transferChangesTo(changes);
+    instance->plugin.paramTransfer->transferChangesTo(changes);
     ASSERT_EQ(changes.getParameterCount(), 1);
     auto* queue = changes.getParameterData(0);
     Steinberg::int32 offset = -1;

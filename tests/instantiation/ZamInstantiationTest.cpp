@@ -1,4 +1,6 @@
 #include "host/Instantiation.h"
+#include "instance/Attachment.h"
+#include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 
 #include <gtest/gtest.h>
@@ -68,11 +70,11 @@ TEST(ZamInstantiationTest, EveryZamPluginsPackageInstantiatesConnectsAndDescribe
         const std::uint32_t handle = instance->handle;
         ASSERT_TRUE(openPlugin(path.c_str(), handle, 0, 0, 0, ""));
 
-        ASSERT_TRUE(instance->plugProvider);
+        ASSERT_TRUE(instance->plugin.provider());
         Steinberg::IPtr<Steinberg::Vst::IEditController> controller =
-            Steinberg::owned(instance->plugProvider->getController());
+            Steinberg::owned(instance->plugin.provider()->getController());
         Steinberg::IPtr<Steinberg::Vst::IComponent> component =
-            Steinberg::owned(instance->plugProvider->getComponent());
+            Steinberg::owned(instance->plugin.provider()->getComponent());
         ASSERT_TRUE(controller);
         ASSERT_TRUE(component);
         const Steinberg::int32 count = controller->getParameterCount();

@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include "platform/DynamicLibrary.h"
+#include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 
 #include "pluginterfaces/base/funknown.h"
@@ -242,9 +243,9 @@ TEST_F(BypassTest, APluginLeftInactiveByABypassOrAFailedActivationIsNotSwitchedO
 // switch-on made meanwhile must keep the deactivated plug-in from processing.
 TEST_F(BypassTest, ABlockThatWaitedForTheLockDuringASwitchOnPassesDryWithoutAProcessCall)
 {
-    PluginInstance* record = refHandle(handle);
+    PluginInstance* record = refInstance(handle);
     ASSERT_NE(record, nullptr);
-    record->lock.lock(); // as a block in progress would
+    record->plugin.lock.lock(); // as a block in progress would
     removeTraceFile();
     Block block;
     std::thread puller([&] { block = pull(stream); });
@@ -253,8 +254,8 @@ TEST_F(BypassTest, ABlockThatWaitedForTheLockDuringASwitchOnPassesDryWithoutAPro
     int switched = -1;
     std::thread switcher([&] { switched = TALVEN_SetBypass(handle, 1); });
     // The switch marks the bypass first, then waits for the block in progress.
-    EXPECT_TRUE(waitUntil([&] { return record->bypass.load() == 1; }));
-    record->lock.unlock();
+    EXPECT_TRUE(waitUntil([&] { return record->plugin.bypass.load() == 1; }));
+    record->plugin.lock.unlock();
     puller.join();
     switcher.join();
     unrefHandle(handle);

@@ -1,5 +1,6 @@
 #include "bass.h" // the test engine's full API, first: the library's own declarations share its guard
 
+#include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 
 #include "TestSupport.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <random>
 #include <thread>
 #include <vector>
@@ -78,7 +80,7 @@ TEST_F(RegistryTest, ANumberStillHeldIsRefusedAndConsumed)
     PluginInstance* next = createHandle();
     ASSERT_NE(next, nullptr);
     EXPECT_EQ(next->handle, 2u);
-    EXPECT_EQ(refHandle(1), live); // the refused attempt left the live record alone
+    EXPECT_EQ(refInstance(1), live); // the refused attempt left the live record alone
     unrefHandle(1);
     unrefHandle(1);
     unrefHandle(2);
@@ -89,15 +91,15 @@ TEST_F(RegistryTest, ARecordLivesUntilItsLastHoldIsReleased)
     PluginInstance* record = createHandle();
     ASSERT_NE(record, nullptr);
     const std::uint32_t handle = record->handle;
-    EXPECT_EQ(refHandle(handle), record);
+    EXPECT_EQ(refInstance(handle), record);
     EXPECT_EQ(record->holds, 2);
     EXPECT_EQ(unrefHandle(handle), 1);
-    EXPECT_EQ(refHandle(handle), record); // still there
+    EXPECT_EQ(refInstance(handle), record); // still there
     EXPECT_EQ(unrefHandle(handle), 1);
     EXPECT_EQ(unrefHandle(handle), 1); // the last hold: destroyed now
-    EXPECT_EQ(refHandle(handle), nullptr);
+    EXPECT_EQ(refInstance(handle), nullptr);
     EXPECT_EQ(unrefHandle(handle), 0);
-    EXPECT_EQ(refHandle(12345), nullptr);
+    EXPECT_EQ(refInstance(12345), nullptr);
     EXPECT_EQ(unrefHandle(12345), 0);
 }
 
@@ -200,9 +202,9 @@ TEST_F(RegistryTest, UnloadStopsTheTimerAndEmptiesTheTablesWithoutDestroyingReco
     registryLoad();
     EXPECT_EQ(idleTimerIdForTesting(), 0u);
     EXPECT_EQ(deferredReleaseCountForTesting(nullptr), 0);
-    EXPECT_EQ(refHandle(attached->handle), nullptr);
+    EXPECT_EQ(refInstance(attached->handle), nullptr);
     EXPECT_EQ(attached->holds, 1); // left as it was
-    delete attached;
+    std::default_delete<PluginInstance>()(attached); // what the process's end would leave
 }
 
 TEST_F(RegistryTest, ConcurrentHoldsAndReleasesDestroyEveryRecordExactlyOnce)
@@ -222,7 +224,7 @@ TEST_F(RegistryTest, ConcurrentHoldsAndReleasesDestroyEveryRecordExactlyOnce)
             std::mt19937 random(static_cast<unsigned>(t));
             while (!stop.load()) {
                 const std::uint32_t handle = handles[random() % handles.size()];
-                if (PluginInstance* record = refHandle(handle)) {
+                if (PluginInstance* record = refInstance(handle)) {
                     if (record->handle != handle)
                         unmatched++;
                     if (unrefHandle(handle) != 1)
@@ -240,7 +242,7 @@ TEST_F(RegistryTest, ConcurrentHoldsAndReleasesDestroyEveryRecordExactlyOnce)
         user.join();
     EXPECT_EQ(unmatched.load(), 0);
     for (std::uint32_t handle : handles)
-        EXPECT_EQ(refHandle(handle), nullptr);
+        EXPECT_EQ(refInstance(handle), nullptr);
 }
 
 } // namespace

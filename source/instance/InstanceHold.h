@@ -1,5 +1,6 @@
 #pragma once
 
+#include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 
 #include <cstdint>
@@ -7,18 +8,18 @@
 namespace talven {
 
 // One hold on the record under a handle for the length of a scope: taken by
-// refHandle on construction and, when a record was found, released by
+// refInstance on construction and, when a record was found, released by
 // unrefHandle on every way out. Any thread.
-class RecordHold {
+class InstanceHold {
 public:
-    explicit RecordHold(std::uint32_t handle) : handle_(handle), record_(refHandle(handle)) {}
-    ~RecordHold()
+    explicit InstanceHold(std::uint32_t handle) : handle_(handle), record_(refInstance(handle)) {}
+    ~InstanceHold()
     {
         if (record_)
             unrefHandle(handle_);
     }
-    RecordHold(const RecordHold&) = delete;
-    RecordHold& operator=(const RecordHold&) = delete;
+    InstanceHold(const InstanceHold&) = delete;
+    InstanceHold& operator=(const InstanceHold&) = delete;
 
     // The record, or null when none is registered under the handle or the
     // one found carries another handle.

@@ -6,7 +6,9 @@
 
 namespace talven {
 
-// The instance handle travels to BASS as the callbacks' user value.
+class PluginInstance;
+
+// The instance handle travels to BASS as the channel-freed sync's user value.
 inline void* userValueOf(std::uint32_t handle)
 {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(handle));
@@ -24,15 +26,22 @@ inline bool floatDspOn()
     return value != static_cast<DWORD>(-1) && value != 0;
 }
 
-// BASS's DSP function for an attached instance: passes each block of the
-// channel through the plug-in, in place, unless the instance is bypassed or
-// being taken down; any failure leaves the block as BASS gave it.
+// One block of length bytes of the instance's channel through its plug-in,
+// in place: whole frames of 32-bit floats of the channel count fixed at
+// attach; a partial frame at the end stays as it is. False when nothing was
+// written (bypassed, not float data, no plug-in, processing off, or the
+// plug-in refused the block), the block then as it was. Writes the block's
+// trace lines. Audio thread; takes the instance lock, nothing else.
+bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept;
+
+// BASS's DSP function for an attached instance; user is the PluginInstance,
+// kept alive by the attachment's hold for as long as the DSP is set.
 // BASS's DSP thread (its mixing thread, or the thread pulling a decode channel).
 void CALLBACK dspCallback(HDSP dsp, DWORD channel, void* buffer, DWORD length, void* user);
 
 // BASS's channel-freed sync: the channel is gone, so the instance stops
-// processing, forgets the channel and gives up the attachment hold.
-// The thread that frees the channel.
+// processing, forgets the channel and gives up the attachment hold. user is
+// the instance handle. The thread that frees the channel.
 void CALLBACK syncCallback(HSYNC sync, DWORD channel, DWORD data, void* user);
 
 } // namespace talven

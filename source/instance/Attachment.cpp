@@ -1,27 +1,27 @@
-#include "registry/Attachment.h"
+#include "instance/Attachment.h"
 
 #include "editor/EditorHosting.h"
 #include "editor/EditorWindowFactory.h"
-#include "host/EditorStep.h"
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
 #include "host/ProcessingSetup.h"
-#include "host/ProviderAccess.h"
+#include "instance/BassCallbacks.h"
+#include "instance/EditorCalls.h"
+#include "instance/InstanceHold.h"
 #include "log/TraceLog.h"
 #include "platform/BlockScope.h"
-#include "registry/BassCallbacks.h"
-#include "registry/RecordHold.h"
 
+#include <new>
 #include <string>
 
 namespace talven {
 namespace {
 
 // Takes the DSP off the channel. BASS waits for a block in progress on
-// another thread, so afterwards no dspCallback holds the record and the last
-// hold is released on this thread, not on BASS's: destruction (plug-in
-// termination, module unload, idle timer) never runs on the audio thread.
-// Never called with a lock the DSP takes.
+// another thread, so afterwards no block of this instance runs or follows,
+// and the last hold is released on this thread, not on BASS's: destruction
+// (plug-in termination, module unload, idle timer) never runs on the audio
+// thread. Never called with a lock the DSP takes.
 void takeDspOffChannel(PluginInstance& record)
 {
     const std::uint32_t dsp = record.dspHandle.exchange(0);
@@ -33,29 +33,48 @@ void takeDspOffChannel(PluginInstance& record)
 // Takes the plug-in out of the instance and switches it off: processing off,
 // component inactive (only when active: after a bypass it is not), under the
 // control lock. Taking the provider under the instance lock waits for a block
-// in progress, and no later block finds a plug-in. Then the editor closes
-// and the plug-in is released with no lock held, since closing calls the
+// in progress, and no later block finds a plug-in. Then the editor closes and
+// the plug-in is released with no lock held, since closing calls the
 // program's position callback, which may re-enter any export. The view
 // leaves its window before the plug-in is terminated.
 void switchOffAndRelease(PluginInstance& record)
 {
+    HostedPlugin& plugin = record.plugin;
     PluginCode code;
     {
-        ScopedLock control(record.controlLock);
+        ScopedLock control(plugin.controlLock);
         {
-            ScopedLock guard(record.lock);
-            record.processing = false;
-            code.provider = exchangePlugProvider(record, nullptr);
+            ScopedLock guard(plugin.lock);
+            plugin.processing = false;
+            code.provider = plugin.exchangeProvider(nullptr);
+            record.blocks.release();
         }
-        if (code.provider && record.active.exchange(false))
-            switchOffProcessing(*code.provider);
+        if (code.provider)
+            switchOffProcessing(plugin, *code.provider);
     }
     // A window of another thread takes the close and the plug-in's code along
     // (its view can leave it only there): the provider, a share of the module
     // and the handler the controller may still call.
-    code.module = record.module;
-    code.handler = record.componentHandler;
-    closeEditorForGood(record, code);
+    code.module = plugin.module;
+    code.handler = plugin.componentHandler;
+    closeEditorForGood(record.editor, code);
+}
+
+// The processing set-up of a new instance, before its DSP is set: the block
+// processor for the channel's layout, then the plug-in told the rate, the
+// sample size and the longest block, and switched on. When the plug-in
+// refuses, processing stays off and every block passes dry.
+void prepareProcessing(PluginInstance& record, const BASS_CHANNELINFO& info)
+{
+    HostedPlugin& plugin = record.plugin;
+    ScopedLock control(plugin.controlLock);
+    const Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider = plugin.provider();
+    if (!provider)
+        return;
+    Steinberg::IPtr<Steinberg::Vst::IComponent> component = Steinberg::owned(provider->getComponent());
+    if (!component || !record.blocks.prepare(*component, record.channelCount))
+        return;
+    startProcessing(plugin, static_cast<double>(info.freq), BlockProcessor::kMaxFrames, record.blocks.sampleSize());
 }
 
 // Owns the attachment hold until the attach succeeds; a failed attach gives
@@ -68,7 +87,7 @@ public:
     {
         if (committed_)
             return;
-        record_.processing = false;
+        record_.plugin.processing = false;
         takeDspOffChannel(record_);
         releaseAttachment(record_);
     }
@@ -90,6 +109,33 @@ bool releaseAttachment(PluginInstance& record)
         return false;
     unrefHandle(record.handle);
     return true;
+}
+
+bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor, std::int32_t x,
+                std::int32_t y, const char* title) noexcept
+{
+    InstanceHold hold(handle);
+    PluginInstance* instance = hold.get();
+    if (!instance)
+        return false;
+    try {
+        {
+            // Nothing else can reach the plug-in yet: its DSP is set later.
+            ScopedLock guard(instance->plugin.lock);
+            if (!instantiatePlugin(instance->plugin, path))
+                return false;
+        }
+        const Steinberg::Vst::ControllerReference controller = instance->plugin.controller();
+        if (showEditor != 0) {
+            showEditorOf(*instance, x, y, title);
+            writeTraceLine("openEditor createViewAndShow true");
+        }
+        if (controller)
+            sweepParameters(*controller.get());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const AttachOptions& options)
@@ -114,7 +160,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     const std::uint32_t handle = created->handle;
     // A hold of the attach's own keeps the record alive to the end of this
     // call, even when the channel is freed on another thread meanwhile.
-    RecordHold hold(handle);
+    InstanceHold hold(handle);
     if (!hold.get()) {
         unrefHandle(handle);
         return 0;
@@ -123,20 +169,27 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     PendingAttachment attachment(record);
     record.channel = channel;
     record.floatChannel = floatChannel;
+    // Every block has this many channels: a BASS channel keeps its format.
+    record.channelCount = static_cast<std::int32_t>(info.chans);
 
     if (!openPlugin(pathCopy.c_str(), handle, options.showEditor, options.editorX, options.editorY,
                     titleCopy.c_str()))
         return 0;
-    setEditorPositionCallback(record, options.positionCallback);
-    prepareProcessing(record, channel);
+    setEditorPositionCallback(record.editor, options.positionCallback);
+    try {
+        prepareProcessing(record, info);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
 
-    void* user = userValueOf(handle);
+    // The DSP reaches its record directly: the attachment hold keeps the
+    // record alive until the DSP is off the channel again.
+    record.dspHandle = BASS_ChannelSetDSP(channel, dspCallback, &record, options.priority);
     // Without its DSP the plug-in would never hear the channel: a handle
     // returned then would report success for an attach that did nothing.
-    record.dspHandle = BASS_ChannelSetDSP(channel, dspCallback, user, options.priority);
     if (record.dspHandle == 0)
         return 0;
-    record.syncHandle = BASS_ChannelSetSync(channel, BASS_SYNC_FREE, 0, syncCallback, user);
+    record.syncHandle = BASS_ChannelSetSync(channel, BASS_SYNC_FREE, 0, syncCallback, userValueOf(handle));
     if (record.syncHandle == 0)
         return 0;
     attachment.commit();
@@ -146,7 +199,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
 int detachPlugin(std::uint32_t handle)
 {
     releaseAbandonedEditors();
-    RecordHold hold(handle);
+    InstanceHold hold(handle);
     PluginInstance* record = hold.get();
     if (!record)
         return 0;
@@ -161,23 +214,15 @@ int detachPlugin(std::uint32_t handle)
         return 0;
     takeDspOffChannel(*record);
     switchOffAndRelease(*record);
-    {
-        ScopedLock guard(record->lock);
-        record->channelBuffers.reset();
-        record->processData.reset();
-    }
     unrefHandle(handle); // the attachment's hold
     return 1;
 }
 
 std::uint32_t readBypass(std::uint32_t handle)
 {
-    RecordHold hold(handle);
+    InstanceHold hold(handle);
     PluginInstance* record = hold.get();
-    if (!record)
-        return 0;
-    ScopedLock guard(record->lock);
-    return record->bypass.load();
+    return record ? record->plugin.bypass.load() : 0;
 }
 
 } // namespace talven

@@ -1,9 +1,8 @@
-#include "presets/PresetOperations.h"
+#include "instance/PresetCalls.h"
 
-#include "host/ProcessAudio.h"
+#include "instance/InstanceHold.h"
 #include "platform/BlockScope.h"
 #include "presets/PresetManager.h"
-#include "registry/RecordHold.h"
 
 #include <cstring>
 #include <utility>
@@ -22,10 +21,22 @@ constexpr std::size_t kRecallPathCapacity = 1024;
 // are older than that state and must not be applied on top of it. Passing
 // the instance lock lets a block in progress (which may still apply them)
 // finish first; every later block drops them.
-void supersedeQueuedEdits(PluginInstance& instance)
+void supersedeQueuedEdits(HostedPlugin& plugin)
 {
-    instance.paramTransfer->supersedePending();
-    ScopedLock barrier(instance.lock);
+    plugin.paramTransfer->supersedePending();
+    ScopedLock barrier(plugin.lock);
+}
+
+// Hands the edits queued for the processor to it now rather than with the
+// next block: only to a plug-in that is processing and not bypassed, and
+// waiting for a block in progress.
+bool deliverQueuedEdits(PluginInstance& instance)
+{
+    HostedPlugin& plugin = instance.plugin;
+    ScopedLock guard(plugin.lock);
+    if (plugin.bypass.load() != 0 || !plugin.processing.load() || !plugin.hasProvider())
+        return false;
+    return instance.blocks.flushEdits();
 }
 
 } // namespace
@@ -41,26 +52,27 @@ bool storePresetFor(std::uint32_t handle, const char* path)
 {
     if (handle == 0 || !path)
         return false;
-    RecordHold hold(handle);
+    InstanceHold hold(handle);
     PluginInstance* const instance = hold.get();
     if (!instance || BlockScope::inside(instance))
         return false;
-    PresetManager manager(*instance);
+    HostedPlugin& plugin = instance->plugin;
+    PresetManager manager(plugin.provider());
     if (!manager.hasPlugin())
         return false;
 
     // Bypass and activation stay as they are for the whole store.
-    ScopedLock control(instance->controlLock);
+    ScopedLock control(plugin.controlLock);
     const bool delivered = deliverQueuedEdits(*instance);
     // Read only while no block takes edits: bypassed, or not processing.
     std::vector<std::pair<Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue>> waiting;
-    if (!delivered && (instance->bypass.load() != 0 || !instance->processing.load()))
-        instance->paramTransfer->forEachUnread([&](auto id, auto value) { waiting.emplace_back(id, value); });
+    if (!delivered && (plugin.bypass.load() != 0 || !plugin.processing.load()))
+        plugin.paramTransfer->forEachUnread([&](auto id, auto value) { waiting.emplace_back(id, value); });
 
     if (!manager.writePreset(path))
         return false;
     if (waiting.empty()) {
-        manager.loadPreset(path, [&] { supersedeQueuedEdits(*instance); });
+        manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
     } else {
         manager.loadPreset(path);
         for (const auto& [id, value] : waiting)
@@ -79,17 +91,18 @@ bool recallPresetFor(std::uint32_t handle, const char* path)
         return false;
     std::memcpy(buffer, path, length);
 
-    RecordHold hold(handle);
+    InstanceHold hold(handle);
     PluginInstance* const instance = hold.get();
     // From inside the plug-in's own process call: refused.
     if (!instance || BlockScope::inside(instance))
         return false;
-    PresetManager manager(*instance);
+    HostedPlugin& plugin = instance->plugin;
+    PresetManager manager(plugin.provider());
     if (!manager.hasPlugin())
         return false;
     // Not while bypass or the detach switch the plug-in.
-    ScopedLock control(instance->controlLock);
-    const Steinberg::tresult result = manager.loadPreset(buffer, [&] { supersedeQueuedEdits(*instance); });
+    ScopedLock control(plugin.controlLock);
+    const Steinberg::tresult result = manager.loadPreset(buffer, [&] { supersedeQueuedEdits(plugin); });
     return result == Steinberg::kResultOk || result == Steinberg::kNotImplemented;
 }
 

@@ -1,0 +1,34 @@
+#include "host/HostedPlugin.h"
+
+namespace talven {
+
+using Steinberg::IPtr;
+using Steinberg::Vst::PlugProvider;
+
+HostedPlugin::HostedPlugin()
+    : paramTransfer(std::make_shared<Steinberg::Vst::ParameterChangeTransfer>(kTransferEntries)),
+      componentHandler(ComponentHandler::make(paramTransfer))
+{
+}
+
+IPtr<PlugProvider> HostedPlugin::provider() const
+{
+    std::lock_guard<std::mutex> guard(providerLock_);
+    return provider_;
+}
+
+Steinberg::Vst::ControllerReference HostedPlugin::controller() const
+{
+    return Steinberg::Vst::ControllerReference(provider());
+}
+
+IPtr<PlugProvider> HostedPlugin::exchangeProvider(IPtr<PlugProvider> next)
+{
+    std::lock_guard<std::mutex> guard(providerLock_);
+    IPtr<PlugProvider> previous = provider_;
+    provider_ = next;
+    hasProvider_.store(provider_ != nullptr, std::memory_order_release);
+    return previous;
+}
+
+} // namespace talven

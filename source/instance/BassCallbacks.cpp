@@ -1,0 +1,101 @@
+#include "instance/BassCallbacks.h"
+
+#include "instance/Attachment.h"
+#include "instance/InstanceHold.h"
+#include "log/TraceLog.h"
+
+namespace talven {
+namespace {
+
+enum class Outcome { processed, bypassed, noProvider, noProcessor, processFailed };
+
+// The part of a block that runs under the instance lock: a switch, a detach
+// or a state load waits for it, and one that ran before it finds its effect.
+Outcome processUnderLock(PluginInstance& instance, float* block, std::int32_t frames)
+{
+    HostedPlugin& plugin = instance.plugin;
+    ScopedLock guard(plugin.lock);
+    // The bypass was read without the lock; a switch-on may have run while
+    // this block waited for it, and a deactivated plug-in must not be asked
+    // to process.
+    if (plugin.bypass.load() != 0)
+        return Outcome::bypassed;
+    if (!plugin.hasProvider())
+        return Outcome::noProvider;
+    if (!plugin.processing.load() || !instance.blocks.prepared())
+        return Outcome::noProcessor;
+    return instance.blocks.process(block, frames) ? Outcome::processed : Outcome::processFailed;
+}
+
+} // namespace
+
+bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
+{
+    if (instance.plugin.bypass.load(std::memory_order_acquire) != 0)
+        return false;
+    // An integer channel's data is float only while float DSP is on: a block
+    // arriving after it was switched off holds 8- or 16-bit samples.
+    if (!instance.floatChannel && !floatDspOn())
+        return false;
+    const auto channels = static_cast<DWORD>(instance.channelCount);
+    if (channels == 0)
+        return false;
+    const DWORD frames = length / channels / sizeof(float);
+    if (frames == 0)
+        return false;
+
+    writeTraceLine("processAudio: start>>>");
+    Outcome outcome = Outcome::noProcessor;
+    try {
+        outcome = processUnderLock(instance, block, static_cast<std::int32_t>(frames));
+    } catch (...) {
+        // Only more edited parameters than the queues made in advance
+        // allocate; the block stays dry.
+        return false;
+    }
+    switch (outcome) {
+    case Outcome::processed:
+        writeTraceLine("processAudio: end<<<");
+        return true;
+    case Outcome::bypassed:
+        return false;
+    case Outcome::noProvider:
+        writeTraceLine("processAudio: plugProvider problem");
+        return false;
+    case Outcome::noProcessor:
+        writeTraceLine("processAudio: processor problem");
+        return false;
+    case Outcome::processFailed:
+        writeTraceLine("processAudio: process failed");
+        return false;
+    }
+    return false;
+}
+
+void CALLBACK dspCallback(HDSP, DWORD, void* buffer, DWORD length, void* user)
+{
+    if (!user || !buffer)
+        return;
+    processAudio(*static_cast<PluginInstance*>(user), static_cast<float*>(buffer), length);
+}
+
+void CALLBACK syncCallback(HSYNC, DWORD, DWORD, void* user)
+{
+    const std::uint32_t handle = handleOfUserValue(user);
+    if (handle == 0)
+        return;
+    InstanceHold hold(handle);
+    PluginInstance* record = hold.get();
+    if (!record)
+        return;
+    // Every later BASS call with the channel would fail: forget it, so that
+    // neither the detach nor the destruction makes one. No lock: a block in
+    // progress has finished before BASS reports the free, and the plug-in is
+    // switched off when the instance goes.
+    record->plugin.processing = false;
+    record->channel = 0;
+    record->dspHandle = 0;
+    releaseAttachment(*record);
+}
+
+} // namespace talven

@@ -1,0 +1,196 @@
+#include "instance/BlockProcessor.h"
+
+#include "platform/BlockScope.h"
+#include "sdk/ParameterChangeTransfer.h"
+
+#include <algorithm>
+#include <cstring>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace talven {
+namespace {
+
+// kSample64 only for a processor that takes 64-bit and refuses 32-bit.
+int32 chooseSampleSize(IAudioProcessor& processor)
+{
+    const bool takes64 = processor.canProcessSampleSize(kSample64) == kResultOk;
+    const bool takes32 = processor.canProcessSampleSize(kSample32) == kResultOk;
+    return takes64 && !takes32 ? kSample64 : kSample32;
+}
+
+// Channel `channel` of `channels` interleaved, frames [first, first + count),
+// into a planar buffer of Sample.
+template <typename Sample>
+void deinterleave(const float* block, int32 channels, int32 channel, int32 first, int32 count, void* target)
+{
+    const float* source = block + static_cast<std::size_t>(first) * static_cast<std::size_t>(channels) +
+                          static_cast<std::size_t>(channel);
+    auto* out = static_cast<Sample*>(target);
+    for (int32 j = 0; j < count; ++j, source += channels)
+        out[j] = static_cast<Sample>(*source);
+}
+
+template <typename Sample>
+void interleave(const void* source, float* block, int32 channels, int32 channel, int32 first, int32 count)
+{
+    float* target = block + static_cast<std::size_t>(first) * static_cast<std::size_t>(channels) +
+                    static_cast<std::size_t>(channel);
+    const auto* in = static_cast<const Sample*>(source);
+    for (int32 j = 0; j < count; ++j, target += channels)
+        *target = static_cast<float>(in[j]);
+}
+
+} // namespace
+
+BlockProcessor::BlockProcessor(const void* owner, std::shared_ptr<ParameterChangeTransfer> transfer)
+    : owner_(owner), transfer_(std::move(transfer)), inputChanges_(kParameterQueues),
+      outputChanges_(kParameterQueues)
+{
+}
+
+BlockProcessor::~BlockProcessor() = default;
+
+bool BlockProcessor::prepare(IComponent& component, int32 channels)
+{
+    release();
+    FUnknownPtr<IAudioProcessor> processor(&component);
+    if (!processor || channels <= 0)
+        return false;
+    sampleSize_ = chooseSampleSize(*processor);
+    channels_ = channels;
+    // Bus records and channel pointer arrays for the plug-in's own layout;
+    // the pointers are aimed at this processor's buffers below.
+    if (!data_.prepare(component, 0, sampleSize_))
+        return false;
+    pointBuses(kInput);
+    pointBuses(kOutput);
+    inputChannels_ = static_cast<int32>(blockInputs_.size());
+    outputChannels_ = static_cast<int32>(blockOutputs_.size());
+    data_.processMode = kRealtime;
+    data_.numSamples = 0;
+    data_.inputParameterChanges = &inputChanges_;
+    data_.outputParameterChanges = &outputChanges_;
+    data_.inputEvents = nullptr;
+    data_.outputEvents = nullptr;
+    data_.processContext = nullptr;
+    processor_ = processor.getInterface();
+    return true;
+}
+
+void BlockProcessor::pointBuses(BusDirection direction)
+{
+    const bool input = direction == kInput;
+    AudioBusBuffers* buses = input ? data_.inputs : data_.outputs;
+    const int32 busCount = input ? data_.numInputs : data_.numOutputs;
+    std::vector<void*>& blockBuffers = input ? blockInputs_ : blockOutputs_;
+    for (int32 b = 0; b < busCount; ++b) {
+        AudioBusBuffers& bus = buses[b];
+        for (int32 c = 0; c < bus.numChannels; ++c) {
+            storage_.emplace_back(static_cast<std::size_t>(kMaxFrames), 0.0);
+            void* buffer = storage_.back().data();
+            if (sampleSize_ == kSample64)
+                bus.channelBuffers64[c] = static_cast<Sample64*>(buffer);
+            else
+                bus.channelBuffers32[c] = static_cast<Sample32*>(buffer);
+            if (b == 0 && c < channels_)
+                blockBuffers.push_back(buffer);
+            else
+                silentBuffers_.push_back(buffer);
+        }
+    }
+}
+
+void BlockProcessor::release()
+{
+    processor_ = nullptr;
+    data_.unprepare();
+    storage_.clear();
+    blockInputs_.clear();
+    blockOutputs_.clear();
+    silentBuffers_.clear();
+    inputChannels_ = 0;
+    outputChannels_ = 0;
+    channels_ = 0;
+}
+
+void BlockProcessor::loadPiece(const float* block, int32 first, int32 count)
+{
+    const bool wide = sampleSize_ == kSample64;
+    for (int32 c = 0; c < inputChannels_; ++c) {
+        if (wide)
+            deinterleave<Sample64>(block, channels_, c, first, count, blockInputs_[static_cast<std::size_t>(c)]);
+        else
+            deinterleave<Sample32>(block, channels_, c, first, count, blockInputs_[static_cast<std::size_t>(c)]);
+    }
+    // The outputs start dry: a channel the plug-in does not write passes.
+    for (int32 c = 0; c < outputChannels_; ++c) {
+        if (wide)
+            deinterleave<Sample64>(block, channels_, c, first, count, blockOutputs_[static_cast<std::size_t>(c)]);
+        else
+            deinterleave<Sample32>(block, channels_, c, first, count, blockOutputs_[static_cast<std::size_t>(c)]);
+    }
+    const std::size_t bytes = static_cast<std::size_t>(count) * (wide ? sizeof(Sample64) : sizeof(Sample32));
+    for (void* buffer : silentBuffers_)
+        std::memset(buffer, 0, bytes);
+}
+
+void BlockProcessor::storePiece(float* block, int32 first, int32 count) const
+{
+    for (int32 c = 0; c < outputChannels_; ++c) {
+        if (sampleSize_ == kSample64)
+            interleave<Sample64>(blockOutputs_[static_cast<std::size_t>(c)], block, channels_, c, first, count);
+        else
+            interleave<Sample32>(blockOutputs_[static_cast<std::size_t>(c)], block, channels_, c, first, count);
+    }
+}
+
+bool BlockProcessor::process(float* block, int32 frames)
+{
+    if (!processor_)
+        return false;
+    transfer_->transferChangesTo(inputChanges_);
+    const BlockScope scope(owner_);
+    for (int32 first = 0; first < frames;) {
+        const int32 count = std::min(kMaxFrames, frames - first);
+        loadPiece(block, first, count);
+        data_.numSamples = count;
+        const tresult result = processor_->process(data_);
+        // What the processor reports back is not passed on.
+        outputChanges_.clearQueue();
+        if (result != kResultOk) {
+            // Edits not yet delivered stay for the next block, so that
+            // processor and controller do not drift apart.
+            if (first > 0)
+                inputChanges_.clearQueue();
+            return false;
+        }
+        inputChanges_.clearQueue();
+        storePiece(block, first, count);
+        first += count;
+    }
+    return true;
+}
+
+bool BlockProcessor::flushEdits()
+{
+    if (!processor_)
+        return false;
+    transfer_->transferChangesTo(inputChanges_);
+    // The buses keep their buffers: a plug-in that walks its channels
+    // without looking at numSamples finds valid memory.
+    data_.numSamples = 0;
+    tresult result = kResultFalse;
+    {
+        const BlockScope scope(owner_);
+        result = processor_->process(data_);
+    }
+    outputChanges_.clearQueue();
+    if (result != kResultOk)
+        return false;
+    inputChanges_.clearQueue();
+    return true;
+}
+
+} // namespace talven

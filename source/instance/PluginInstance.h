@@ -1,0 +1,66 @@
+#pragma once
+
+#include "editor/EditorSlot.h"
+#include "host/HostedPlugin.h"
+#include "instance/BlockProcessor.h"
+#include "registry/HandleRecord.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace talven {
+
+// One plug-in attached to one BASS channel: the record behind an instance
+// handle. Callers never see it; they hold its handle, and the library's
+// functions reach the record with a hold (InstanceHold). BASS's DSP reaches it
+// directly: the attachment's own hold keeps it alive for as long as the DSP
+// is set, since the DSP is always taken off the channel (which waits for a
+// block in progress) before that hold is released.
+class PluginInstance final : public HandleRecord {
+public:
+    // May throw std::bad_alloc.
+    PluginInstance();
+
+    // ---- the channel, set by the attach
+    // Cleared by the channel-freed sync, without a lock.
+    std::atomic<std::uint32_t> channel{0};
+    std::atomic<std::uint32_t> dspHandle{0};
+    std::uint32_t syncHandle = 0;
+    // Interleaved channels of every block; fixed at attach.
+    std::int32_t channelCount = 0;
+    // The channel carries float samples itself; otherwise its DSP data is
+    // float only while BASS's float DSP is on.
+    bool floatChannel = false;
+    // True while the attachment's own hold is still owed. Whichever of the
+    // detach and the channel-freed sync claims it takes the instance down;
+    // the other finds it clear.
+    std::atomic<bool> attached{false};
+    // Module whose release is deferred at destruction. Module lifetime belongs
+    // to the plug-in module object, so nothing sets it.
+    void* moduleHandle = nullptr;
+
+    // ---- the plug-in, its blocks and its editor
+    HostedPlugin plugin;
+    BlockProcessor blocks;
+    EditorSlot editor;
+
+private:
+    // Deleted only by destroy(), and by createHandle for a record that was
+    // never registered.
+    friend struct std::default_delete<PluginInstance>;
+    ~PluginInstance() override;
+    // The destruction: see PluginInstance.cpp.
+    void destroy() noexcept override;
+};
+
+// A new record with one hold, registered under the next handle number, or
+// null when that number is still held by a live record. Writes the creation
+// trace lines. Caller's thread.
+PluginInstance* createHandle();
+
+// The record under handle with one more hold, or null (none, or not an
+// instance). Any thread.
+PluginInstance* refInstance(std::uint32_t handle);
+
+} // namespace talven
