@@ -1,12 +1,23 @@
 #include "ParameterTable.h"
 
-#include "Utf16.h"
-
+#include "platform/TextConversion.h"
 #include "talven.h"
 
 #include <string>
 
 namespace talven::apply {
+namespace {
+
+// A description's UTF-16 text, at most 128 units, as UTF-8 for printing.
+std::string textOf(const std::uint16_t* text)
+{
+    std::size_t length = 0;
+    while (length < 128 && text[length] != 0)
+        ++length;
+    return utf16ToUtf8Lenient(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+}
+
+} // namespace
 
 void printParameterTable(std::uint32_t handle, std::FILE* out)
 {
@@ -18,8 +29,8 @@ void printParameterTable(std::uint32_t handle, std::FILE* out)
             std::fprintf(out, "%5d  (the plug-in gave no description)\n", static_cast<int>(index));
             continue;
         }
-        const std::string title = utf16ToUtf8(info.title, 128);
-        const std::string units = utf16ToUtf8(info.units, 128);
+        const std::string title = textOf(info.title);
+        const std::string units = textOf(info.units);
         std::fprintf(out, "%5d  %10lu  %-24s  %-8s  %8.4f  %8.4f\n", static_cast<int>(index),
                      static_cast<unsigned long>(info.id), title.c_str(), units.c_str(), info.defaultNormalizedValue,
                      TALVEN_GetParam(handle, info.id));
