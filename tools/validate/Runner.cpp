@@ -7,10 +7,10 @@
 #include "ScratchFolder.h"
 #include "checks/Check.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 
 namespace talven::validate {
 namespace {
@@ -29,8 +29,33 @@ std::chrono::seconds timeoutFor(const std::string& check, double stormSeconds)
     return check == "storm" ? base + std::chrono::seconds(static_cast<long long>(2 * stormSeconds)) : base;
 }
 
-// The last count lines of text, ending in a line end.
-std::string lastLines(const std::string& text, std::size_t count)
+// Where the first line a sanitizer or the C++ runtime wrote starts, or npos.
+std::size_t firstReport(const std::string& output)
+{
+    static const char* const kMarkers[] = {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                                           "WARNING: ThreadSanitizer", "runtime error:", "terminate called"};
+    std::size_t first = std::string::npos;
+    for (const char* marker : kMarkers)
+        first = std::min(first, output.find(marker));
+    return first == std::string::npos ? first : output.rfind('\n', first) + 1; // npos + 1 is 0
+}
+
+// count lines of text from start on, ending in a line end.
+std::string linesFrom(const std::string& text, std::size_t start, std::size_t count)
+{
+    std::size_t end = start;
+    for (std::size_t lines = 0; end < text.size() && lines < count; ++end) {
+        if (text[end] == '\n')
+            ++lines;
+    }
+    std::string lines = text.substr(start, end - start);
+    if (!lines.empty() && lines.back() != '\n')
+        lines += '\n';
+    return lines;
+}
+
+// The start of the last count lines of text.
+std::size_t lastLinesStart(const std::string& text, std::size_t count)
 {
     std::size_t start = text.size();
     if (start > 0 && text[start - 1] == '\n')
@@ -39,26 +64,16 @@ std::string lastLines(const std::string& text, std::size_t count)
         if (text[start - 1] == '\n' && ++lines == count)
             break;
     }
-    std::string tail = text.substr(start);
-    if (!tail.empty() && tail.back() != '\n')
-        tail += '\n';
-    return tail;
+    return start;
 }
 
-// The first line a sanitizer or the C++ runtime wrote, if any.
-std::string firstReportLine(const std::string& output)
+// What the reader needs of a failed process's output: the sanitizer's
+// report when there is one, else how it ended.
+std::string excerpt(const std::string& output)
 {
-    static const char* const kMarkers[] = {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
-                                           "WARNING: ThreadSanitizer", "runtime error:", "terminate called"};
-    std::istringstream in(output);
-    std::string line;
-    while (std::getline(in, line)) {
-        for (const char* marker : kMarkers) {
-            if (line.find(marker) != std::string::npos)
-                return line;
-        }
-    }
-    return std::string();
+    const std::size_t report = firstReport(output);
+    return report == std::string::npos ? linesFrom(output, lastLinesStart(output, 60), 60)
+                                       : linesFrom(output, report, 200);
 }
 
 CheckResult failedRun(const std::string& check, const std::string& why)
@@ -93,15 +108,15 @@ CheckResult runInChild(const Options& options, std::uint64_t seed, const std::st
         failed.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     }
     const std::string output = readTextFile(outputPath);
-    const std::string report = firstReportLine(output);
+    const std::size_t report = firstReport(output);
     std::string why = "the check's process " + describeEnd(end, timeout) + (result ? " after the check" : "");
-    if (!report.empty())
-        why += ": " + report;
+    if (report != std::string::npos)
+        why += ": " + output.substr(report, output.find('\n', report) - report);
     failed.status = Status::Fail;
     ++failed.failures;
     failed.problems.insert(failed.problems.begin(), why);
-    std::fprintf(stderr, "--- talven-validate: %s check: %s; the end of its output:\n%s--- end of the %s check's output\n",
-                 check.c_str(), why.c_str(), lastLines(output, 60).c_str(), check.c_str());
+    std::fprintf(stderr, "--- talven-validate: %s check: %s; from its output:\n%s--- end of the %s check's output\n",
+                 check.c_str(), why.c_str(), excerpt(output).c_str(), check.c_str());
     std::fflush(stderr);
     return failed;
 }

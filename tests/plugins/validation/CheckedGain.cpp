@@ -8,6 +8,7 @@
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -81,7 +82,7 @@ public:
         if (data.numSamples <= 0 || data.numInputs < 1 || data.numOutputs < 1)
             return kResultOk;
         render(data.inputs[0], data.outputs[0], data.numSamples);
-        current_ = target_;
+        current_ = target_.load();
         return kResultOk;
     }
 
@@ -95,7 +96,7 @@ public:
     tresult PLUGIN_API getState(IBStream* state) override
     {
         IBStreamer streamer(state, kLittleEndian);
-        return streamer.writeDouble(target_) && streamer.writeInt32(mode_) ? kResultOk : kResultFalse;
+        return streamer.writeDouble(target_.load()) && streamer.writeInt32(mode_.load()) ? kResultOk : kResultFalse;
     }
 
     tresult PLUGIN_API setState(IBStream* state) override
@@ -105,8 +106,10 @@ public:
         int32 mode = 0;
         if (!streamer.readDouble(gain) || !streamer.readInt32(mode))
             return kResultFalse;
-        if (moduleFlaw != GainFlaw::StateForgetsGain)
-            target_ = current_ = gain;
+        if (moduleFlaw != GainFlaw::StateForgetsGain) {
+            target_ = gain;
+            jump_ = true; // a recalled gain applies at once, without a ramp
+        }
         mode_ = std::clamp(mode, int32(0), kModeSteps);
         return kResultOk;
     }
@@ -139,11 +142,14 @@ private:
                 std::fill_n(out.channelBuffers32[c], frames, std::numeric_limits<float>::quiet_NaN());
             return;
         }
-        const double step = moduleFlaw == GainFlaw::NanOnSingleFrames || frames > 1
-                                ? (target_ - current_) / (frames - 1)
-                                : 0.0;
-        const bool swap = channels == 2 && (mode_ & 1) != 0;
-        const float sign = (mode_ & 2) != 0 ? -1.0f : 1.0f;
+        if (jump_.exchange(false))
+            current_ = target_.load();
+        const double target = target_;
+        const double step =
+            moduleFlaw == GainFlaw::NanOnSingleFrames || frames > 1 ? (target - current_) / (frames - 1) : 0.0;
+        const int32 mode = mode_;
+        const bool swap = channels == 2 && (mode & 1) != 0;
+        const float sign = (mode & 2) != 0 ? -1.0f : 1.0f;
         // Inputs first: in and out may share buffers.
         for (int32 c = 0; c < channels; ++c)
             std::copy_n(in.channelBuffers32[c], frames, scratch_.begin() + c * maxBlock_);
@@ -159,9 +165,12 @@ private:
 
     std::vector<float> scratch_; // two channels of maxBlock_ samples, sized when processing is set up
     int32 maxBlock_ = 0;
-    double current_ = kCheckedDefaultGain;
-    double target_ = kCheckedDefaultGain;
-    int32 mode_ = 0;
+    // The state functions run on the host's thread while process runs on
+    // the audio thread, as VST 3 allows: what both touch is atomic.
+    double current_ = kCheckedDefaultGain; // audio thread only
+    std::atomic<double> target_{kCheckedDefaultGain};
+    std::atomic<int32> mode_{0};
+    std::atomic<bool> jump_{false};
 };
 
 // Keeps its value in tenths: what the controller says differs from what
@@ -217,15 +226,20 @@ FUnknown* createController()
 
 const TestFactoryDescription& checkedGainDescription(GainFlaw flaw, uint32 uidTag, const char* name)
 {
-    moduleFlaw = flaw;
-    processorUid = FUID(0x7A1E0009, 0x5E7A4C11, uidTag, 0x0000A001);
-    controllerUid = FUID(0x7A1E0009, 0x5E7A4C11, uidTag, 0x0000C001);
-    static const TestClass classes[] = {
-        {processorUid, kVstAudioEffectClass, name, ComponentFlags::kDistributable, "Fx", createProcessor},
-        {controllerUid, kVstComponentControllerClass, "Talven Checked Gain Controller", 0, "", createController},
-    };
-    static const TestFactoryDescription description{"Talven Tests", "https://talven.invalid",
-                                                    "tests@talven.invalid", classes, 2, 3};
+    // Set once: GetPluginFactory runs at every load, while instances of the
+    // module may be processing on other threads.
+    static const TestFactoryDescription& description = [&]() -> const TestFactoryDescription& {
+        moduleFlaw = flaw;
+        processorUid = FUID(0x7A1E0009, 0x5E7A4C11, uidTag, 0x0000A001);
+        controllerUid = FUID(0x7A1E0009, 0x5E7A4C11, uidTag, 0x0000C001);
+        static const TestClass classes[] = {
+            {processorUid, kVstAudioEffectClass, name, ComponentFlags::kDistributable, "Fx", createProcessor},
+            {controllerUid, kVstComponentControllerClass, "Talven Checked Gain Controller", 0, "", createController},
+        };
+        static const TestFactoryDescription table{"Talven Tests", "https://talven.invalid", "tests@talven.invalid",
+                                                  classes, 2, 3};
+        return table;
+    }();
     return description;
 }
 
