@@ -1,7 +1,6 @@
 #include "ParameterList.h"
 
 #include "Random.h"
-#include "Text.h"
 
 #include "../apply/Utf16.h"
 #include "talven.h"

@@ -101,10 +101,11 @@ CheckResult runInChild(const Options& options, std::uint64_t seed, const std::st
         return *result;
 
     // Whatever the check found before its process went wrong stays.
-    CheckResult failed = result ? *result : failedRun(check, std::string());
-    if (!result) {
-        failed.problems.clear();
-        failed.failures = 0;
+    CheckResult failed;
+    if (result) {
+        failed = *result;
+    } else {
+        failed.name = check;
         failed.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     }
     const std::string output = readTextFile(outputPath);
