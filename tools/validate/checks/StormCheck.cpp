@@ -88,7 +88,6 @@ private:
     std::vector<std::unique_ptr<Channel>> slots_;
 };
 
-
 // One worker: the instances it attached, used only from its thread.
 class Worker {
 public:
