@@ -90,6 +90,12 @@
  * FALSE for names it does not know (BASS_ErrorGetCode cannot be made to
  * fail). BASSTEST_FailNextCall(NULL, 0) clears every pending failure.
  *
+ * Test-only export: BASSTEST_GetCallbackCounts(handle, dsps, syncs) stores
+ * how many DSPs and syncs are set on the channel handle, or on every channel
+ * when handle is 0, in *dsps and *syncs (either may be NULL), so that a
+ * program can see what an add-on left behind. It returns FALSE with
+ * BASS_ERROR_HANDLE for a handle that names no channel.
+ *
  * Include this header before any other declaration of the BASS API: both use
  * the BASS_H guard.
  */
@@ -235,6 +241,7 @@ BASS_EXPORT BOOL BASSDEF(BASS_ChannelRemoveSync)(DWORD handle, HSYNC sync);
 
 /* Test-only: see the note at the top. */
 BASS_EXPORT BOOL BASSDEF(BASSTEST_FailNextCall)(const char *function, int errorCode);
+BASS_EXPORT BOOL BASSDEF(BASSTEST_GetCallbackCounts)(DWORD handle, DWORD *dsps, DWORD *syncs);
 
 #ifdef __cplusplus
 }

@@ -465,4 +465,35 @@ BOOL BASSDEF(BASSTEST_FailNextCall)(const char *function, int errorCode) {
     }
 }
 
+BOOL BASSDEF(BASSTEST_GetCallbackCounts)(DWORD handle, DWORD *dsps, DWORD *syncs) {
+    try {
+        std::vector<ChannelPtr> channels;
+        if (handle != 0) {
+            ChannelPtr ch = lookup(handle);
+            if (!ch)
+                return fail(BASS_ERROR_HANDLE, FALSE);
+            channels.push_back(std::move(ch));
+        } else {
+            Engine &e = engine();
+            std::lock_guard<std::mutex> lock(e.mutex);
+            for (const auto &entry : e.channels)
+                channels.push_back(entry.second);
+        }
+        DWORD dspCount = 0;
+        DWORD syncCount = 0;
+        for (const ChannelPtr &ch : channels) {
+            std::lock_guard<std::mutex> lock(ch->mutex);
+            dspCount += static_cast<DWORD>(ch->dsps.size());
+            syncCount += static_cast<DWORD>(ch->syncs.size());
+        }
+        if (dsps)
+            *dsps = dspCount;
+        if (syncs)
+            *syncs = syncCount;
+        return succeed(TRUE);
+    } catch (...) {
+        return fail(BASS_ERROR_MEM, FALSE);
+    }
+}
+
 } // extern "C"

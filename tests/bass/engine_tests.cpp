@@ -283,3 +283,30 @@ extern "C" int basstest_setDspFromC(HSTREAM stream);
 TEST_F(EngineErrors, HeaderWorksFromC) {
     EXPECT_TRUE(basstest_setDspFromC(decodeStream()));
 }
+
+// ---- callback counts --------------------------------------------------------
+
+using CallbackCounts = EngineTest;
+
+TEST_F(CallbackCounts, CountDspsAndSyncsPerChannelAndOverAllChannelsAndForgetFreedOnes) {
+    const HSTREAM a = decodeStream();
+    const HSTREAM b = decodeStream();
+    const HDSP dsp = BASS_ChannelSetDSP(a, logCall, nullptr, 0);
+    ASSERT_NE(BASS_ChannelSetDSP(a, logCall, nullptr, 1), 0u);
+    ASSERT_NE(BASS_ChannelSetDSP(b, logCall, nullptr, 0), 0u);
+    ASSERT_NE(BASS_ChannelSetSync(b, BASS_SYNC_FREE, 0, noSync, nullptr), 0u);
+    DWORD dsps = 99, syncs = 99;
+    ASSERT_TRUE(BASSTEST_GetCallbackCounts(a, &dsps, &syncs));
+    EXPECT_EQ(dsps, 2u);
+    EXPECT_EQ(syncs, 0u);
+    ASSERT_TRUE(BASSTEST_GetCallbackCounts(0, &dsps, &syncs));
+    EXPECT_EQ(dsps, 3u);
+    EXPECT_EQ(syncs, 1u);
+
+    ASSERT_TRUE(BASS_ChannelRemoveDSP(a, dsp));
+    ASSERT_TRUE(BASS_StreamFree(b));
+    ASSERT_TRUE(BASSTEST_GetCallbackCounts(0, &dsps, nullptr));
+    EXPECT_EQ(dsps, 1u);
+    EXPECT_FALSE(BASSTEST_GetCallbackCounts(b, &dsps, &syncs));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+}

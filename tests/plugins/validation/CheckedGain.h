@@ -1,0 +1,32 @@
+// Gains for talven-validate's tests: a stereo gain (out = in * 2 * "Gain",
+// ramped within a block when the gain changes) with a stepped "Mode" that
+// swaps or inverts channels, a read-only "Meter", and full state. One
+// variant behaves; each other one breaks one rule on purpose, so that
+// exactly one check of the validator fails on it.
+#pragma once
+
+#include "TestPluginFactory.h"
+
+#include "pluginterfaces/base/ftypes.h"
+
+namespace talven::testplugin {
+
+enum class GainFlaw {
+    None,
+    NanOnSingleFrames,   // the gain ramp divides by numSamples - 1: a 1-frame block comes out NaN
+    StateForgetsGain,    // setState restores the mode but not the gain
+    CoarseGainReadBack,  // the controller keeps "Gain" in tenths, so values do not read back
+    AbortOn4095Frames,   // a 4095-frame block aborts the process: the check that met it fails as crashed
+};
+
+// Parameter ids.
+constexpr Steinberg::uint32 kCheckedGainId = 0;
+constexpr Steinberg::uint32 kCheckedModeId = 1;  // 4 steps: as is, swapped, inverted, swapped and inverted
+constexpr Steinberg::uint32 kCheckedMeterId = 2; // read-only
+constexpr double kCheckedDefaultGain = 0.4;
+
+// The module's two classes with flaw; uidTag keeps the modules' class ids
+// apart. Call once per module.
+const TestFactoryDescription& checkedGainDescription(GainFlaw flaw, Steinberg::uint32 uidTag, const char* name);
+
+} // namespace talven::testplugin

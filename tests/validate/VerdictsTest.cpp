@@ -1,0 +1,84 @@
+// What talven-validate finds: every rule a checked gain breaks fails exactly
+// the check for that rule, the well-behaved gain passes everything and
+// leaves nothing behind, and a crash inside a check fails that check alone.
+#include "ValidatorRun.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace validatetest;
+using nlohmann::json;
+
+const char* const kCheckNames[] = {"load", "blocks", "determinism", "parameters", "state", "bypass", "storm", "editor"};
+
+json runJson(const char* plugin)
+{
+    const ValidatorRun run = runValidator(quickRun(testPlugin(plugin), {"--json", "--seed", "11"}));
+    EXPECT_EQ(run.exitCode, json::parse(run.out, nullptr, false).value("exitCode", -2)) << run.err;
+    return json::parse(run.out);
+}
+
+TEST(Verdicts, EachRuleBreakerFailsExactlyItsOwnCheck)
+{
+    struct Case {
+        const char* plugin;
+        const char* check;
+        const char* problem; // part of the first problem's text
+    };
+    for (const Case& each : {Case{"NanGain", "blocks", "is NaN"},
+                             Case{"ForgetfulGain", "state", "sounds different"},
+                             Case{"CoarseGain", "parameters", "read back"}}) {
+        SCOPED_TRACE(each.plugin);
+        const json report = runJson(each.plugin);
+        EXPECT_EQ(report.at("exitCode"), 1);
+        EXPECT_EQ(failedChecks(report), std::vector<std::string>{each.check});
+        for (const auto& check : report.at("checks")) {
+            if (check.at("name") == each.check) {
+                ASSERT_FALSE(check.at("problems").empty());
+                EXPECT_NE(check.at("problems")[0].get<std::string>().find(each.problem), std::string::npos)
+                    << check.at("problems")[0];
+            }
+        }
+    }
+}
+
+TEST(Verdicts, AWellBehavedPlugInPassesEveryCheckAndLeavesNothingBehind)
+{
+    const json report = runJson("CleanGain");
+    EXPECT_EQ(report.at("exitCode"), 0);
+    ASSERT_EQ(report.at("checks").size(), 8u);
+    for (std::size_t i = 0; i < 8; ++i) {
+        const json& check = report.at("checks")[i];
+        SCOPED_TRACE(kCheckNames[i]);
+        EXPECT_EQ(check.at("name"), kCheckNames[i]);
+        // It has no editor: that check has nothing to open.
+        EXPECT_EQ(check.at("result"), i == 7 ? "skip" : "pass") << check.dump();
+        EXPECT_EQ(check.at("failures"), 0);
+        EXPECT_EQ(check.at("handlesLeft"), 0);
+        EXPECT_EQ(check.at("dspsLeft"), 0);
+        if (i < 7) {
+            EXPECT_GT(check.at("operations").get<std::uint64_t>(), 0u);
+        }
+    }
+    EXPECT_EQ(report.at("summary").at("passed"), 7);
+}
+
+TEST(Verdicts, ACrashInsideACheckFailsThatCheckAloneAndTheOthersStillReport)
+{
+    const ValidatorRun run = runValidator(quickRun(testPlugin("AbortingGain"), {"--json", "--seed", "11"}));
+    ASSERT_EQ(run.exitCode, 1) << run.err;
+    const json report = json::parse(run.out);
+    EXPECT_EQ(failedChecks(report), std::vector<std::string>{"blocks"});
+    const json& blocks = report.at("checks")[1];
+    const std::string why = blocks.at("problems")[0];
+    // abort(): a signal on Linux, exit code 3 from the C runtime on Windows.
+    EXPECT_TRUE(why.find("the check's process crashed") == 0 || why.find("the check's process exited with code") == 0)
+        << why;
+    EXPECT_EQ(report.at("checks").size(), 8u);
+    EXPECT_EQ(report.at("summary").at("passed"), 6);
+    // What the crashed process printed goes to standard error for the reader.
+    EXPECT_NE(run.err.find("blocks check"), std::string::npos) << run.err;
+}
+
+} // namespace

@@ -1,0 +1,132 @@
+// Bypass: bypassed output equals the input byte for byte; switching bypass
+// on and off before every one of 1,000 blocks keeps that true and leaves the
+// plug-in processing at the end.
+#include "Check.h"
+
+#include "../Channel.h"
+#include "../Instance.h"
+#include "../Random.h"
+#include "../Signal.h"
+
+#include "talven.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace talven::validate {
+namespace {
+
+constexpr int kBypassedBlocks = 40;
+constexpr int kToggledBlocks = 1000;
+constexpr int kProcessedBlocks = 20;
+constexpr std::uint32_t kMaxBlock = 10000;
+constexpr std::uint32_t kMaxToggledBlock = 2048;
+
+// Pulls a block and tells whether it equals the signal that went in.
+class Listener {
+public:
+    explicit Listener(Channel& channel) : channel_(channel) {}
+
+    // False when BASS delivered less than asked.
+    bool pull(std::uint32_t frames, bool& unchanged)
+    {
+        const std::uint64_t first = channel_.source().frame; // decoding: this thread renders
+        if (!channel_.pull(frames, block_))
+            return false;
+        input_.resize(block_.size());
+        fillSignal(channel_.source().seed, first, frames, channel_.channels(), input_.data());
+        unchanged = std::memcmp(block_.data(), input_.data(), block_.size() * sizeof(float)) == 0;
+        return true;
+    }
+
+private:
+    Channel& channel_;
+    std::vector<float> block_;
+    std::vector<float> input_;
+};
+
+// Blocks with bypass on: each must equal its input.
+void checkBypassed(std::uint32_t handle, Listener& listener, Random& random, Outcome& outcome)
+{
+    outcome.operation();
+    if (TALVEN_SetBypass(handle, 1) != 1 || TALVEN_GetBypass(handle) != 1) {
+        outcome.problem("the plug-in could not be bypassed");
+        return;
+    }
+    for (int i = 0; i < kBypassedBlocks; ++i) {
+        const std::uint32_t length = randomBlockLength(random, kMaxBlock);
+        bool unchanged = false;
+        outcome.operation();
+        if (!listener.pull(length, unchanged))
+            outcome.problem("BASS delivered less than asked");
+        else if (!unchanged)
+            outcome.problem("bypassed block " + std::to_string(i) + " of " + std::to_string(length) +
+                            " frames differs from its input");
+    }
+}
+
+// True when any of a few blocks comes out changed.
+bool changesTheSignal(Listener& listener, Outcome& outcome)
+{
+    bool changed = false;
+    for (int i = 0; i < kProcessedBlocks; ++i) {
+        bool unchanged = true;
+        outcome.operation();
+        if (listener.pull(1024, unchanged) && !unchanged)
+            changed = true;
+    }
+    return changed;
+}
+
+void toggle(std::uint32_t handle, Listener& listener, Random& random, Outcome& outcome)
+{
+    for (int i = 0; i < kToggledBlocks; ++i) {
+        const std::int32_t request = i % 2 == 0 ? 1 : 0;
+        outcome.operation(2);
+        if (TALVEN_SetBypass(handle, request) != 1) {
+            outcome.problem("switching bypass " + std::string(request ? "on" : "off") + " before block " +
+                            std::to_string(i) + " failed");
+            continue;
+        }
+        const auto length = static_cast<std::uint32_t>(random.between(1, kMaxToggledBlock));
+        bool unchanged = false;
+        if (!listener.pull(length, unchanged))
+            outcome.problem("BASS delivered less than asked");
+        else if (request && !unchanged)
+            outcome.problem("block " + std::to_string(i) + ", bypassed while toggling, differs from its input");
+    }
+}
+
+} // namespace
+
+void runBypassCheck(const CheckContext& context, Outcome& outcome)
+{
+    Random random = Random::derived(context.seed, "bypass");
+    Channel channel(random.next(), 2, 44100, false);
+    Instance instance(channel.handle(), context.plugin);
+    if (!channel.ok() || !instance.ok()) {
+        outcome.problem("cannot attach");
+        return;
+    }
+    Listener listener(channel);
+    const std::uint32_t handle = instance.handle();
+    checkBypassed(handle, listener, random, outcome);
+    outcome.operation();
+    if (TALVEN_SetBypass(handle, 0) != 1 || TALVEN_GetBypass(handle) != 0)
+        outcome.problem("the plug-in could not be switched back on");
+    const bool processes = changesTheSignal(listener, outcome);
+    toggle(handle, listener, random, outcome);
+    if (TALVEN_GetBypass(handle) != 0)
+        outcome.problem("after toggling, the plug-in is still bypassed");
+    if (processes && !changesTheSignal(listener, outcome))
+        outcome.problem("after toggling, the plug-in no longer changes the signal: it stopped processing");
+    outcome.summary(std::to_string(kBypassedBlocks) + " bypassed blocks compared with their input, bypass switched " +
+                    "before each of " + std::to_string(kToggledBlocks) + " blocks" +
+                    (processes ? "" : " (the plug-in passes this signal unchanged, so processing at the end shows "
+                                      "only in the bypass state)"));
+    instance.detach();
+    takeCensus(outcome);
+}
+
+} // namespace talven::validate

@@ -1,0 +1,95 @@
+// Editor: where an editor window shows (Windows, and a plug-in that has a
+// view), open and close it 100 times while audio runs. Whether a window
+// showed is seen through the position callback, which hears every close.
+#include "Check.h"
+
+#include "../BlockMonitor.h"
+#include "../Channel.h"
+#include "../Instance.h"
+#include "../MessagePump.h"
+#include "../Random.h"
+
+#include "talven.h"
+
+#include <atomic>
+#include <chrono>
+#include <string>
+
+namespace talven::validate {
+namespace {
+
+constexpr int kRounds = 100;
+using std::chrono::milliseconds;
+
+std::atomic<int> closings{0};
+
+// The editor window's thread: this check's.
+void TALVEN_CALL onPosition(std::int32_t, std::int32_t, std::int32_t closing)
+{
+    if (closing)
+        ++closings;
+}
+
+enum class Round { Refused, Unseen, Shown };
+
+// Opens and closes the editor once. A window that showed told the position
+// callback when it closed (hiding and destroying may both tell it).
+Round openAndClose(std::uint32_t handle, milliseconds shown)
+{
+    const int before = closings;
+    if (TALVEN_ShowEditor(handle, 1, 0, 0, onPosition, "talven-validate") != 1)
+        return Round::Refused;
+    pumpMessages(shown);
+    const bool hidden = TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr) == 1;
+    pumpMessages(milliseconds(5));
+    if (!hidden)
+        return Round::Refused;
+    return closings > before ? Round::Shown : Round::Unseen;
+}
+
+} // namespace
+
+void runEditorCheck(const CheckContext& context, Outcome& outcome)
+{
+    Random random = Random::derived(context.seed, "editor");
+    Channel channel(random.next(), 2, 44100, true);
+    Instance instance(channel.handle(), context.plugin);
+    BlockMonitor monitor(channel.handle());
+    if (!channel.ok() || !instance.ok() || !monitor.ok()) {
+        outcome.problem("cannot attach on a playing channel");
+        return;
+    }
+    outcome.operation(2);
+    const Round first = openAndClose(instance.handle(), milliseconds(300));
+    if (first == Round::Refused)
+        outcome.problem("TALVEN_ShowEditor refused the handle");
+    if (first == Round::Unseen) {
+        outcome.skip("no editor window showed (the plug-in has no editor, or the platform has no editor window)");
+        instance.detach();
+        monitor.remove();
+        takeCensus(outcome);
+        return;
+    }
+    const std::uint64_t blocksBefore = monitor.blocks();
+    int unseen = 0;
+    for (int round = 1; round < kRounds; ++round) {
+        outcome.operation(2);
+        const Round result = openAndClose(instance.handle(), milliseconds(random.between(1, 30)));
+        if (result == Round::Refused)
+            outcome.problem("TALVEN_ShowEditor refused the handle in round " + std::to_string(round));
+        unseen += result == Round::Unseen ? 1 : 0;
+    }
+    if (unseen > 0)
+        outcome.problem("the editor window did not show in " + std::to_string(unseen) + " of " +
+                        std::to_string(kRounds) + " rounds");
+    if (!monitor.waitForBlocks(1) || monitor.blocks() <= blocksBefore)
+        outcome.problem("audio stalled while the editor opened and closed");
+    outcome.summary("editor opened and closed " + std::to_string(kRounds) + " times while audio ran, " +
+                    std::to_string(monitor.blocks() - blocksBefore) + " blocks went by");
+    instance.detach();
+    pumpMessages(milliseconds(50));
+    monitor.remove();
+    takeCensus(outcome);
+}
+
+} // namespace talven::validate

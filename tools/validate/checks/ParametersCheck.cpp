@@ -1,0 +1,161 @@
+// Parameters: every parameter a host may set is swept over its range
+// (stepped ones on each step) while audio runs, then --threads threads set
+// random values at once, each on an instance of its own as the header asks;
+// every value must read back within the plug-in's step.
+#include "Check.h"
+
+#include "../BlockMonitor.h"
+#include "../Channel.h"
+#include "../Instance.h"
+#include "../ParameterList.h"
+#include "../Random.h"
+#include "../Text.h"
+
+#include "talven.h"
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace talven::validate {
+namespace {
+
+// Each thread's share: so many sets, or less when the plug-in is slow to take them.
+constexpr int kSetsPerThread = 400;
+constexpr auto kThreadTimeLimit = std::chrono::seconds(2);
+
+// One playing channel with an instance and a monitor behind it.
+struct Player {
+    Player(std::uint64_t seed, const std::string& plugin)
+        : channel(seed, 2, 44100, true), instance(channel.handle(), plugin), monitor(channel.handle())
+    {
+    }
+    bool ok() const { return channel.ok() && instance.ok() && monitor.ok(); }
+
+    Channel channel;
+    Instance instance;
+    BlockMonitor monitor;
+};
+
+// Sets value and reads it back; a problem when refused or read back wrong.
+// Counts as one operation. Thread: the instance's one thread.
+void setAndReadBack(std::uint32_t handle, const Parameter& parameter, double value, Outcome& outcome,
+                    std::mutex* lock)
+{
+    const float sent = static_cast<float>(value);
+    const std::int32_t result = TALVEN_SetParam(handle, parameter.id, sent);
+    const double read = TALVEN_GetParam(handle, parameter.id);
+    std::string problem;
+    if (result != 0)
+        problem = describe(parameter) + ": setting " + fixed(sent, 6) + " was refused (VST 3 result " +
+                  std::to_string(result) + ")";
+    else if (!readsBack(parameter, sent, read))
+        problem = describe(parameter) + ": set to " + fixed(sent, 6) + ", read back " + fixed(read, 6) +
+                  " (allowed difference " + fixed(readBackTolerance(parameter), 6) + ")";
+    std::unique_lock<std::mutex> guard;
+    if (lock)
+        guard = std::unique_lock<std::mutex>(*lock);
+    outcome.operation();
+    if (!problem.empty())
+        outcome.problem(problem);
+}
+
+std::vector<Parameter> writableOf(const std::vector<Parameter>& parameters)
+{
+    std::vector<Parameter> writable;
+    for (const Parameter& parameter : parameters) {
+        if (isWritable(parameter))
+            writable.push_back(parameter);
+    }
+    return writable;
+}
+
+void sweep(Player& player, const std::vector<Parameter>& writable, Random& random, Outcome& outcome)
+{
+    for (const Parameter& parameter : writable) {
+        for (const double value : sweepValues(parameter, random))
+            setAndReadBack(player.instance.handle(), parameter, value, outcome, nullptr);
+        // Let the processor take the values while the next one is swept.
+        if (!player.monitor.waitForBlocks(1))
+            outcome.problem("audio stalled while " + describe(parameter) + " was swept");
+    }
+}
+
+// Thread: one per player, the only one calling its instance's parameter functions.
+void setAtRandom(Player& player, const std::vector<Parameter>& writable, Random random, Outcome& outcome,
+                 std::mutex& lock)
+{
+    const std::uint32_t handle = player.instance.handle();
+    const auto deadline = std::chrono::steady_clock::now() + kThreadTimeLimit;
+    for (int i = 0; i < kSetsPerThread && std::chrono::steady_clock::now() < deadline; ++i) {
+        const Parameter& parameter = writable[random.below(writable.size())];
+        setAndReadBack(handle, parameter, random.unit(), outcome, &lock);
+        if (i % 16 == 0) {
+            TALVEN_PARAMETERINFO info{};
+            TALVEN_GetParamInfo(handle, parameter.index, &info);
+        }
+    }
+}
+
+// The players stay with the caller until its census.
+void setFromThreads(const CheckContext& context, const std::vector<Parameter>& writable, Random& random,
+                    std::vector<std::unique_ptr<Player>>& players, Outcome& outcome)
+{
+    for (int t = 0; t < context.threads; ++t) {
+        players.push_back(std::make_unique<Player>(random.next(), context.plugin));
+        if (!players.back()->ok()) {
+            outcome.problem("cannot attach instance " + std::to_string(t + 1) + " for the threads");
+            return;
+        }
+    }
+    std::mutex lock;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < context.threads; ++t)
+        threads.emplace_back(setAtRandom, std::ref(*players[static_cast<std::size_t>(t)]), std::cref(writable),
+                             Random::derived(context.seed, "parameters", static_cast<std::uint64_t>(t) + 1),
+                             std::ref(outcome), std::ref(lock));
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const auto& player : players) {
+        if (!player->monitor.waitForBlocks(1))
+            outcome.problem("audio stalled on an instance set from its thread");
+        player->instance.detach();
+        player->monitor.remove();
+    }
+}
+
+} // namespace
+
+void runParametersCheck(const CheckContext& context, Outcome& outcome)
+{
+    Random random = Random::derived(context.seed, "parameters");
+    Player player(random.next(), context.plugin);
+    if (!player.ok()) {
+        outcome.problem("cannot attach on a playing channel");
+        return;
+    }
+    if (!player.monitor.waitForBlocks(1))
+        outcome.problem("audio did not run");
+    int undescribed = 0;
+    const std::vector<Parameter> parameters = readParameters(player.instance.handle(), &undescribed);
+    if (undescribed > 0)
+        outcome.problem(std::to_string(undescribed) + " parameter(s) could not be described");
+    const std::vector<Parameter> writable = writableOf(parameters);
+    sweep(player, writable, random, outcome);
+    const std::uint64_t swept = outcome.operations();
+    std::vector<std::unique_ptr<Player>> players;
+    if (!writable.empty())
+        setFromThreads(context, writable, random, players, outcome);
+    outcome.summary(std::to_string(parameters.size()) + " parameters (" + std::to_string(writable.size()) +
+                    " settable): " + std::to_string(swept) + " sweep steps while audio ran, then " +
+                    std::to_string(outcome.operations() - swept) + " random sets from " +
+                    std::to_string(context.threads) + " threads on instances of their own");
+    player.instance.detach();
+    player.monitor.remove();
+    takeCensus(outcome);
+}
+
+} // namespace talven::validate
