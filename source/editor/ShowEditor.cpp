@@ -1,6 +1,7 @@
 #include "editor/ShowEditor.h"
 
 #include "editor/EditorHosting.h"
+#include "editor/EditorWork.h"
 #include "registry/RecordHold.h"
 
 #include <string>
@@ -17,10 +18,12 @@ int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t 
     if (visible) {
         // Read after calls into the plug-in and the program's callback.
         const std::string titleCopy = title ? title : "";
-        openEditor(*instance, x, y, titleCopy.c_str());
-        setEditorPositionCallback(*instance, positionCallback);
+        runEditorWork([&] {
+            openEditor(*instance, x, y, titleCopy.c_str());
+            setEditorPositionCallback(*instance, positionCallback);
+        });
     } else {
-        hideEditor(*instance);
+        runEditorWork([&] { hideEditor(*instance); });
     }
     return 1;
 }
