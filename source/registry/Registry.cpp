@@ -6,6 +6,7 @@
 #include "registry/DestroyInstance.h"
 #include "registry/sjhash.h"
 
+#include <atomic>
 #include <memory>
 #include <new>
 
@@ -17,9 +18,19 @@ constexpr std::uint32_t kIdlePeriodMs = 50;
 constexpr Steinberg::int32 kParameterQueues = 1024;
 constexpr Steinberg::int32 kTransferEntries = 2048;
 
+// Set once `state` is destroyed. At process exit static objects are
+// destroyed before the library's unload hook runs: the hook must then find
+// nothing to touch rather than freed locks.
+std::atomic<bool> stateGone{false};
+
 // Process-wide state, set up in this order at load. The handle-table lock
 // and the idle lock are never held together.
 struct RegistryState {
+    RegistryState() = default;
+    RegistryState(const RegistryState&) = delete;
+    RegistryState& operator=(const RegistryState&) = delete;
+    ~RegistryState() { stateGone.store(true); }
+
     std::unique_ptr<RecursiveLock> tableLock; // handle table, counter, every record's holds
     sjhash handles{};                          // instance handle -> PluginInstance*
     std::unique_ptr<RecursiveLock> idleLock;  // deferred releases, countdown, timer id
@@ -51,6 +62,8 @@ void registryLoad()
 
 void registryUnload()
 {
+    if (stateGone.load())
+        return;
     std::uint32_t timer = 0;
     if (state.idleLock) {
         ScopedLock guard(*state.idleLock);
