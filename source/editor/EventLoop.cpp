@@ -3,10 +3,18 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
 namespace talven {
+namespace {
+
+std::atomic<std::uint64_t> loopsMade{0};
+
+} // namespace
+
+EventLoop::EventLoop() : serial_(++loopsMade) {}
 
 EventLoop::~EventLoop() = default;
 

@@ -18,7 +18,7 @@ public:
     using Id = std::uint64_t;
     using Callback = std::function<void()>;
 
-    EventLoop() = default;
+    EventLoop();
     ~EventLoop();
     EventLoop(const EventLoop&) = delete;
     EventLoop& operator=(const EventLoop&) = delete;
@@ -33,6 +33,10 @@ public:
     Id beforeEachWait(Callback prepare);
     // The callback is let go at once, or after it returns when it is running.
     void remove(Id id);
+
+    // Unique in the process: tells this loop from a later one at the same
+    // address (a new run of the editor thread on a reused stack).
+    std::uint64_t serial() const { return serial_; }
 
     // Nothing registered: the thread may end.
     bool empty() const { return entries_.empty(); }
@@ -72,6 +76,7 @@ private:
 
     std::map<Id, Entry> entries_; // in order of registration
     Id nextId_ = 1;
+    std::uint64_t serial_;
 };
 
 } // namespace talven

@@ -11,7 +11,7 @@ using namespace Steinberg;
 
 namespace talven {
 
-PlugRunLoop::PlugRunLoop() : loop_(EditorThread::loop()) {}
+PlugRunLoop::PlugRunLoop() : loop_(EditorThread::loop()), loopSerial_(loop_ ? loop_->serial() : 0) {}
 
 PlugRunLoop::~PlugRunLoop()
 {
@@ -23,8 +23,10 @@ PlugRunLoop::~PlugRunLoop()
 
 EventLoop* PlugRunLoop::usableLoop() const
 {
-    // A loop of an earlier run of the editor thread is gone.
-    return loop_ && loop_ == EditorThread::loop() ? loop_ : nullptr;
+    // A loop of an earlier run of the editor thread is gone, even when the
+    // current one sits at its address.
+    EventLoop* const current = EditorThread::loop();
+    return loop_ && loop_ == current && current->serial() == loopSerial_ ? loop_ : nullptr;
 }
 
 void PlugRunLoop::retire()

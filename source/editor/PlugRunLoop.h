@@ -5,6 +5,7 @@
 #include "pluginterfaces/gui/iplugview.h"
 
 #include <atomic>
+#include <cstdint>
 #include <vector>
 
 namespace talven {
@@ -55,6 +56,7 @@ private:
 
     std::atomic<Steinberg::uint32> references_{1};
     EventLoop* loop_; // null once retired
+    std::uint64_t loopSerial_;
     std::vector<Registration> handlers_;
     std::vector<Registration> timers_;
 };

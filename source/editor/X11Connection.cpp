@@ -77,7 +77,7 @@ std::shared_ptr<X11Connection> X11Connection::acquire()
 }
 
 X11Connection::X11Connection(Token, xcb_connection_t* connection, const xcb_screen_t* screen, EventLoop& loop)
-    : connection_(connection), screen_(screen), loop_(loop)
+    : connection_(connection), screen_(screen), loop_(loop), loopSerial_(loop.serial())
 {
     internAtoms();
     fdWatch_ = loop_.watchFd(xcb_get_file_descriptor(connection_), [this] { dispatch(true); });
@@ -93,7 +93,8 @@ X11Connection::~X11Connection()
 {
     // Off the loop's thread (after the editor thread was stopped at exit) the
     // loop is gone; the connection still closes.
-    if (EditorThread::loop() == &loop_) {
+    const EventLoop* const current = EditorThread::loop();
+    if (current == &loop_ && current->serial() == loopSerial_) {
         loop_.remove(fdWatch_);
         loop_.remove(beforeWait_);
     }

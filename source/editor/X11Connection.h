@@ -4,6 +4,7 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -67,6 +68,7 @@ private:
     xcb_connection_t* connection_;
     const xcb_screen_t* screen_;
     EventLoop& loop_;
+    std::uint64_t loopSerial_;
     EventLoop::Id fdWatch_ = 0;
     EventLoop::Id beforeWait_ = 0;
     xcb_atom_t atoms_[AtomCount] = {};
