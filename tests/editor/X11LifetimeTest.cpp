@@ -290,9 +290,11 @@ TEST_F(X11LifetimeTest, HundredsOfEditorsWhileAudioPlaysLeaveNoWindowDescriptorT
 // did not end within a minute (then it is killed).
 int runExitHelper(const char* mode)
 {
-    std::string asan = "ASAN_OPTIONS=detect_leaks=0"; // the helper leaves the instance behind on purpose
+    // The helper leaves its instance behind on purpose; the last setting wins.
+    std::string asan = "ASAN_OPTIONS=";
     if (const char* existing = std::getenv("ASAN_OPTIONS"))
-        asan += std::string(":") + existing;
+        asan += std::string(existing) + ":";
+    asan += "detect_leaks=0";
     std::vector<std::string> variables{asan};
     for (char** variable = environ; *variable; ++variable) {
         if (std::strncmp(*variable, "ASAN_OPTIONS=", 13) != 0)
