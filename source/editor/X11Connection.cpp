@@ -22,11 +22,10 @@ struct FreeDeleter {
 template <typename T>
 using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
-std::weak_ptr<X11Connection>& openConnection()
-{
-    static std::weak_ptr<X11Connection> connection; // editor thread only
-    return connection;
-}
+// The open connection, set and cleared by the connection itself. A plain
+// pointer: it must stay usable while the editor thread runs at process exit,
+// after static objects with destructors are gone. Editor thread only.
+X11Connection* openConnection = nullptr;
 
 const xcb_screen_t* screenOf(xcb_connection_t* connection, int number)
 {
@@ -59,8 +58,8 @@ xcb_window_t windowOf(const xcb_generic_event_t& event)
 
 std::shared_ptr<X11Connection> X11Connection::acquire()
 {
-    if (std::shared_ptr<X11Connection> open = openConnection().lock())
-        return open;
+    if (openConnection)
+        return openConnection->shared_from_this();
     EventLoop* const loop = EditorThread::loop();
     if (!loop)
         return nullptr;
@@ -71,14 +70,13 @@ std::shared_ptr<X11Connection> X11Connection::acquire()
         xcb_disconnect(connection); // also for a connection in error, as xcb asks
         return nullptr;
     }
-    auto opened = std::make_shared<X11Connection>(Token{}, connection, screen, *loop);
-    openConnection() = opened;
-    return opened;
+    return std::make_shared<X11Connection>(Token{}, connection, screen, *loop);
 }
 
 X11Connection::X11Connection(Token, xcb_connection_t* connection, const xcb_screen_t* screen, EventLoop& loop)
     : connection_(connection), screen_(screen), loop_(loop), loopSerial_(loop.serial())
 {
+    openConnection = this;
     internAtoms();
     fdWatch_ = loop_.watchFd(xcb_get_file_descriptor(connection_), [this] { dispatch(true); });
     // Replies read ahead of events leave those events in xcb's queue, where
@@ -91,6 +89,8 @@ X11Connection::X11Connection(Token, xcb_connection_t* connection, const xcb_scre
 
 X11Connection::~X11Connection()
 {
+    if (openConnection == this)
+        openConnection = nullptr;
     // Off the loop's thread (after the editor thread was stopped at exit) the
     // loop is gone; the connection still closes.
     const EventLoop* const current = EditorThread::loop();
