@@ -12,10 +12,12 @@
  * TALVEN_SetParam, which pass the plug-in's VST 3 result through (0, kResultOk,
  * is success). The library sets no error code of its own.
  *
- * Threads: every function may be called from any thread. The editor's window
- * belongs to the thread that showed it, which must dispatch its messages; a
- * detach or channel free on another thread leaves the editor's close and the
- * plug-in's release to that thread.
+ * Threads: every function may be called from any thread. On Windows the
+ * editor's window belongs to the thread that showed it, which must dispatch
+ * its messages; a detach or channel free on another thread leaves the
+ * editor's close and the plug-in's release to that thread. On Linux, which
+ * has no per-thread message queue, the library runs one editor thread of its
+ * own for the process (see TALVEN_ShowEditor).
  */
 #ifndef TALVEN_H
 #define TALVEN_H
@@ -34,7 +36,8 @@ extern "C" {
 
 /* Receives the editor window's outer left and top edge in screen coordinates,
  * and closing = 1 when the window was hidden or closed, 0 when the user
- * finished moving or sizing it. Called on the window's thread. */
+ * finished moving or sizing it. Called on the window's thread: on Linux the
+ * library's editor thread. */
 typedef void (TALVEN_CALL *TALVEN_POSITIONPROC)(int32_t left, int32_t top, int32_t closing);
 
 /* A parameter's description: the layout of VST 3's ParameterInfo (792 bytes).
@@ -155,17 +158,29 @@ int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
  * shown before. title is UTF-8 (null: untitled; bytes that are not UTF-8 show
  * as U+FFFD). positionCallback, which may be null, then hears where that
  * window stands. visible 0: hides the editor. Returns 1, also when nothing
- * could be shown (a plug-in without an editor, a detached plug-in, or Linux,
- * which has no editor window yet), or 0 for an unknown handle. The window
- * belongs to the calling thread, which must dispatch its messages; hide it
- * on that thread. A detach or channel free (also BASS freeing an
- * auto-freeing stream) on another thread while the editor is open does not
- * wait: the editor's close and the plug-in's release (its termination and
- * its module's unload) are posted to the window's thread and happen when it
- * next dispatches messages, since the plug-in's view may only be taken down
- * there. If that thread has ended or the window is gone, they happen on the
- * calling thread; if it ends after they were handed to it, the next attach,
- * detach or TALVEN_ShowEditor call carries them out. */
+ * could be shown (a plug-in without an editor, a detached plug-in, no X
+ * display on Linux), or 0 for an unknown handle.
+ *
+ * Windows: the window belongs to the calling thread, which must dispatch its
+ * messages; hide it on that thread. A detach or channel free (also BASS
+ * freeing an auto-freeing stream) on another thread while the editor is open
+ * does not wait: the editor's close and the plug-in's release (its
+ * termination and its module's unload) are posted to the window's thread and
+ * happen when it next dispatches messages, since the plug-in's view may only
+ * be taken down there. If that thread has ended or the window is gone, they
+ * happen on the calling thread; if it ends after they were handed to it, the
+ * next attach, detach or TALVEN_ShowEditor call carries them out.
+ *
+ * Linux: the window is an X11 window on the library's editor thread, one per
+ * process, which starts with the first editor, serves the plug-ins' run loop
+ * and makes every call into their editor views, and ends when the last
+ * editor window goes (a hidden editor keeps its window until the detach or
+ * channel free). This call, from any thread, hands its work to that thread
+ * and waits for it; a detach or channel free from any thread hands the
+ * editor's close and the plug-in's release to it without waiting. The
+ * position callback runs on the editor thread and may call any function
+ * here, but must not wait for a thread that may be inside this call or an
+ * attach with the editor: both would wait for ever. */
 int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
                                       TALVEN_POSITIONPROC positionCallback, const char *title);
 

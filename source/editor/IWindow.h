@@ -64,8 +64,9 @@ public:
     // Stores the position callback; only the first call on a window counts.
     virtual void setPositionCallback(PositionCallback callback) = 0;
     virtual NativePlatformWindow getNativePlatformWindow() const = 0;
-    // The window offers no further interfaces: always kNoInterface, and the
-    // out pointer is left as it was.
+    // What the window offers the view through its frame besides: the Linux
+    // window its run loop (Steinberg::Linux::IRunLoop); otherwise
+    // kNoInterface, and the out pointer is left as it was.
     virtual tresult queryInterface(const TUID iid, void** obj) = 0;
     // Any thread. When the window belongs to another thread than the
     // caller's, posts task to that thread without waiting and returns null;

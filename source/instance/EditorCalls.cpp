@@ -2,6 +2,7 @@
 
 #include "editor/EditorHosting.h"
 #include "editor/EditorWindowFactory.h"
+#include "editor/EditorWork.h"
 #include "instance/InstanceHold.h"
 
 #include <string>
@@ -11,7 +12,7 @@ namespace talven {
 void showEditorOf(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title)
 {
     const HostedPlugin& plugin = instance.plugin;
-    openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title);
+    runEditorWork([&] { openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title); });
 }
 
 int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t y,
@@ -25,10 +26,13 @@ int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t 
     if (visible) {
         // Read after calls into the plug-in and the program's callback.
         const std::string titleCopy = title ? title : "";
-        showEditorOf(*instance, x, y, titleCopy.c_str());
-        setEditorPositionCallback(instance->editor, positionCallback);
+        const HostedPlugin& plugin = instance->plugin;
+        runEditorWork([&] {
+            openEditor(instance->editor, [&plugin] { return plugin.controller(); }, x, y, titleCopy.c_str());
+            setEditorPositionCallback(instance->editor, positionCallback);
+        });
     } else {
-        hideEditor(instance->editor);
+        runEditorWork([&] { hideEditor(instance->editor); });
     }
     return 1;
 }

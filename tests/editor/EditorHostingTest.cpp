@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace talven::test {
 namespace {
@@ -211,6 +213,25 @@ TEST_F(EditorHostingTest, WithoutAWindowSystemNoViewIsAskedFor)
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, recordPosition, "t"), 1);
     replaceEditorWindowFactory(previous);
     EXPECT_THAT(plugin.logStartingWith("createView"), IsEmpty());
+}
+
+TEST_F(EditorHostingTest, WithoutAnXDisplayTheX11EditorAsksThePlugInForNoView)
+{
+    const char* const display = std::getenv("DISPLAY");
+    const std::string previousDisplay = display ? display : "";
+    setenv("DISPLAY", ":65000", 1); // no server listens there
+    EditorWindowFactory* previous = replaceEditorWindowFactory(platformEditorWindowFactory());
+    const std::uint32_t handle = attach(stream, 1, 0, 0, recordPosition, "t");
+    EXPECT_NE(handle, 0u);
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 1, 0, 0, recordPosition, "t"), 1);
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, recordPosition, "t"), 1);
+    replaceEditorWindowFactory(previous);
+    if (display)
+        setenv("DISPLAY", previousDisplay.c_str(), 1);
+    else
+        unsetenv("DISPLAY");
+    EXPECT_THAT(plugin.logStartingWith("createView"), IsEmpty());
+    EXPECT_THAT(positionReports(), IsEmpty());
 }
 
 TEST_F(EditorHostingTest, FreeingTheChannelWhileTheEditorShowsClosesItBeforeThePlugInGoes)

@@ -93,7 +93,7 @@ TEST_F(EditorTeardownTest, ADetachAndAChannelFreeFromTheCallbackOfADetachingEdit
     finishesWithin([&] { outer = TALVEN_ChannelRemoveDSP(0, callbackHandle); });
     EXPECT_EQ(outer, 1);
     EXPECT_EQ(innerDetach.load(), 0); // refused: the outer detach is doing it
-    EXPECT_THAT(recordedEvents(), ElementsAre("removed", "terminate"));
+    EXPECT_THAT(recordedEvents(), ElementsAre("attached", "removed", "terminate"));
     EXPECT_EQ(plugin.liveViews(), 0);
     EXPECT_EQ(TALVEN_ChannelFree(stream), 0); // freed by the callback
 }
@@ -109,7 +109,7 @@ TEST_F(EditorTeardownTest, AChannelFreedFromTheCallbackOfAnEditorClosedByTheFree
     finishesWithin([&] { freed = TALVEN_ChannelFree(stream); });
     EXPECT_NE(freed, 0);
     EXPECT_EQ(innerDetach.load(), 0);
-    EXPECT_THAT(recordedEvents(), ElementsAre("removed", "terminate"));
+    EXPECT_THAT(recordedEvents(), ElementsAre("attached", "removed", "terminate"));
 }
 
 // A program's own free sync on the channel, which detaches what it attached.
@@ -140,7 +140,7 @@ TEST_F(EditorTeardownTest, ADetachFromTheProgramsOwnFreeSyncCompletesAndThePlugi
         // Before the library's own sync the detach does it all; after it
         // there is nothing left to detach.
         EXPECT_EQ(innerDetach.load(), syncFirst ? 1 : 0) << syncFirst;
-        EXPECT_THAT(recordedEvents(), ElementsAre("removed", "terminate")) << syncFirst;
+        EXPECT_THAT(recordedEvents(), ElementsAre("attached", "removed", "terminate")) << syncFirst;
     }
 }
 
@@ -175,10 +175,10 @@ TEST_F(EditorTeardownTest, APluginStillHeldElsewhereWhenItsEditorsThreadTearsDow
     finishesWithin([&] { detached = TALVEN_ChannelRemoveDSP(0, handle); });
     EXPECT_EQ(detached, 1);
     EXPECT_EQ(windows.ownerQueue->pump(), 1); // the teardown, on the editor's thread
-    EXPECT_THAT(recordedEvents(), ElementsAre("removed"));
+    EXPECT_THAT(recordedEvents(), ElementsAre("attached", "removed"));
     stage = 2;
     caller.join();
-    EXPECT_THAT(recordedEvents(), ElementsAre("removed", "terminate"));
+    EXPECT_THAT(recordedEvents(), ElementsAre("attached", "removed", "terminate"));
 }
 
 // One thread shows and hides the editor again and again (and runs what is

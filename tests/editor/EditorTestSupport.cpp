@@ -128,6 +128,12 @@ int EditorPlugin::frameAnswersItself() const
     return answers ? answers() : -2;
 }
 
+int EditorPlugin::runLoopTicks() const
+{
+    auto ticks = symbol<TalvenEditorRunLoopTicksProc>(TALVEN_EDITOR_RUN_LOOP_TICKS);
+    return ticks ? ticks() : -1;
+}
+
 void EditorPlugin::observe(TalvenEditorEventProc observer) const
 {
     if (auto set = symbol<TalvenEditorObserveProc>(TALVEN_EDITOR_OBSERVE))

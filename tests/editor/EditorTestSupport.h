@@ -50,6 +50,8 @@ public:
     int liveViews() const;
     void* childWindow() const;
     int frameAnswersItself() const;
+    // Ticks of the views' run-loop timers (Linux).
+    int runLoopTicks() const;
     // observer hears of removed views and terminated controllers (null: no more).
     void observe(TalvenEditorEventProc observer) const;
 

@@ -361,10 +361,11 @@ protected:
     // module went with it.
     void expectTornDownOnThisThread()
     {
-        EXPECT_TRUE(waitUntil([&] { return recordedEvents().size() >= 2 && !IsWindow(frame); }));
+        EXPECT_TRUE(waitUntil([&] { return recordedEvents().size() >= 3 && !IsWindow(frame); }));
         const DWORD self = GetCurrentThreadId();
         using Event = std::pair<std::string, DWORD>;
-        EXPECT_THAT(recordedEvents(), ElementsAre(Event{"removed", self}, Event{"terminate", self}));
+        EXPECT_THAT(recordedEvents(),
+                    ElementsAre(Event{"attached", self}, Event{"removed", self}, Event{"terminate", self}));
         EXPECT_FALSE(IsWindow(child));
         EXPECT_THAT(editorWindows(), IsEmpty());
         // More messages once the module is gone reach none of its code.

@@ -1,5 +1,6 @@
 // The native window an EditorEffect view puts into its parent: a painted
-// child window on Windows, none elsewhere (the view then only records).
+// child window on Windows, a blue child window with a connection of its own
+// on Linux.
 #pragma once
 
 namespace talven::testplugin {
@@ -9,9 +10,14 @@ namespace talven::testplugin {
 const char* nativeWindowType();
 
 // A visible child window of parent with a client area of width x height, or
-// null. The window's thread.
+// null; on Linux the child's X window id. The window's thread.
 void* createChildWindow(void* parent, int width, int height);
 void resizeChildWindow(void* child, int width, int height);
 void destroyChildWindow(void* child);
+
+// Linux: the descriptor of the child's own X connection (-1 elsewhere), and
+// reading what arrived on it.
+int childWindowFd(void* child);
+void drainChildWindow(void* child);
 
 } // namespace talven::testplugin

@@ -82,4 +82,11 @@ void destroyChildWindow(void* child)
     UnregisterClassW(kClassName, thisModule());
 }
 
+int childWindowFd(void*)
+{
+    return -1;
+}
+
+void drainChildWindow(void*) {}
+
 } // namespace talven::testplugin

@@ -4,6 +4,7 @@
 #include "EditorExports.h"
 #include "EditorState.h"
 #include "EditorView.h"
+#include "ViewRunLoop.h"
 #include "EntryPoints.h"
 #include "PassThroughEffect.h"
 
@@ -127,6 +128,11 @@ SMTG_EXPORT_SYMBOL int TalvenEditorFrameAnswersItself(void)
 {
     return talven::testplugin::onNewestView(
         -1, [](talven::testplugin::EditorView& view) { return view.frameAnswersItself(); });
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorRunLoopTicks(void)
+{
+    return talven::testplugin::runLoopTicks();
 }
 
 SMTG_EXPORT_SYMBOL void TalvenEditorObserve(TalvenEditorEventProc observer)

@@ -55,10 +55,16 @@ typedef void* (*TalvenEditorChildWindowProc)(void);
 #define TALVEN_EDITOR_FRAME_ANSWERS_ITSELF "TalvenEditorFrameAnswersItself"
 typedef int (*TalvenEditorFrameAnswersItselfProc)(void);
 
-// Called as the host removes a view (removed) and terminates the plug-in's
-// controller (terminate), on the thread the host does it on; the test
-// program's own code, so that it outlives the plug-in's module. Null stops
-// the calls; a reset does too.
+// Ticks of the timers the views registered in the host's run loop (Linux;
+// 0 elsewhere).
+#define TALVEN_EDITOR_RUN_LOOP_TICKS "TalvenEditorRunLoopTicks"
+typedef int (*TalvenEditorRunLoopTicksProc)(void);
+
+// Called as the host attaches a view (attached), as the view's run-loop timer
+// first ticks (timer, Linux), as the host removes a view (removed) and
+// terminates the plug-in's controller (terminate), on the thread each happens
+// on; the test program's own code, so that it outlives the plug-in's module.
+// Null stops the calls; a reset does too.
 typedef void (*TalvenEditorEventProc)(const char* event);
 #define TALVEN_EDITOR_OBSERVE "TalvenEditorObserve"
 typedef void (*TalvenEditorObserveProc)(TalvenEditorEventProc observer);

@@ -7,3 +7,12 @@ namespace Steinberg {
 DEF_CLASS_IID(IPlugFrame)
 DEF_CLASS_IID(IPlugViewContentScaleSupport)
 } // namespace Steinberg
+
+#if SMTG_OS_LINUX
+// The host's run loop and the handlers the view registers there.
+namespace Steinberg::Linux {
+DEF_CLASS_IID(IRunLoop)
+DEF_CLASS_IID(IEventHandler)
+DEF_CLASS_IID(ITimerHandler)
+} // namespace Steinberg::Linux
+#endif

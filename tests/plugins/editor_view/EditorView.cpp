@@ -111,9 +111,11 @@ tresult PLUGIN_API EditorView::isPlatformTypeSupported(FIDString type)
 tresult PLUGIN_API EditorView::attached(void* parent, FIDString type)
 {
     logEditorCall(std::string("attached ") + (type ? type : "null") + (parent ? "" : " without parent"));
+    notifyEditorEvent("attached");
     if (!parent)
         return kInvalidArgument;
     child_ = createChildWindow(parent, size_.getWidth(), size_.getHeight());
+    runLoop_.start(frame_, child_);
     return kResultOk;
 }
 
@@ -123,6 +125,7 @@ tresult PLUGIN_API EditorView::removed()
     notifyEditorEvent("removed");
     if (editorOptions().removedFails)
         return kResultFalse;
+    runLoop_.stop();
     dropChildWindow();
     return kResultOk;
 }

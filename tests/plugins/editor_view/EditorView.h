@@ -1,7 +1,10 @@
 // The EditorEffect plug-in's editor view: records what the host does to it
-// (EditorState.h), answers as the test's options say, and on Windows shows a
-// painted child window inside the frame's window.
+// (EditorState.h), answers as the test's options say, and shows a child
+// window inside the frame's window (served from the host's run loop on
+// Linux).
 #pragma once
+
+#include "ViewRunLoop.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
@@ -60,7 +63,8 @@ private:
     std::atomic<Steinberg::uint32> references_{1};
     Steinberg::ViewRect size_;
     Steinberg::IPlugFrame* frame_ = nullptr; // not counted, as hosts expect
-    void* child_ = nullptr;                  // HWND on Windows
+    void* child_ = nullptr;                  // HWND on Windows, the X window id on Linux
+    ViewRunLoop runLoop_;
 };
 
 } // namespace talven::testplugin

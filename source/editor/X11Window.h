@@ -1,0 +1,102 @@
+#pragma once
+
+#include "editor/EventLoop.h"
+#include "editor/IWindow.h"
+#include "editor/IWindowController.h"
+#include "editor/PlugRunLoop.h"
+#include "editor/X11Connection.h"
+
+#include "pluginterfaces/base/smartpointer.h"
+
+#include <xcb/xcb.h>
+
+#include <atomic>
+#include <memory>
+
+namespace Steinberg::Vst::EditorHost {
+
+// The X11 top-level window that frames one plug-in editor view (Linux): kept
+// above other windows, placed and sized as the Win32 window is, its size
+// fixed unless the view can resize, and offering the view the editor
+// thread's run loop (Steinberg::Linux::IRunLoop) through queryInterface. The
+// window manager's close button hides it as the Win32 close button does; a
+// move or resize by the user is reported once it has settled. Made only
+// through make(). Everything but the destructor, setPositionCallback and
+// handToOwnerThread runs on the editor thread.
+//
+// Lifetime as the Win32 window: while shown it holds a strong reference to
+// itself; hidden, it lives as long as its holders, and the native window goes
+// with the object (on the editor thread, wherever the last holder lets go).
+class X11Window : public IWindow, public std::enable_shared_from_this<X11Window> {
+    class Token {
+        explicit Token() = default;
+        friend class X11Window;
+    };
+
+public:
+    explicit X11Window(Token) {}
+    ~X11Window() noexcept override; // any thread
+
+    static std::shared_ptr<X11Window> make();
+
+    // Creates the hidden native window with a content area of contentSize.
+    // A null title gives an untitled window; bytes that are not UTF-8 show
+    // as U+FFFD. False when there is no X display or no editor thread here.
+    bool init(const char* title, Size contentSize, bool resizable, const WindowControllerPtr& controller);
+
+    // What the close button does: close(), then onClose on the controller,
+    // cut the window off from its events and drop the self reference.
+    void closeImmediately();
+
+    // One event about this window, from the connection.
+    void handleEvent(const xcb_generic_event_t& event);
+
+    //---IWindow---
+    void show(int32 x, int32 y) override;
+    void show() override;
+    void close() override;
+    void resize(Size newSize) override;
+    Size getContentSize() override;
+    void setPositionCallback(PositionCallback callback) override; // any thread
+    NativePlatformWindow getNativePlatformWindow() const override;
+    // The run loop (Steinberg::Linux::IRunLoop) for the view shown in it.
+    tresult queryInterface(const TUID iid, void** obj) override;
+    std::unique_ptr<WindowTask> handToOwnerThread(std::unique_ptr<WindowTask> task) override;
+
+private:
+    struct Point {
+        int32 x = 0;
+        int32 y = 0;
+    };
+
+    void setProperties(const char* title);
+    void setSizeHints(bool positioned);
+    // Sends a configure request; events generated before it are stale.
+    void configure(std::uint16_t mask, const std::uint32_t* values);
+    void showNow();
+    void onConfigure(const xcb_configure_notify_event_t& event);
+    void onUserResize(Size proposed);
+    void settleLater();
+    void cancelSettle();
+    Point outerPosition() const;
+    void reportPosition(int32 closing) const;
+    void retireRunLoop();
+
+    std::shared_ptr<X11Window> self_;
+    WindowControllerPtr controller_;
+    std::shared_ptr<talven::X11Connection> connection_;
+    xcb_window_t id_ = XCB_WINDOW_NONE;
+    bool resizable_ = false;
+    bool cutOff_ = false;       // the user closed it: events no longer handled
+    bool parentIsRoot_ = true;  // not (yet) reparented by a window manager
+    Size size_;                 // the content size, as last set or reported
+    Point expectedOuter_;       // where this window last put itself or was seen
+    std::uint32_t lastRequest_ = 0; // sequence of the last configure request
+    talven::EventLoop::Id settleTimer_ = 0;
+    Steinberg::IPtr<talven::PlugRunLoop> runLoop_;
+    // Set from the attach's thread while the editor thread may report.
+    std::atomic<bool> callbackSet_{false};
+    std::atomic<PositionCallback> positionCallback_{nullptr};
+};
+
+} // namespace Steinberg::Vst::EditorHost

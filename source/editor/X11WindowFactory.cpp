@@ -1,0 +1,32 @@
+#include "editor/EditorWindowFactory.h"
+#include "editor/X11Window.h"
+
+namespace talven {
+namespace {
+
+// X11 windows (X11Window) on the editor thread, which openEditor runs on.
+class X11WindowFactory : public EditorWindowFactory {
+public:
+    WindowPtr makeWindow(const char* title, Size contentSize, bool resizable,
+                         const WindowControllerPtr& controller) override
+    {
+        auto window = Steinberg::Vst::EditorHost::X11Window::make();
+        if (!window->init(title, contentSize, resizable, controller))
+            return nullptr;
+        return window;
+    }
+};
+
+} // namespace
+
+EditorWindowFactory* platformEditorWindowFactory()
+{
+    static X11WindowFactory factory;
+    return &factory;
+}
+
+// The editor thread is the library's own and runs every close handed to it:
+// none is ever left behind.
+void releaseAbandonedEditors() noexcept {}
+
+} // namespace talven
