@@ -211,15 +211,20 @@ bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
     if (!taken.window && !taken.controller)
         return false;
     if (taken.window) {
+        // The controller (and the view it may still hold) moves into the
+        // teardown, so that its last release happens on the window's thread;
+        // this thread keeps only the window, which may go on any thread.
         auto teardown = std::make_unique<EditorTeardown>();
         teardown->window = taken.window;
-        teardown->controller = taken.controller;
+        teardown->controller = std::move(taken.controller);
         teardown->code = std::move(code);
         std::unique_ptr<WindowTask> back = taken.window->handToOwnerThread(std::move(teardown));
         if (!back)
             return true;
         // This thread's window, or no thread to take it: closed here.
-        code = std::move(static_cast<EditorTeardown&>(*back).code);
+        auto& returned = static_cast<EditorTeardown&>(*back);
+        code = std::move(returned.code);
+        taken.controller = std::move(returned.controller);
     }
     closeTakenEditor(taken.window, taken.controller);
     // The controller, then the window, go here, after the view left the
