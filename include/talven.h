@@ -197,6 +197,75 @@ int32_t TALVEN_CALL TALVEN_SetTrace(int32_t enabled);
 /* The library's version as 0xAABBCCDD: major, minor, revision, build. */
 uint32_t TALVEN_CALL TALVEN_GetVersion(void);
 
+/* What the structs below carry: strings are NUL-terminated UTF-8, always
+ * terminated within their field, cut at a character boundary. The caller
+ * sets size to sizeof the struct, so that the structs can grow later: a
+ * size smaller than this header's struct is refused. */
+
+/* The parameter callback's id when many parameters changed at once (the
+ * plug-in asks the host to read them all again); value is then -1. */
+#define TALVEN_ALL_PARAMETERS 0xFFFFFFFFu
+
+typedef struct TALVEN_CLASSINFO {
+    uint32_t size;             /* caller sets sizeof(TALVEN_CLASSINFO) */
+    char name[128], vendor[128], version[64];
+    char category[64];         /* "Audio Module Class", ... */
+    char subCategories[128];   /* "Fx|EQ", ... */
+    char sdkVersion[64];
+    char classId[33];          /* 32 upper-case hexadecimal digits */
+} TALVEN_CLASSINFO;
+
+typedef struct TALVEN_INFO {
+    uint32_t size;             /* caller sets sizeof(TALVEN_INFO) */
+    TALVEN_CLASSINFO plugin;   /* the attached class (its size field filled too) */
+    int32_t inputChannels;     /* channels of the main input bus, 0 when none */
+    int32_t outputChannels;    /* channels of the main output bus */
+    int32_t latencySamples;    /* the processor's latency now */
+    uint32_t tailSamples;      /* 0xFFFFFFFF: infinite */
+    int32_t hasEditor;         /* 1 when the plug-in offers an editor view */
+    int32_t parameterCount;
+} TALVEN_INFO;
+
+/* Hears the edits the plug-in makes itself (its editor, its own automation):
+ * the parameter's id and new normalized value, or TALVEN_ALL_PARAMETERS and
+ * -1 when it changed many at once. */
+typedef void (TALVEN_CALL *TALVEN_PARAMPROC)(uint32_t handle, uint32_t id, double value, void *user);
+
+/* Describes the plug-in attached under handle into *info (info->size set by
+ * the caller). Returns 1, or 0 for an unknown or detached handle, a null
+ * info or a size below sizeof(TALVEN_INFO). */
+int32_t TALVEN_CALL TALVEN_GetInfo(uint32_t handle, TALVEN_INFO *info);
+
+/* Lists every class of the VST 3 module at path (a module file or a .vst3
+ * package folder), in the factory's order, without making any instance:
+ * fills min(count, capacity) entries of classes (classes[0].size set by the
+ * caller gives every entry's size; null classes with capacity 0 only
+ * counts). Returns the number of classes, or -1 for a path that names no
+ * loadable module, text that is not UTF-8, a negative capacity, or a
+ * classes[0].size below sizeof(TALVEN_CLASSINFO). */
+int32_t TALVEN_CALL TALVEN_GetModuleClasses(const char *path, TALVEN_CLASSINFO *classes, int32_t capacity);
+
+/* TALVEN_ChannelSetDSP for the class with that class ID (32 hexadecimal
+ * digits, any case; TALVEN_CLASSINFO.classId gives it), or, with a null
+ * classId, the first audio effect as TALVEN_ChannelSetDSP takes. A class ID
+ * the module does not hold, or a class that is no audio effect, fails with 0
+ * and leaves nothing behind. */
+uint32_t TALVEN_CALL TALVEN_ChannelSetDSPClass(uint32_t channel, const char *path, const char *classId,
+                                               int32_t priority, uint8_t showEditor, int32_t editorX, int32_t editorY,
+                                               TALVEN_POSITIONPROC positionCallback, const char *title);
+
+/* Sets (null: removes) the callback that hears the edits the plug-in makes
+ * itself: each edit of its editor (performEdit), and TALVEN_ALL_PARAMETERS
+ * with -1 when it asks the host to read all values again. Values set with
+ * TALVEN_SetParam are not reported back. The callback runs on the thread on
+ * which the plug-in reported the edit (the editor's thread, or the audio
+ * thread for a plug-in that reports from its processing, then after the
+ * block), never while the library holds a lock: it may call any function, a
+ * detach included. It is not called any more once the detach (or the
+ * channel's free) has returned. Returns 1, or 0 for an unknown or detached
+ * handle. */
+int32_t TALVEN_CALL TALVEN_SetParamCallback(uint32_t handle, TALVEN_PARAMPROC callback, void *user);
+
 /* A parameter's value as the plug-in itself shows it ("-12.0 dB", "Fast"),
  * through its controller's own conversion, as UTF-8 into text: size bytes,
  * always zero-terminated, cut at a character boundary when the text does not

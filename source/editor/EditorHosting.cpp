@@ -24,35 +24,30 @@ namespace {
 // and reopen without end.
 class EditorRequest {
 public:
-    explicit EditorRequest(const EditorSlot& slot) : slot_(&slot)
+    explicit EditorRequest(const EditorSlot& slot) : slot_(&slot), outer_(innermost)
     {
-        std::vector<const EditorSlot*>& busy = busySlots();
-        nested_ = std::find(busy.begin(), busy.end(), slot_) != busy.end();
-        if (!nested_)
-            busy.push_back(slot_);
+        for (const EditorRequest* request = outer_; request; request = request->outer_)
+            nested_ = nested_ || request->slot_ == slot_;
+        innermost = this;
     }
-    ~EditorRequest()
-    {
-        if (nested_)
-            return;
-        std::vector<const EditorSlot*>& busy = busySlots();
-        busy.erase(std::find(busy.begin(), busy.end(), slot_));
-    }
+    ~EditorRequest() { innermost = outer_; }
     EditorRequest(const EditorRequest&) = delete;
     EditorRequest& operator=(const EditorRequest&) = delete;
 
     bool nested() const { return nested_; }
 
 private:
-    static std::vector<const EditorSlot*>& busySlots()
-    {
-        thread_local std::vector<const EditorSlot*> busy;
-        return busy;
-    }
+    // The requests under way on this thread, innermost first, linked through
+    // the stack: a thread-local with a destructor would keep the library
+    // mapped at dlclose.
+    static thread_local const EditorRequest* innermost;
 
     const EditorSlot* slot_;
+    const EditorRequest* outer_;
     bool nested_ = false;
 };
+
+thread_local const EditorRequest* EditorRequest::innermost = nullptr;
 
 void writeWindowLine(const void* window)
 {

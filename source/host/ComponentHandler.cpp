@@ -1,16 +1,19 @@
 #include "host/ComponentHandler.h"
 
+#include "host/ParameterReports.h"
 #include "sdk/ParameterChangeTransfer.h"
 
 using namespace Steinberg;
 
-IPtr<ComponentHandler> ComponentHandler::make(std::shared_ptr<Vst::ParameterChangeTransfer> transfer)
+IPtr<ComponentHandler> ComponentHandler::make(std::shared_ptr<Vst::ParameterChangeTransfer> transfer,
+                                              std::shared_ptr<talven::ParameterReports> reports)
 {
-    return owned(new ComponentHandler(std::move(transfer)));
+    return owned(new ComponentHandler(std::move(transfer), std::move(reports)));
 }
 
-ComponentHandler::ComponentHandler(std::shared_ptr<Vst::ParameterChangeTransfer> transfer)
-    : transfer_(std::move(transfer))
+ComponentHandler::ComponentHandler(std::shared_ptr<Vst::ParameterChangeTransfer> transfer,
+                                   std::shared_ptr<talven::ParameterReports> reports)
+    : transfer_(std::move(transfer)), reports_(std::move(reports))
 {
 }
 
@@ -51,6 +54,8 @@ tresult PLUGIN_API ComponentHandler::performEdit(Vst::ParamID id, Vst::ParamValu
 {
     if (transfer_)
         transfer_->addChange(id, valueNormalized, 0);
+    if (reports_)
+        reports_->report(id, valueNormalized);
     return kResultOk;
 }
 
@@ -59,7 +64,11 @@ tresult PLUGIN_API ComponentHandler::endEdit(Vst::ParamID)
     return kResultOk;
 }
 
-tresult PLUGIN_API ComponentHandler::restartComponent(int32)
+tresult PLUGIN_API ComponentHandler::restartComponent(int32 flags)
 {
-    return kNotImplemented;
+    if (flags != Vst::kParamValuesChanged)
+        return kNotImplemented;
+    if (reports_)
+        reports_->report(TALVEN_ALL_PARAMETERS, -1.0);
+    return kResultOk;
 }

@@ -9,10 +9,13 @@
 namespace Steinberg::Vst {
 class ParameterChangeTransfer;
 }
+namespace talven {
+class ParameterReports;
+}
 
 // The host's IComponentHandler for one plug-in instance: carries the
-// controller's edits to the audio side through the instance's transfer ring
-// and refuses every other request.
+// controller's edits to the audio side through the instance's transfer ring,
+// and tells the program's parameter callback of them.
 //
 // Reference counted for real: the plug-in's controller may call it until it
 // is terminated, and the last holder of the plug-in (a parameter or preset
@@ -22,8 +25,9 @@ class ParameterChangeTransfer;
 // handler shares the transfer instead of pointing at the instance.
 class ComponentHandler : public Steinberg::Vst::IComponentHandler {
 public:
-    // Starts with one reference, the caller's.
-    static Steinberg::IPtr<ComponentHandler> make(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer);
+    // Starts with one reference, the caller's. Either may be null.
+    static Steinberg::IPtr<ComponentHandler> make(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer,
+                                                  std::shared_ptr<talven::ParameterReports> reports = nullptr);
 
     ComponentHandler(const ComponentHandler&) = delete;
     ComponentHandler& operator=(const ComponentHandler&) = delete;
@@ -36,19 +40,22 @@ public:
     // IComponentHandler: any thread the controller reports edits on, also
     // while TALVEN_SetParam writes the same transfer on another.
     Steinberg::tresult PLUGIN_API beginEdit(Steinberg::Vst::ParamID id) SMTG_OVERRIDE;
-    // Queues (id, value, offset 0) for the next block without a lock; an edit
-    // made while the transfer is full is lost.
+    // Queues (id, value, offset 0) for the next block without a lock (an edit
+    // made while the transfer is full is lost), and reports it.
     Steinberg::tresult PLUGIN_API performEdit(Steinberg::Vst::ParamID id,
                                               Steinberg::Vst::ParamValue valueNormalized) SMTG_OVERRIDE;
     Steinberg::tresult PLUGIN_API endEdit(Steinberg::Vst::ParamID id) SMTG_OVERRIDE;
-    // No restart request is acted upon: processing keeps its set-up.
+    // kParamValuesChanged is reported as a change of every parameter; no
+    // other request is acted upon.
     Steinberg::tresult PLUGIN_API restartComponent(Steinberg::int32 flags) SMTG_OVERRIDE;
 
 private:
-    explicit ComponentHandler(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer);
+    ComponentHandler(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer,
+                     std::shared_ptr<talven::ParameterReports> reports);
     virtual ~ComponentHandler();
 
     std::atomic<Steinberg::uint32> references_{1};
     // Null: edits are dropped. Shared with the instance, which may go first.
     const std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer_;
+    const std::shared_ptr<talven::ParameterReports> reports_;
 };

@@ -7,7 +7,8 @@ using Steinberg::Vst::PlugProvider;
 
 HostedPlugin::HostedPlugin()
     : paramTransfer(std::make_shared<Steinberg::Vst::ParameterChangeTransfer>(kTransferEntries)),
-      componentHandler(ComponentHandler::make(paramTransfer))
+      reports(std::make_shared<ParameterReports>()),
+      componentHandler(ComponentHandler::make(paramTransfer, reports))
 {
 }
 

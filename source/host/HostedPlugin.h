@@ -1,6 +1,7 @@
 #pragma once
 
 #include "host/ComponentHandler.h"
+#include "host/ParameterReports.h"
 #include "platform/RecursiveLock.h"
 #include "sdk/ControllerReference.h"
 #include "sdk/Module.h"
@@ -49,6 +50,8 @@ public:
     // threads), the audio thread reads. Shared with the handler, which may
     // outlive the plug-in's instance.
     std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> paramTransfer;
+    // The program's parameter callback; shared with the handler likewise.
+    std::shared_ptr<ParameterReports> reports;
     // The plug-in's provider holds a reference of its own until the plug-in
     // is terminated.
     Steinberg::IPtr<ComponentHandler> componentHandler;
@@ -75,6 +78,8 @@ public:
     std::atomic<bool> active{false};
     // The channel's sample rate, in Hz; 0 until processing is set up.
     double sampleRate = 0;
+    // Whether the plug-in offers an editor view, asked once at attach.
+    std::atomic<bool> offersEditor{false};
 
 private:
     mutable std::mutex providerLock_; // guards provider_ for the lock-free readers

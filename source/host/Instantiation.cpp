@@ -2,8 +2,10 @@
 
 #include "host/HostContext.h"
 
+#include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
+#include <cctype>
 #include <string>
 #include <utility>
 
@@ -20,9 +22,60 @@ void describeFailure(std::string* failure, std::string text)
         *failure = std::move(text);
 }
 
+bool sameIdText(const std::string& a, const char* b)
+{
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (!b[i] || std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return b[a.size()] == '\0';
+}
+
+// The class to make: the one with classId, or the first audio effect. Only
+// that one counts, even when it cannot be set up.
+const VST3::Hosting::ClassInfo* chooseClass(const VST3::Hosting::ClassInfos& classes, const char* classId)
+{
+    for (const VST3::Hosting::ClassInfo& classInfo : classes) {
+        if (classId) {
+            if (sameIdText(classIdText(classInfo.ID()), classId))
+                return classInfo.category() == kAudioEffectCategory ? &classInfo : nullptr;
+        } else if (classInfo.category() == kAudioEffectCategory) {
+            return &classInfo;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
-bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure)
+std::string classIdText(const FUID& id)
+{
+    char text[33] = {};
+    id.toString(text);
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return std::string(text);
+}
+
+bool isClassIdText(const char* text)
+{
+    if (!text)
+        return false;
+    std::size_t length = 0;
+    for (; text[length]; ++length) {
+        if (length >= 32 || !std::isxdigit(static_cast<unsigned char>(text[length])))
+            return false;
+    }
+    return length == 32;
+}
+
+bool offersEditorView(Vst::IEditController& controller)
+{
+    const IPtr<IPlugView> view = owned(controller.createView(Vst::ViewType::kEditor));
+    return view != nullptr;
+}
+
+bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure, const char* classId)
 {
     setGlobalPluginContext();
     if (!path) {
@@ -41,14 +94,11 @@ bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* fail
 
     const VST3::Hosting::PluginFactory& factory = plugin.module->getFactory();
     IPtr<Vst::PlugProvider> provider;
-    for (const VST3::Hosting::ClassInfo& classInfo : factory.classInfos()) {
-        if (classInfo.category() != kAudioEffectCategory)
-            continue;
-        // Only the first audio effect counts, even when it cannot be set up.
-        provider = owned(new Vst::PlugProvider(factory, classInfo, true));
+    const VST3::Hosting::ClassInfos classes = factory.classInfos();
+    if (const VST3::Hosting::ClassInfo* chosen = chooseClass(classes, classId)) {
+        provider = owned(new Vst::PlugProvider(factory, *chosen, true));
         if (!provider->initialize())
             provider = nullptr;
-        break;
     }
     plugin.exchangeProvider(provider);
     if (!provider) {

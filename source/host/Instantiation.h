@@ -7,12 +7,26 @@
 namespace talven {
 
 // Loads the module at path (UTF-8 file or package folder), takes its first
-// "Audio Module Class", creates and connects the plug-in's component and
-// controller and gives the controller the plug-in's component handler. True
-// when all of that exists. On failure, failure (when given) receives a
-// description for diagnosis; the library itself shows it to no one.
-// Caller's thread, with the instance lock held (no block can run yet).
-bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure = nullptr);
+// "Audio Module Class" (or, with classId, the class of that ID: 32
+// hexadecimal digits, any case, which must be an audio effect), creates and
+// connects the plug-in's component and controller and gives the controller
+// the plug-in's component handler. True when all of that exists. On failure,
+// failure (when given) receives a description for diagnosis; the library
+// itself shows it to no one. Caller's thread, with the instance lock held
+// (no block can run yet).
+bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure = nullptr,
+                       const char* classId = nullptr);
+
+// The class ID as text: 32 upper-case hexadecimal digits, as preset files
+// carry it.
+std::string classIdText(const Steinberg::FUID& id);
+
+// True when text is 32 hexadecimal digits (any case).
+bool isClassIdText(const char* text);
+
+// Whether the plug-in offers an editor view, found out by asking its
+// controller for one and letting it go unshown. Caller's thread.
+bool offersEditorView(Steinberg::Vst::IEditController& controller);
 
 // Has the controller describe each parameter once, before audio starts; the
 // descriptions are not kept. Caller's thread.

@@ -41,7 +41,12 @@ tresult setParam(HostedPlugin& plugin, Vst::ParamID id, float value)
     const Vst::ControllerReference controller = plugin.controller();
     if (!controller)
         return kResultFalse;
-    const tresult result = controller->setParamNormalized(id, normalized);
+    tresult result = kResultFalse;
+    {
+        // A controller that reports the value it was given is not echoed.
+        const ParameterReports::SetParamScope scope(*plugin.reports);
+        result = controller->setParamNormalized(id, normalized);
+    }
     // A host tells both sides: the controller holds the value, the processor
     // receives it with the next block, as an edit from the editor would.
     if (result == kResultOk)

@@ -112,7 +112,7 @@ bool releaseAttachment(PluginInstance& record)
 }
 
 bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor, std::int32_t x,
-                std::int32_t y, const char* title) noexcept
+                std::int32_t y, const char* title, const char* classId) noexcept
 {
     InstanceHold hold(handle);
     PluginInstance* instance = hold.get();
@@ -122,10 +122,13 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
         {
             // Nothing else can reach the plug-in yet: its DSP is set later.
             ScopedLock guard(instance->plugin.lock);
-            if (!instantiatePlugin(instance->plugin, path))
+            if (!instantiatePlugin(instance->plugin, path, nullptr, classId))
                 return false;
         }
         const Steinberg::Vst::ControllerReference controller = instance->plugin.controller();
+        // Asked once, here, without showing anything.
+        if (controller)
+            instance->plugin.offersEditor = offersEditorView(*controller.get());
         if (showEditor != 0) {
             showEditorOf(*instance, x, y, title);
             writeTraceLine("openEditor createViewAndShow true");
@@ -143,6 +146,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     releaseAbandonedEditors();
     const std::string pathCopy = path ? path : "";
     const std::string titleCopy = options.title ? options.title : "";
+    const std::string classIdCopy = options.classId ? options.classId : "";
     setGlobalPluginContext();
     writeTraceLine("TALVEN_ChannelSetDSPEx start");
     // A DSP gets float data only on a float channel or with BASS's float DSP
@@ -173,7 +177,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     record.channelCount = static_cast<std::int32_t>(info.chans);
 
     if (!openPlugin(pathCopy.c_str(), handle, options.showEditor, options.editorX, options.editorY,
-                    titleCopy.c_str()))
+                    titleCopy.c_str(), options.classId ? classIdCopy.c_str() : nullptr))
         return 0;
     setEditorPositionCallback(record.editor, options.positionCallback);
     try {
@@ -212,6 +216,8 @@ int detachPlugin(std::uint32_t handle)
     // that this detach makes, finds nothing left to do.
     if (!record->attached.exchange(false))
         return 0;
+    // The program's parameter callback is not called once this returns.
+    record->plugin.reports->close();
     takeDspOffChannel(*record);
     switchOffAndRelease(*record);
     unrefHandle(handle); // the attachment's hold

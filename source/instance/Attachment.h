@@ -16,6 +16,9 @@ struct AttachOptions {
     const char* title = nullptr;    // editor window title, UTF-8
     // Given to the editor window opened by the attach; may be null.
     Steinberg::Vst::EditorHost::PositionCallback positionCallback = nullptr;
+    // The class to attach, 32 hexadecimal digits; null: the first audio
+    // effect of the module.
+    const char* classId = nullptr;
 };
 
 // Attaches the first audio effect of the plug-in at path (UTF-8) to a BASS
@@ -33,7 +36,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
 // controller describe every parameter once. The hold is released on every
 // path. True when the plug-in was instantiated.
 bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor, std::int32_t x,
-                std::int32_t y, const char* title) noexcept;
+                std::int32_t y, const char* title, const char* classId = nullptr) noexcept;
 
 // Takes the instance off its channel and its plug-in down: the DSP first
 // (BASS waits for a block in progress), then processing off and the

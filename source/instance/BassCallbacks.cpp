@@ -51,8 +51,11 @@ bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
     } catch (...) {
         // Only more edited parameters than the queues made in advance
         // allocate; the block stays dry.
-        return false;
+        outcome = Outcome::processFailed;
     }
+    // Edits the plug-in reported from inside the block reach the program now,
+    // with the instance lock released.
+    instance.plugin.reports->deliverDeferred();
     switch (outcome) {
     case Outcome::processed:
         writeTraceLine("processAudio: end<<<");
@@ -95,6 +98,9 @@ void CALLBACK syncCallback(HSYNC, DWORD, DWORD, void* user)
     record->plugin.processing = false;
     record->channel = 0;
     record->dspHandle = 0;
+    // The program's parameter callback is not called once the free returned.
+    if (record->attached.load())
+        record->plugin.reports->close();
     releaseAttachment(*record);
 }
 

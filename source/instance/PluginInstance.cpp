@@ -58,6 +58,7 @@ void PluginInstance::destroy() noexcept
     if (channelNow != 0 && dsp != 0)
         BASS_ChannelRemoveDSP(channelNow, dsp);
     noteDeferredRelease(moduleHandle);
+    plugin.reports->close();
     try {
         // A plug-in still here was not detached (its channel was freed, or its
         // attach failed late) and may be active: VST 3 wants it switched off

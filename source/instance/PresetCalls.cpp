@@ -33,10 +33,15 @@ void supersedeQueuedEdits(HostedPlugin& plugin)
 bool deliverQueuedEdits(PluginInstance& instance)
 {
     HostedPlugin& plugin = instance.plugin;
-    ScopedLock guard(plugin.lock);
-    if (plugin.bypass.load() != 0 || !plugin.processing.load() || !plugin.hasProvider())
-        return false;
-    return instance.blocks.flushEdits();
+    bool delivered = false;
+    {
+        ScopedLock guard(plugin.lock);
+        if (plugin.bypass.load() != 0 || !plugin.processing.load() || !plugin.hasProvider())
+            return false;
+        delivered = instance.blocks.flushEdits();
+    }
+    plugin.reports->deliverDeferred();
+    return delivered;
 }
 
 } // namespace

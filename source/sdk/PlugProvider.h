@@ -40,6 +40,9 @@ public:
     // of this provider lets go, on whatever thread that is.
     tresult setComponentHandler(IComponentHandler* handler);
 
+    // The class this provider made its plug-in of.
+    const VST3::Hosting::ClassInfo& classInfo() const { return classInfo_; }
+
     // ITestPlugProvider: each returns an added reference, or null.
     IComponent* PLUGIN_API getComponent() SMTG_OVERRIDE;
     IEditController* PLUGIN_API getController() SMTG_OVERRIDE;

@@ -65,9 +65,10 @@ TEST_F(EditorHostingTest, AnAttachWithTheEditorShowsTheViewInAWindowWithTheCalle
     EXPECT_TRUE(window(0).visible);
     EXPECT_THAT(console, HasSubstr(windowLine(windows.made[0].get())));
     EXPECT_EQ(countLines(readTraceFile(), "openEditor createViewAndShow true"), 1);
-    EXPECT_THAT(plugin.log(), ElementsAre("createView editor", "canResize", "setContentScaleFactor 1.50",
-                                          "isPlatformTypeSupported X11EmbedWindowID", "setFrame frame",
-                                          "attached X11EmbedWindowID"));
+    // The first view only tells the attach that there is one.
+    EXPECT_THAT(plugin.log(), ElementsAre("createView editor", "createView editor", "canResize",
+                                          "setContentScaleFactor 1.50", "isPlatformTypeSupported X11EmbedWindowID",
+                                          "setFrame frame", "attached X11EmbedWindowID"));
     EXPECT_EQ(plugin.frameAnswersItself(), 1);
 
     // The detach hides the window, then takes the view out.
@@ -80,11 +81,14 @@ TEST_F(EditorHostingTest, AnAttachWithTheEditorShowsTheViewInAWindowWithTheCalle
     EXPECT_EQ(windows.made[0].use_count(), 1); // the instance let it go
 }
 
-TEST_F(EditorHostingTest, AnAttachWithoutTheEditorAsksThePlugInForNoView)
+// The attach asks for a view once, only to learn whether the plug-in has an
+// editor (TALVEN_GetInfo's hasEditor), and lets it go unshown.
+TEST_F(EditorHostingTest, AnAttachWithoutTheEditorShowsNothingAndOnlyLearnsWhetherThereIsAView)
 {
     ASSERT_NE(attach(stream, 0, 30, 40, recordPosition), 0u);
     EXPECT_EQ(windows.requests, 0);
-    EXPECT_THAT(plugin.logStartingWith("createView"), IsEmpty());
+    EXPECT_THAT(plugin.log(), ElementsAre("createView editor"));
+    EXPECT_EQ(plugin.liveViews(), 0);
     EXPECT_EQ(countLines(readTraceFile(), "openEditor createViewAndShow true"), 0);
 }
 
@@ -204,18 +208,20 @@ TEST_F(EditorHostingTest, AViewWithoutASizeOrAWindowThatCannotBeMadeShowsNothing
     EXPECT_THAT(positionReports(), IsEmpty());
 }
 
-TEST_F(EditorHostingTest, WithoutAWindowSystemNoViewIsAskedFor)
+TEST_F(EditorHostingTest, WithoutAWindowSystemNoViewIsAskedForButTheOneThatTellsWhetherThereIsOne)
 {
     EditorWindowFactory* previous = replaceEditorWindowFactory(nullptr);
     const std::uint32_t handle = attach(stream, 1, 0, 0, recordPosition, "t");
     EXPECT_NE(handle, 0u);
+    EXPECT_THAT(plugin.logStartingWith("createView"), ElementsAre("createView editor"));
+    plugin.clearLog();
     EXPECT_EQ(TALVEN_ShowEditor(handle, 1, 0, 0, recordPosition, "t"), 1);
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, recordPosition, "t"), 1);
     replaceEditorWindowFactory(previous);
     EXPECT_THAT(plugin.logStartingWith("createView"), IsEmpty());
 }
 
-TEST_F(EditorHostingTest, WithoutAnXDisplayTheX11EditorAsksThePlugInForNoView)
+TEST_F(EditorHostingTest, WithoutAnXDisplayTheX11EditorAsksForNoViewButTheOneThatTellsWhetherThereIsOne)
 {
     const char* const display = std::getenv("DISPLAY");
     const std::string previousDisplay = display ? display : "";
@@ -223,6 +229,8 @@ TEST_F(EditorHostingTest, WithoutAnXDisplayTheX11EditorAsksThePlugInForNoView)
     EditorWindowFactory* previous = replaceEditorWindowFactory(platformEditorWindowFactory());
     const std::uint32_t handle = attach(stream, 1, 0, 0, recordPosition, "t");
     EXPECT_NE(handle, 0u);
+    EXPECT_THAT(plugin.logStartingWith("createView"), ElementsAre("createView editor"));
+    plugin.clearLog();
     EXPECT_EQ(TALVEN_ShowEditor(handle, 1, 0, 0, recordPosition, "t"), 1);
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, recordPosition, "t"), 1);
     replaceEditorWindowFactory(previous);

@@ -69,6 +69,9 @@ void X11EditorTest::SetUp()
     ASSERT_NE(stream, 0u);
     handle = attach(stream);
     ASSERT_NE(handle, 0u);
+    // The attach asked for one view to learn whether there is one.
+    plugin.clearLog();
+    clearEvents();
 }
 
 void X11EditorTest::TearDown()

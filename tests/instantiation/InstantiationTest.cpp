@@ -84,6 +84,8 @@ TEST_F(InstantiationTest, OpeningCreatesConnectsSynchronizesAndDescribesThePlugI
                             "Component::getState",
                             "Controller::setComponentState",
                             "Controller::setComponentHandler handler",
+                            // Whether it has an editor, asked once; not shown.
+                            "Controller::createView editor",
                             "Controller::getParameterCount",
                             "Controller::getParameterInfo 0",
                             "Controller::getParameterInfo 1"};
