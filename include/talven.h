@@ -283,6 +283,14 @@ int32_t TALVEN_CALL TALVEN_GetParamText(uint32_t handle, uint32_t id, double val
  * that cannot read it. */
 int32_t TALVEN_CALL TALVEN_GetParamValueFromText(uint32_t handle, uint32_t id, const char *text, double *value);
 
+/* The musical context the plug-in is told with every block: tempo in beats
+ * per minute (1 to 999) and the time signature numerator/denominator
+ * (numerator 1 to 64, denominator a power of two from 1 to 64). Until this
+ * is called an instance plays at 120 BPM in 4/4. The change reaches the next
+ * block. Returns 1, or 0 (and nothing changed) for an unknown or detached
+ * handle or a value outside those ranges. */
+int32_t TALVEN_CALL TALVEN_SetTransport(uint32_t handle, double tempo, int32_t numerator, int32_t denominator);
+
 #ifdef __cplusplus
 }
 #endif

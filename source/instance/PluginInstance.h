@@ -3,6 +3,7 @@
 #include "editor/EditorSlot.h"
 #include "host/HostedPlugin.h"
 #include "instance/BlockProcessor.h"
+#include "instance/Transport.h"
 #include "registry/HandleRecord.h"
 
 #include <atomic>
@@ -43,6 +44,8 @@ public:
     // ---- the plug-in, its blocks and its editor
     HostedPlugin plugin;
     BlockProcessor blocks;
+    // Tempo and time signature for the process context of every block.
+    Transport transport;
     EditorSlot editor;
 
 private:
