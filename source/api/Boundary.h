@@ -11,14 +11,19 @@
             return (failure);                    \
     } while (false)
 
+#include "host/ReportScope.h"
+
 namespace talven {
 
 // Runs body and returns its result; any exception it lets out becomes
-// failure, so none crosses into the caller's C code.
+// failure, so none crosses into the caller's C code. Edits the plug-in
+// reports meanwhile reach the program's parameter callback once body is
+// done, outside the plug-in's calls (ReportScope).
 template <typename Result, typename Body>
 Result guardBoundary(Result failure, Body&& body) noexcept
 {
     try {
+        ReportScope reportsAfterwards;
         return body();
     } catch (...) {
         return failure;

@@ -1,5 +1,7 @@
 #include "editor/EditorThread.h"
 
+#include "host/ReportScope.h"
+
 #include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -200,6 +202,9 @@ void EditorThread::run(int wakeFd)
         EventLoop loop;
         currentLoop = &loop;
         for (;;) {
+            // What the plug-in reports during a round reaches the program
+            // after it, outside the plug-in's handlers.
+            ReportScope reportsAfterRound;
             drainWakeFd(wakeFd);
             if (!runQueued()) {
                 loop.abandon();

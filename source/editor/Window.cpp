@@ -4,10 +4,13 @@
 #include "editor/PostedWindowTasks.h"
 #include "editor/WindowClass.h"
 #include "editor/WindowTitle.h"
+#include "host/ReportScope.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 
 #include <cstdio>
+#include <cwchar>
+#include <new>
 
 namespace Steinberg::Vst::EditorHost {
 namespace {
@@ -32,7 +35,47 @@ RECT outerRect(HWND hwnd)
     return rect;
 }
 
+// Opens and closes a report scope on the window's thread: the reports waiting
+// there reach the program's callback as it closes.
+class ReportRound final : public WindowTask {
+public:
+    void run() noexcept override { talven::ReportScope deliverOnClose; }
+    // The thread ended or its window went: the reports wait for that thread's
+    // next library call, which only it can deliver.
+    void runOrphaned() noexcept override {}
+};
+
+// A top-level window of this thread with the editor class and its procedure.
+BOOL CALLBACK findEditorWindow(HWND hwnd, LPARAM found)
+{
+    wchar_t className[64] = {};
+    if (GetClassNameW(hwnd, className, 64) == 0 || std::wcscmp(className, talven::kEditorWindowClassName) != 0)
+        return TRUE;
+    if (reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC)) != &Window::windowProcedure)
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
 } // namespace
+
+bool Window::postReportRound() noexcept
+{
+    HWND target = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), findEditorWindow, reinterpret_cast<LPARAM>(&target));
+    if (!target)
+        return false;
+    std::unique_ptr<WindowTask> task(new (std::nothrow) ReportRound);
+    if (!task)
+        return false;
+    const std::uint64_t id = talven::PostedWindowTasks::add(target, GetCurrentThreadId(), task);
+    if (id == 0)
+        return false;
+    if (PostMessageW(target, destroyRequestMessage(), 0, static_cast<LPARAM>(id)))
+        return true;
+    talven::PostedWindowTasks::take(id);
+    return false;
+}
 
 std::shared_ptr<Window> Window::make()
 {
@@ -58,6 +101,7 @@ bool Window::init(const char* title, Size contentSize, bool resizable, const Win
     controller_ = controller;
     if (!talven::registerEditorWindowClass(moduleInstance, &Window::windowProcedure))
         return false;
+    talven::ReportScope::setWaker(&Window::postReportRound);
     std::wstring wideTitle = talven::windowTitleFromUtf8(title);
     DWORD style = resizable ? kResizableStyle : kFixedStyle;
     RECT outer{0, 0, contentSize.width, contentSize.height};

@@ -59,6 +59,13 @@ public:
     // The class's window procedure.
     static LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // The parameter reports' waker (talven::ReportScope): a plug-in's view
+    // reports its edits from its own window procedure, which the program's
+    // message loop runs outside every library call. Posts a task to an
+    // editor window of the calling thread that delivers them once that
+    // procedure has returned; false when the thread has no such window.
+    static bool postReportRound() noexcept;
+
 private:
     // The native window's user data: owned by the native window and touched
     // only on its thread, so a Window released on another thread never leaves

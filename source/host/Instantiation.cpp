@@ -31,14 +31,28 @@ bool sameIdText(const std::string& a, const char* b)
     return b[a.size()] == '\0';
 }
 
-// The class to make: the one with classId, or the first audio effect. Only
-// that one counts, even when it cannot be set up.
+// Instruments share the audio module category; their sub-categories tell
+// them apart ("Instrument", "Instrument|Synth").
+bool isInstrument(const VST3::Hosting::ClassInfo& classInfo)
+{
+    for (const std::string& subCategory : classInfo.subCategories()) {
+        if (subCategory == "Instrument")
+            return true;
+    }
+    return false;
+}
+
+// The class to make: the one with classId when it is an audio effect, or
+// without a classId the first class of the audio module category, as
+// TALVEN_ChannelSetDSP has always taken. Only that one counts, even when it
+// cannot be set up.
 const VST3::Hosting::ClassInfo* chooseClass(const VST3::Hosting::ClassInfos& classes, const char* classId)
 {
     for (const VST3::Hosting::ClassInfo& classInfo : classes) {
         if (classId) {
-            if (sameIdText(classIdText(classInfo.ID()), classId))
-                return classInfo.category() == kAudioEffectCategory ? &classInfo : nullptr;
+            if (!sameIdText(classIdText(classInfo.ID()), classId))
+                continue;
+            return classInfo.category() == kAudioEffectCategory && !isInstrument(classInfo) ? &classInfo : nullptr;
         } else if (classInfo.category() == kAudioEffectCategory) {
             return &classInfo;
         }

@@ -1,5 +1,6 @@
 #include "host/ParameterReports.h"
 
+#include "host/ReportScope.h"
 #include "platform/BlockScope.h"
 
 #include <algorithm>
@@ -52,6 +53,19 @@ void ParameterReports::report(Steinberg::Vst::ParamID id, double value)
         if (callback_ && count < deferred_.size()) {
             deferred_[count] = {id, value};
             deferredCount_.store(count + 1, std::memory_order_release);
+        }
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!callback_)
+            return;
+    }
+    if (ReportScope::active() || ReportScope::wakeLater()) {
+        try {
+            ReportScope::defer(shared_from_this(), id, value);
+        } catch (...) {
+            // Out of memory: the report is lost, the plug-in's call is not.
         }
         return;
     }

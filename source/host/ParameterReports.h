@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 namespace talven {
@@ -18,7 +19,7 @@ namespace talven {
 // on the thread on which the plug-in reported them, never while a library
 // lock is held, and never once the instance was taken down. Shared by the
 // instance and its component handler, which may outlive it.
-class ParameterReports {
+class ParameterReports : public std::enable_shared_from_this<ParameterReports> {
 public:
     // Reports made from inside a block (the plug-in's process call holds the
     // instance lock) wait here until the block ends; more are dropped.
@@ -28,11 +29,17 @@ public:
     // thread. False once closed.
     bool set(std::uint32_t handle, TALVEN_PARAMPROC callback, void* user);
 
-    // One edit of the plug-in's own: the callback hears it now, or, from
-    // inside a block, once the block is over. Nothing when no callback is set,
-    // or for an edit made by TALVEN_SetParam on this thread (SetParamScope).
-    // Any thread; the reporting one waits for the callback.
+    // One edit of the plug-in's own, made on this thread: the callback hears
+    // it on this thread outside the plug-in's calls, from inside a block once
+    // the block is over, inside a library function or an editor round once
+    // that is over (ReportScope), and otherwise now. Nothing when no callback
+    // is set, or for an edit made by TALVEN_SetParam on this thread
+    // (SetParamScope). Any thread.
     void report(Steinberg::Vst::ParamID id, double value);
+
+    // The callback hears it now, unless closed or none is set. The thread
+    // the edit was reported on, outside every plug-in call and library lock.
+    void deliverNow(Steinberg::Vst::ParamID id, double value) { call(id, value); }
 
     // After a block (or a flush) of the instance, with the instance lock
     // released: the reports made inside it, on this thread. Cheap when there

@@ -32,6 +32,8 @@ std::optional<PluginDescription> describePlugin(const HostedPlugin& plugin)
         return std::nullopt;
     PluginDescription description;
     description.classInfo = provider->classInfo();
+    if (plugin.module)
+        description.classInfo.inheritVendor(plugin.module->getFactory().info().vendor);
     description.hasEditor = plugin.offersEditor.load();
     if (controller)
         description.parameterCount = controller->getParameterCount();
@@ -56,7 +58,11 @@ std::optional<VST3::Hosting::ClassInfos> listModuleClasses(const char* path)
     const VST3::Hosting::Module::Ptr module = VST3::Hosting::Module::create(path, error);
     if (!module)
         return std::nullopt;
-    return module->getFactory().classInfos();
+    VST3::Hosting::ClassInfos classes = module->getFactory().classInfos();
+    const std::string vendor = module->getFactory().info().vendor;
+    for (VST3::Hosting::ClassInfo& classInfo : classes)
+        classInfo.inheritVendor(vendor);
+    return classes;
 }
 
 } // namespace talven

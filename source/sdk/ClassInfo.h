@@ -33,6 +33,13 @@ public:
     Steinberg::uint32 classFlags() const { return classFlags_; }
     bool valid() const { return valid_; }
 
+    // A class without a vendor of its own is the factory's vendor's.
+    void inheritVendor(const std::string& factoryVendor)
+    {
+        if (vendor_.empty())
+            vendor_ = factoryVendor;
+    }
+
 private:
     Steinberg::FUID id_;
     Steinberg::int32 cardinality_ = 0;

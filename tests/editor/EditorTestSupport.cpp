@@ -128,6 +128,12 @@ int EditorPlugin::frameAnswersItself() const
     return answers ? answers() : -2;
 }
 
+int EditorPlugin::requestEdit(unsigned id, double value) const
+{
+    auto request = symbol<TalvenEditorRequestEditProc>(TALVEN_EDITOR_REQUEST_EDIT);
+    return request ? request(id, value) : -1;
+}
+
 int EditorPlugin::runLoopTicks() const
 {
     auto ticks = symbol<TalvenEditorRunLoopTicksProc>(TALVEN_EDITOR_RUN_LOOP_TICKS);

@@ -50,6 +50,9 @@ public:
     int liveViews() const;
     void* childWindow() const;
     int frameAnswersItself() const;
+    // Has the newest view edit parameter id from its own thread (1), or 0
+    // without an attached view.
+    int requestEdit(unsigned id, double value) const;
     // Ticks of the views' run-loop timers (Linux).
     int runLoopTicks() const;
     // observer hears of removed views and terminated controllers (null: no more).

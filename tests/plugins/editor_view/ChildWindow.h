@@ -18,6 +18,9 @@ void destroyChildWindow(void* child);
 // Linux: the descriptor of the child's own X connection (-1 elsewhere), and
 // reading what arrived on it.
 int childWindowFd(void* child);
+// Has the child's thread make a waiting view edit soon (Windows: a posted
+// message; Linux: the run loop's timer does it anyway). Any thread.
+void wakeChildWindow(void* child);
 void drainChildWindow(void* child);
 
 } // namespace talven::testplugin

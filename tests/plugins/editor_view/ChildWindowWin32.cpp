@@ -1,4 +1,5 @@
 #include "ChildWindow.h"
+#include "EditorState.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 
@@ -10,6 +11,7 @@ namespace talven::testplugin {
 namespace {
 
 const wchar_t kClassName[] = L"TalvenTestEditorView";
+const UINT kEditMessage = WM_APP + 1;
 
 HINSTANCE thisModule()
 {
@@ -42,6 +44,10 @@ LRESULT CALLBACK viewProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 {
     if (message == WM_PAINT) {
         paint(hwnd);
+        return 0;
+    }
+    if (message == kEditMessage) {
+        serviceViewEdits();
         return 0;
     }
     if (message == WM_ERASEBKGND)
@@ -88,5 +94,10 @@ int childWindowFd(void*)
 }
 
 void drainChildWindow(void*) {}
+
+void wakeChildWindow(void* child)
+{
+    PostMessageW(static_cast<HWND>(child), kEditMessage, 0, 0);
+}
 
 } // namespace talven::testplugin

@@ -97,4 +97,6 @@ void drainChildWindow(void* child)
     }
 }
 
+void wakeChildWindow(void*) {}
+
 } // namespace talven::testplugin

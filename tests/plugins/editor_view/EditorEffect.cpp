@@ -1,6 +1,7 @@
 // A stereo pass-through effect whose controller offers an editor view that
 // records what the host does to it (EditorView.h); tests steer and read it
 // through EditorExports.h.
+#include "ChildWindow.h"
 #include "EditorExports.h"
 #include "EditorState.h"
 #include "EditorView.h"
@@ -25,13 +26,22 @@ const FUID controllerUid(0x7A1E0003, 0x5E7A4C11, 0x9D3B2F60, 0x0000C001);
 
 class EditorController : public PassThroughController {
 public:
+    // One parameter for the edits the view makes (id 0, default 0.5).
+    tresult PLUGIN_API initialize(FUnknown* context) override
+    {
+        const tresult result = PassThroughController::initialize(context);
+        if (result == kResultOk)
+            parameters.addParameter(STR16("Level"), nullptr, 0, 0.5, Vst::ParameterInfo::kCanAutomate, 0);
+        return result;
+    }
+
     IPlugView* PLUGIN_API createView(FIDString name) override
     {
         logEditorCall(std::string("createView ") + (name ? name : "null"));
         const TalvenEditorOptions options = editorOptions();
         if (!options.offerView || !name || std::strcmp(name, Vst::ViewType::kEditor) != 0)
             return nullptr;
-        return new EditorView(options.width, options.height);
+        return new EditorView(this, options.width, options.height);
     }
 
     tresult PLUGIN_API terminate() override
@@ -133,6 +143,17 @@ SMTG_EXPORT_SYMBOL int TalvenEditorFrameAnswersItself(void)
 SMTG_EXPORT_SYMBOL int TalvenEditorRunLoopTicks(void)
 {
     return talven::testplugin::runLoopTicks();
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorRequestEdit(unsigned id, double value)
+{
+    return talven::testplugin::onNewestView(0, [&](talven::testplugin::EditorView& view) {
+        if (!view.childWindow())
+            return 0;
+        talven::testplugin::requestViewEdit(id, value);
+        talven::testplugin::wakeChildWindow(view.childWindow());
+        return 1;
+    });
 }
 
 SMTG_EXPORT_SYMBOL void TalvenEditorObserve(TalvenEditorEventProc observer)

@@ -60,6 +60,14 @@ typedef int (*TalvenEditorFrameAnswersItselfProc)(void);
 #define TALVEN_EDITOR_RUN_LOOP_TICKS "TalvenEditorRunLoopTicks"
 typedef int (*TalvenEditorRunLoopTicksProc)(void);
 
+// Asks the newest live view to edit parameter id to value (normalized) as a
+// user turning its knob would: beginEdit, performEdit, endEdit through the
+// controller's component handler, from the view's own thread (the window's
+// thread on Windows, the run loop's on Linux), soon after. Returns 1, or 0
+// without a live attached view.
+#define TALVEN_EDITOR_REQUEST_EDIT "TalvenEditorRequestEdit"
+typedef int (*TalvenEditorRequestEditProc)(unsigned id, double value);
+
 // Called as the host attaches a view (attached), as the view's run-loop timer
 // first ticks (timer, Linux), as the host removes a view (removed) and
 // terminates the plug-in's controller (terminate), on the thread each happens

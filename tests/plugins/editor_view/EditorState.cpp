@@ -15,6 +15,9 @@ struct State {
     TalvenEditorOptions options = defaultEditorOptions();
     std::string log;
     std::vector<EditorView*> views;
+    bool editWaiting = false;
+    unsigned editId = 0;
+    double editValue = 0;
 };
 
 State& state()
@@ -107,6 +110,33 @@ EditorView* newestLiveView()
             return *view;
     }
     return nullptr;
+}
+
+void requestViewEdit(unsigned id, double value)
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    state().editWaiting = true;
+    state().editId = id;
+    state().editValue = value;
+}
+
+bool takeViewEdit(unsigned& id, double& value)
+{
+    std::lock_guard<std::mutex> guard(state().lock);
+    if (!state().editWaiting)
+        return false;
+    state().editWaiting = false;
+    id = state().editId;
+    value = state().editValue;
+    return true;
+}
+
+void serviceViewEdits()
+{
+    if (EditorView* view = newestLiveView()) {
+        view->makeWaitingEdit();
+        view->release();
+    }
 }
 
 } // namespace talven::testplugin

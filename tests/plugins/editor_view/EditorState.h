@@ -23,6 +23,14 @@ void setEditorObserver(TalvenEditorEventProc observer);
 // Tells the observer, if any.
 void notifyEditorEvent(const char* event);
 
+// An edit a test asked the view to make, waiting for the view's thread.
+// request replaces one not yet made; take hands it over once.
+void requestViewEdit(unsigned id, double value);
+bool takeViewEdit(unsigned& id, double& value);
+// Makes the waiting edit, if any, through the newest live view. The view's
+// thread.
+void serviceViewEdits();
+
 void addLiveView(EditorView* view);
 void removeLiveView(EditorView* view);
 int liveViewCount();

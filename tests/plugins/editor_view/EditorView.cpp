@@ -20,7 +20,8 @@ std::string sizeText(const ViewRect& rect)
 
 } // namespace
 
-EditorView::EditorView(int width, int height) : size_(0, 0, width, height)
+EditorView::EditorView(Vst::EditController* controller, int width, int height)
+    : controller_(controller), size_(0, 0, width, height)
 {
     addLiveView(this);
 }
@@ -66,6 +67,22 @@ int EditorView::frameAnswersItself()
     if (unknownOk)
         static_cast<FUnknown*>(asUnknown)->release();
     return frameOk && unknownOk && asFrame == frame_ && asUnknown == frame_ ? 1 : 0;
+}
+
+void EditorView::makeWaitingEdit()
+{
+    unsigned id = 0;
+    double value = 0;
+    if (!child_ || !takeViewEdit(id, value))
+        return;
+    Vst::IComponentHandler* handler = controller_->getComponentHandler();
+    if (!handler)
+        return;
+    controller_->setParamNormalized(id, value);
+    handler->beginEdit(id);
+    handler->performEdit(id, value);
+    handler->endEdit(id);
+    logEditorCall("performEdit " + std::to_string(id));
 }
 
 // ---- FUnknown

@@ -8,6 +8,7 @@
 
 #include "pluginterfaces/gui/iplugview.h"
 #include "pluginterfaces/gui/iplugviewcontentscalesupport.h"
+#include "public.sdk/source/vst/vsteditcontroller.h"
 
 #include <atomic>
 
@@ -15,7 +16,9 @@ namespace talven::testplugin {
 
 class EditorView : public Steinberg::IPlugView, public Steinberg::IPlugViewContentScaleSupport {
 public:
-    EditorView(int width, int height);
+    // controller: the one that made the view, held for the edits the view
+    // makes.
+    EditorView(Steinberg::Vst::EditController* controller, int width, int height);
     virtual ~EditorView();
 
     EditorView(const EditorView&) = delete;
@@ -28,6 +31,9 @@ public:
     int requestResize(int width, int height);
     void* childWindow() const { return child_; }
     int frameAnswersItself();
+    // The edit a test asked for (requestViewEdit), if one waits, through the
+    // controller's component handler. The view's thread, while attached.
+    void makeWaitingEdit();
 
     // ---- FUnknown
     Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
@@ -61,6 +67,7 @@ private:
     void dropChildWindow();
 
     std::atomic<Steinberg::uint32> references_{1};
+    Steinberg::IPtr<Steinberg::Vst::EditController> controller_;
     Steinberg::ViewRect size_;
     Steinberg::IPlugFrame* frame_ = nullptr; // not counted, as hosts expect
     void* child_ = nullptr;                  // HWND on Windows, the X window id on Linux

@@ -51,6 +51,7 @@ public:
     void PLUGIN_API onTimer() override
     {
         ++ticks;
+        serviceViewEdits();
         // Once per view, so that tests see which thread serves the loop.
         if (!ticked_) {
             ticked_ = true;

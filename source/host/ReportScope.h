@@ -1,0 +1,44 @@
+#pragma once
+
+#include "pluginterfaces/vst/vsttypes.h"
+
+#include <memory>
+
+namespace talven {
+
+class ParameterReports;
+
+// Keeps the program's parameter callback out of the plug-in's own calls.
+// A plug-in reports an edit from inside some call of its own (a view's timer,
+// a state being set, a window procedure): a callback that detached right
+// there would take the plug-in down under its own feet. So while a scope is
+// open on a thread (a library function in progress, a round of the editor
+// thread), the reports made on it wait, and the outermost scope delivers
+// them as it closes, on the same thread, with no plug-in call and no library
+// lock in progress. Scopes nest; the cost of one is a thread-local count.
+class ReportScope {
+public:
+    ReportScope() noexcept;
+    ~ReportScope();
+    ReportScope(const ReportScope&) = delete;
+    ReportScope& operator=(const ReportScope&) = delete;
+
+    // True while a scope is open on this thread.
+    static bool active() noexcept;
+
+    // Keeps a report for the end of the outermost scope on this thread. Off
+    // the audio thread (allocates). May throw std::bad_alloc.
+    static void defer(std::shared_ptr<ParameterReports> reports, Steinberg::Vst::ParamID id, double value);
+
+    // A thread outside every scope may still be inside a plug-in call the
+    // library cannot see (a plug-in's window procedure run by the program's
+    // message loop). A waker arranges for a scope to open on this thread soon
+    // (Windows: a task posted to a library window of the thread) and says
+    // whether it could; only then does the report wait. Set once by the
+    // editor, before any window exists.
+    using Waker = bool (*)();
+    static void setWaker(Waker waker) noexcept;
+    static bool wakeLater() noexcept;
+};
+
+} // namespace talven
