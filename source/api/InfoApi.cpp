@@ -8,6 +8,7 @@
 #include "host/PluginDescription.h"
 #include "instance/Attachment.h"
 #include "instance/InstanceHold.h"
+#include "instance/InstanceService.h"
 #include "platform/TextConversion.h"
 
 #include <cstddef>
@@ -49,6 +50,8 @@ int32_t TALVEN_CALL TALVEN_GetInfo(uint32_t handle, TALVEN_INFO* info)
         talven::InstanceHold hold(handle);
         if (!hold.get())
             return 0;
+        // A latency the plug-in announced is read after the restart it needs.
+        talven::serviceInstance(*hold.get());
         const std::optional<talven::PluginDescription> described = talven::describePlugin(hold.get()->plugin);
         if (!described)
             return 0;

@@ -8,6 +8,7 @@
 #include "host/ParameterText.h"
 #include "host/Parameters.h"
 #include "instance/InstanceHold.h"
+#include "instance/InstanceService.h"
 #include "log/TraceLog.h"
 #include "platform/BlockScope.h"
 
@@ -74,7 +75,12 @@ double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id)
 {
     return talven::guardBoundary(0.0, [&] {
         talven::InstanceHold hold(handle);
-        return hold.get() ? talven::getParam(hold.get()->plugin, id) : 0.0;
+        if (!hold.get())
+            return 0.0;
+        // What the processor reported back (a meter) reaches the controller
+        // first, so that the value read is the latest.
+        talven::serviceInstance(*hold.get());
+        return talven::getParam(hold.get()->plugin, id);
     });
 }
 

@@ -190,6 +190,8 @@ void openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x
         return;
     }
     window->show(x, y);
+    if (slot.idleTick)
+        window->setIdleTick(slot.idleTick);
     writeWindowLine(window.get());
 }
 

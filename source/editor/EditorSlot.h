@@ -2,6 +2,7 @@
 
 #include "editor/IWindow.h"
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -22,6 +23,9 @@ struct EditorSlot {
     // Set when the detach or the destruction took the editor away for good:
     // an editor opened meanwhile on another thread closes itself.
     bool closed = false;
+    // What every window of the instance runs on its thread while shown
+    // (IWindow::setIdleTick); set once at attach, before any window.
+    std::function<void()> idleTick;
 };
 
 } // namespace talven

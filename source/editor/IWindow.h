@@ -2,6 +2,7 @@
 
 #include "pluginterfaces/base/funknown.h"
 
+#include <functional>
 #include <memory>
 
 namespace Steinberg::Vst::EditorHost {
@@ -73,6 +74,11 @@ public:
     // otherwise (the caller's own window, or no thread to take it) gives
     // task back. Windows that need no thread of their own give it back.
     virtual std::unique_ptr<WindowTask> handToOwnerThread(std::unique_ptr<WindowTask> task) { return task; }
+    // While the window is shown, calls tick on its thread every
+    // kIdleTickPeriodMs (the plug-in's meters move with what it brings);
+    // close stops it. Windows without a thread of their own ignore it.
+    static constexpr int kIdleTickPeriodMs = 25;
+    virtual void setIdleTick(std::function<void()> tick) { static_cast<void>(tick); }
 };
 
 using WindowPtr = std::shared_ptr<IWindow>;

@@ -171,9 +171,22 @@ void Window::close()
     std::shared_ptr<Window> keepAlive = std::move(self_);
     if (!hwnd_)
         return;
+    KillTimer(hwnd_, kIdleTimerId);
+    idleTick_ = nullptr;
     ShowWindow(hwnd_, SW_HIDE);
     reportPosition(1);
     writeConsoleLine("Window::close");
+}
+
+void Window::setIdleTick(std::function<void()> tick)
+{
+    if (!hwnd_)
+        return;
+    idleTick_ = std::move(tick);
+    if (idleTick_)
+        SetTimer(hwnd_, kIdleTimerId, kIdleTickPeriodMs, nullptr);
+    else
+        KillTimer(hwnd_, kIdleTimerId);
 }
 
 void Window::closeImmediately()

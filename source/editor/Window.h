@@ -66,6 +66,10 @@ public:
     // procedure has returned; false when the thread has no such window.
     static bool postReportRound() noexcept;
 
+    void setIdleTick(std::function<void()> tick) override;
+    // The timer behind it (SetTimer on the window).
+    static constexpr UINT_PTR kIdleTimerId = 0x7A1E;
+
 private:
     // The native window's user data: owned by the native window and touched
     // only on its thread, so a Window released on another thread never leaves
@@ -95,6 +99,7 @@ private:
     HWND hwnd_ = nullptr;
     bool callbackSet_ = false;
     PositionCallback positionCallback_ = nullptr;
+    std::function<void()> idleTick_;
 };
 
 } // namespace Steinberg::Vst::EditorHost

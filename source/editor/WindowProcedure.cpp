@@ -101,6 +101,14 @@ LRESULT Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
     case WM_EXITSIZEMOVE:
         reportPosition(0);
         break;
+    case WM_TIMER:
+        if (wParam == kIdleTimerId && idleTick_) {
+            // A copy: the tick may close this window (a detach from the
+            // program's parameter callback), which lets go of idleTick_.
+            const std::function<void()> tick = idleTick_;
+            tick();
+        }
+        break;
     case kDpiChanged:
         // The suggested rectangle is not applied: the view decides its size.
         if (controller_)

@@ -63,8 +63,9 @@ void setProperty(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t p
 class NativeTeardown : public WindowTask {
 public:
     NativeTeardown(std::shared_ptr<talven::X11Connection> connection, xcb_window_t id,
-                   IPtr<talven::PlugRunLoop> runLoop, talven::EventLoop::Id settleTimer)
-        : connection_(std::move(connection)), id_(id), runLoop_(std::move(runLoop)), settleTimer_(settleTimer)
+                   IPtr<talven::PlugRunLoop> runLoop, talven::EventLoop::Id settleTimer, talven::EventLoop::Id idleTimer)
+        : connection_(std::move(connection)), id_(id), runLoop_(std::move(runLoop)), settleTimer_(settleTimer),
+          idleTimer_(idleTimer)
     {
     }
 
@@ -73,8 +74,12 @@ public:
         if (runLoop_)
             runLoop_->retire();
         runLoop_ = nullptr;
-        if (talven::EventLoop* loop = talven::EditorThread::loop(); loop && settleTimer_ != 0)
-            loop->remove(settleTimer_);
+        if (talven::EventLoop* loop = talven::EditorThread::loop()) {
+            if (settleTimer_ != 0)
+                loop->remove(settleTimer_);
+            if (idleTimer_ != 0)
+                loop->remove(idleTimer_);
+        }
         connection_->removeWindow(id_);
         xcb_destroy_window(connection_->get(), id_);
         xcb_flush(connection_->get());
@@ -86,6 +91,7 @@ private:
     xcb_window_t id_;
     IPtr<talven::PlugRunLoop> runLoop_;
     talven::EventLoop::Id settleTimer_;
+    talven::EventLoop::Id idleTimer_;
 };
 
 bool isStale(std::uint16_t eventSequence, std::uint32_t request)
@@ -107,7 +113,8 @@ X11Window::~X11Window() noexcept
         return;
     // Everything moves into the teardown: a reference left here could be the
     // last and close the connection on this thread.
-    auto teardown = std::make_unique<NativeTeardown>(std::move(connection_), id_, std::move(runLoop_), settleTimer_);
+    auto teardown = std::make_unique<NativeTeardown>(std::move(connection_), id_, std::move(runLoop_), settleTimer_,
+                                                     idleTimer_);
     if (talven::EditorThread::isCurrent())
         teardown->run();
     else
@@ -245,6 +252,7 @@ void X11Window::close()
         return;
     retireRunLoop();
     cancelSettle();
+    stopIdleTick();
     xcb_connection_t* const connection = connection_->get();
     xcb_unmap_window(connection, id_);
     // ICCCM's withdrawal: a window manager that reparented the window learns
@@ -414,6 +422,24 @@ void X11Window::settleLater()
             window->reportPosition(0);
         }
     });
+}
+
+void X11Window::setIdleTick(std::function<void()> tick)
+{
+    stopIdleTick();
+    talven::EventLoop* const loop = talven::EditorThread::loop();
+    if (!loop || !tick || id_ == XCB_WINDOW_NONE)
+        return;
+    idleTimer_ = loop->startTimer(std::chrono::milliseconds(kIdleTickPeriodMs), std::move(tick));
+}
+
+void X11Window::stopIdleTick()
+{
+    if (idleTimer_ == 0)
+        return;
+    if (talven::EventLoop* const loop = talven::EditorThread::loop())
+        loop->remove(idleTimer_);
+    idleTimer_ = 0;
 }
 
 void X11Window::cancelSettle()

@@ -58,6 +58,7 @@ public:
     void resize(Size newSize) override;
     Size getContentSize() override;
     void setPositionCallback(PositionCallback callback) override; // any thread
+    void setIdleTick(std::function<void()> tick) override;
     NativePlatformWindow getNativePlatformWindow() const override;
     // The run loop (Steinberg::Linux::IRunLoop) for the view shown in it.
     tresult queryInterface(const TUID iid, void** obj) override;
@@ -81,6 +82,7 @@ private:
     Point outerPosition() const;
     void reportPosition(int32 closing) const;
     void retireRunLoop();
+    void stopIdleTick();
 
     std::shared_ptr<X11Window> self_;
     WindowControllerPtr controller_;
@@ -93,6 +95,7 @@ private:
     Point expectedOuter_;       // where this window last put itself or was seen
     std::uint32_t lastRequest_ = 0; // sequence of the last configure request
     talven::EventLoop::Id settleTimer_ = 0;
+    talven::EventLoop::Id idleTimer_ = 0;
     Steinberg::IPtr<talven::PlugRunLoop> runLoop_;
     // Set from the attach's thread while the editor thread may report.
     std::atomic<bool> callbackSet_{false};

@@ -45,6 +45,7 @@ bool leaveBypass(HostedPlugin& plugin, Vst::IComponent& component, Vst::IAudioPr
         if (component.setActive(true) != kResultOk)
             return false;
         plugin.active = true;
+        ++plugin.activations;
     }
     if (!processingSwitched(processor.setProcessing(true))) {
         component.setActive(false);

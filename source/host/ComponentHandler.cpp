@@ -1,19 +1,22 @@
 #include "host/ComponentHandler.h"
 
 #include "host/ParameterReports.h"
+#include "host/RestartRequests.h"
 #include "sdk/ParameterChangeTransfer.h"
 
 using namespace Steinberg;
 
 IPtr<ComponentHandler> ComponentHandler::make(std::shared_ptr<Vst::ParameterChangeTransfer> transfer,
-                                              std::shared_ptr<talven::ParameterReports> reports)
+                                              std::shared_ptr<talven::ParameterReports> reports,
+                                              std::shared_ptr<talven::RestartRequests> restarts)
 {
-    return owned(new ComponentHandler(std::move(transfer), std::move(reports)));
+    return owned(new ComponentHandler(std::move(transfer), std::move(reports), std::move(restarts)));
 }
 
 ComponentHandler::ComponentHandler(std::shared_ptr<Vst::ParameterChangeTransfer> transfer,
-                                   std::shared_ptr<talven::ParameterReports> reports)
-    : transfer_(std::move(transfer)), reports_(std::move(reports))
+                                   std::shared_ptr<talven::ParameterReports> reports,
+                                   std::shared_ptr<talven::RestartRequests> restarts)
+    : transfer_(std::move(transfer)), reports_(std::move(reports)), restarts_(std::move(restarts))
 {
 }
 
@@ -66,9 +69,14 @@ tresult PLUGIN_API ComponentHandler::endEdit(Vst::ParamID)
 
 tresult PLUGIN_API ComponentHandler::restartComponent(int32 flags)
 {
-    if (flags != Vst::kParamValuesChanged)
+    constexpr int32 kReportedFlags = Vst::kParamValuesChanged | Vst::kParamTitlesChanged;
+    const bool reported = (flags & kReportedFlags) != 0;
+    const bool reset = (flags & talven::RestartRequests::kResetFlags) != 0;
+    if (!reported && !reset)
         return kNotImplemented;
-    if (reports_)
+    if (reset && restarts_)
+        restarts_->request(flags);
+    if (reported && reports_)
         reports_->report(TALVEN_ALL_PARAMETERS, -1.0);
     return kResultOk;
 }

@@ -11,6 +11,7 @@ class ParameterChangeTransfer;
 }
 namespace talven {
 class ParameterReports;
+class RestartRequests;
 }
 
 // The host's IComponentHandler for one plug-in instance: carries the
@@ -25,9 +26,10 @@ class ParameterReports;
 // handler shares the transfer instead of pointing at the instance.
 class ComponentHandler : public Steinberg::Vst::IComponentHandler {
 public:
-    // Starts with one reference, the caller's. Either may be null.
+    // Starts with one reference, the caller's. Any may be null.
     static Steinberg::IPtr<ComponentHandler> make(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer,
-                                                  std::shared_ptr<talven::ParameterReports> reports = nullptr);
+                                                  std::shared_ptr<talven::ParameterReports> reports = nullptr,
+                                                  std::shared_ptr<talven::RestartRequests> restarts = nullptr);
 
     ComponentHandler(const ComponentHandler&) = delete;
     ComponentHandler& operator=(const ComponentHandler&) = delete;
@@ -45,17 +47,22 @@ public:
     Steinberg::tresult PLUGIN_API performEdit(Steinberg::Vst::ParamID id,
                                               Steinberg::Vst::ParamValue valueNormalized) SMTG_OVERRIDE;
     Steinberg::tresult PLUGIN_API endEdit(Steinberg::Vst::ParamID id) SMTG_OVERRIDE;
-    // kParamValuesChanged is reported as a change of every parameter; no
-    // other request is acted upon.
+    // kParamValuesChanged and kParamTitlesChanged are reported as a change
+    // of every parameter; kLatencyChanged, kIoChanged and kReloadComponent
+    // are left for the host to carry out later (RestartRequests). kResultOk
+    // when any of those is among flags, else kNotImplemented. Any thread;
+    // never waits and never calls the plug-in.
     Steinberg::tresult PLUGIN_API restartComponent(Steinberg::int32 flags) SMTG_OVERRIDE;
 
 private:
     ComponentHandler(std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer,
-                     std::shared_ptr<talven::ParameterReports> reports);
+                     std::shared_ptr<talven::ParameterReports> reports,
+                     std::shared_ptr<talven::RestartRequests> restarts);
     virtual ~ComponentHandler();
 
     std::atomic<Steinberg::uint32> references_{1};
     // Null: edits are dropped. Shared with the instance, which may go first.
     const std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer_;
     const std::shared_ptr<talven::ParameterReports> reports_;
+    const std::shared_ptr<talven::RestartRequests> restarts_;
 };

@@ -7,8 +7,8 @@ using Steinberg::Vst::PlugProvider;
 
 HostedPlugin::HostedPlugin()
     : paramTransfer(std::make_shared<Steinberg::Vst::ParameterChangeTransfer>(kTransferEntries)),
-      reports(std::make_shared<ParameterReports>()),
-      componentHandler(ComponentHandler::make(paramTransfer, reports))
+      reports(std::make_shared<ParameterReports>()), restarts(std::make_shared<RestartRequests>()),
+      componentHandler(ComponentHandler::make(paramTransfer, reports, restarts))
 {
 }
 

@@ -2,6 +2,7 @@
 
 #include "host/ComponentHandler.h"
 #include "host/ParameterReports.h"
+#include "host/RestartRequests.h"
 #include "platform/RecursiveLock.h"
 #include "sdk/ControllerReference.h"
 #include "sdk/Module.h"
@@ -52,6 +53,8 @@ public:
     std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> paramTransfer;
     // The program's parameter callback; shared with the handler likewise.
     std::shared_ptr<ParameterReports> reports;
+    // The restarts the plug-in asked for; shared with the handler likewise.
+    std::shared_ptr<RestartRequests> restarts;
     // The plug-in's provider holds a reference of its own until the plug-in
     // is terminated.
     Steinberg::IPtr<ComponentHandler> componentHandler;
@@ -76,6 +79,13 @@ public:
     // setActive(false) since): only an active component is switched off.
     // Changed under controlLock.
     std::atomic<bool> active{false};
+    // True while a restart sets the plug-in up again: blocks pass dry without
+    // touching the plug-in or its block processor. Changed under controlLock
+    // and passed through the instance lock.
+    std::atomic<bool> restarting{false};
+    // Counts the activations (setActive(true)); the process context's
+    // continuous time starts again at each.
+    std::atomic<std::uint32_t> activations{0};
     // The channel's sample rate, in Hz; 0 until processing is set up.
     double sampleRate = 0;
     // Whether the plug-in offers an editor view, asked once at attach.

@@ -131,12 +131,17 @@ bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* fail
     return component != nullptr;
 }
 
-void sweepParameters(Vst::IEditController& controller)
+std::vector<Vst::ParamID> sweepParameters(Vst::IEditController& controller)
 {
     const int32 count = controller.getParameterCount();
+    std::vector<Vst::ParamID> ids;
+    ids.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
     Vst::ParameterInfo info{};
-    for (int32 index = 0; index < count; ++index)
-        controller.getParameterInfo(index, info);
+    for (int32 index = 0; index < count; ++index) {
+        if (controller.getParameterInfo(index, info) == kResultOk)
+            ids.push_back(info.id);
+    }
+    return ids;
 }
 
 } // namespace talven

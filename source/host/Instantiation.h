@@ -3,6 +3,7 @@
 #include "host/HostedPlugin.h"
 
 #include <string>
+#include <vector>
 
 namespace talven {
 
@@ -28,8 +29,9 @@ bool isClassIdText(const char* text);
 // controller for one and letting it go unshown. Caller's thread.
 bool offersEditorView(Steinberg::Vst::IEditController& controller);
 
-// Has the controller describe each parameter once, before audio starts; the
-// descriptions are not kept. Caller's thread.
-void sweepParameters(Steinberg::Vst::IEditController& controller);
+// Has the controller describe each parameter once, before audio starts, and
+// returns their ids in its order (the rest of the descriptions is not kept).
+// Caller's thread. May throw std::bad_alloc.
+std::vector<Steinberg::Vst::ParamID> sweepParameters(Steinberg::Vst::IEditController& controller);
 
 } // namespace talven

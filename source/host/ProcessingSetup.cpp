@@ -28,6 +28,7 @@ bool startProcessing(HostedPlugin& plugin, double sampleRate, std::int32_t maxFr
     if (component->setActive(true) != kResultOk)
         return false;
     plugin.active = true;
+    ++plugin.activations;
     writeTraceLine("updateProcessSetup setProcessing(true)");
     processor->setProcessing(true);
     plugin.processing = true;

@@ -5,9 +5,11 @@
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
 #include "host/ProcessingSetup.h"
+#include "host/ReportScope.h"
 #include "instance/BassCallbacks.h"
 #include "instance/EditorCalls.h"
 #include "instance/InstanceHold.h"
+#include "instance/InstanceService.h"
 #include "log/TraceLog.h"
 #include "platform/BlockScope.h"
 
@@ -133,8 +135,10 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
             showEditorOf(*instance, x, y, title);
             writeTraceLine("openEditor createViewAndShow true");
         }
+        // The processor's reports of these parameters wait for the
+        // controller in slots made now.
         if (controller)
-            sweepParameters(*controller.get());
+            instance->outputs.prepare(sweepParameters(*controller.get()));
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -171,10 +175,21 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     }
     PluginInstance& record = *hold.get();
     PendingAttachment attachment(record);
+    // While an editor is shown its thread hands the controller what the
+    // processor reported (meters) and carries out requested restarts. By
+    // handle: a window may tick on after the instance is gone.
+    record.editor.idleTick = [handle] {
+        const ReportScope reportsAfterTick;
+        InstanceHold tickHold(handle);
+        if (tickHold.get())
+            serviceInstance(*tickHold.get());
+    };
     record.channel = channel;
     record.floatChannel = floatChannel;
     // Every block has this many channels: a BASS channel keeps its format.
     record.channelCount = static_cast<std::int32_t>(info.chans);
+    const std::int32_t sampleBytes = floatChannel ? 4 : (info.flags & BASS_SAMPLE_8BITS) != 0 ? 1 : 2;
+    record.bytesPerFrame = sampleBytes * record.channelCount;
 
     if (!openPlugin(pathCopy.c_str(), handle, options.showEditor, options.editorX, options.editorY,
                     titleCopy.c_str(), options.classId ? classIdCopy.c_str() : nullptr))

@@ -7,24 +7,54 @@
 namespace talven {
 namespace {
 
-enum class Outcome { processed, bypassed, noProvider, noProcessor, processFailed };
+enum class Outcome { processed, bypassed, restarting, noProvider, noProcessor, processFailed };
+
+// The block's first frame in the channel's decoded stream. Inside the DSP,
+// BASS's decoding position stands after the block; it counts the channel's
+// own bytes. Negative when BASS cannot tell.
+std::int64_t firstFrameOf(const PluginInstance& instance, std::int32_t frames)
+{
+    const QWORD position = BASS_ChannelGetPosition(instance.channel.load(), BASS_POS_BYTE | BASS_POS_DECODE);
+    if (position == static_cast<QWORD>(-1) || instance.bytesPerFrame <= 0)
+        return -1;
+    const auto after = static_cast<std::int64_t>(position / static_cast<QWORD>(instance.bytesPerFrame));
+    return after >= frames ? after - frames : 0;
+}
+
+BlockTiming timingOf(const PluginInstance& instance, std::int32_t frames)
+{
+    BlockTiming timing;
+    timing.sampleRate = instance.plugin.sampleRate;
+    timing.firstFrame = firstFrameOf(instance, frames);
+    const Transport::Setting transport = instance.transport.get();
+    timing.tempo = transport.tempo;
+    timing.numerator = transport.numerator;
+    timing.denominator = transport.denominator;
+    timing.activation = instance.plugin.activations.load(std::memory_order_relaxed);
+    return timing;
+}
 
 // The part of a block that runs under the instance lock: a switch, a detach
 // or a state load waits for it, and one that ran before it finds its effect.
 Outcome processUnderLock(PluginInstance& instance, float* block, std::int32_t frames)
 {
     HostedPlugin& plugin = instance.plugin;
+    // Asked before the lock: BASS takes its own lock for the position.
+    const BlockTiming timing = timingOf(instance, frames);
     ScopedLock guard(plugin.lock);
     // The bypass was read without the lock; a switch-on may have run while
     // this block waited for it, and a deactivated plug-in must not be asked
     // to process.
     if (plugin.bypass.load() != 0)
         return Outcome::bypassed;
+    // A restart is setting the plug-in up again: the block passes dry.
+    if (plugin.restarting.load())
+        return Outcome::restarting;
     if (!plugin.hasProvider())
         return Outcome::noProvider;
     if (!plugin.processing.load() || !instance.blocks.prepared())
         return Outcome::noProcessor;
-    return instance.blocks.process(block, frames) ? Outcome::processed : Outcome::processFailed;
+    return instance.blocks.process(block, frames, timing) ? Outcome::processed : Outcome::processFailed;
 }
 
 } // namespace
@@ -61,6 +91,7 @@ bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
         writeTraceLine("processAudio: end<<<");
         return true;
     case Outcome::bypassed:
+    case Outcome::restarting:
         return false;
     case Outcome::noProvider:
         writeTraceLine("processAudio: plugProvider problem");

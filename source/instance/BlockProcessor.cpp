@@ -1,9 +1,11 @@
 #include "instance/BlockProcessor.h"
 
+#include "instance/OutputParameters.h"
 #include "platform/BlockScope.h"
 #include "sdk/ParameterChangeTransfer.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 using namespace Steinberg;
@@ -44,9 +46,10 @@ void interleave(const void* source, float* block, int32 channels, int32 channel,
 
 } // namespace
 
-BlockProcessor::BlockProcessor(const void* owner, std::shared_ptr<ParameterChangeTransfer> transfer)
+BlockProcessor::BlockProcessor(const void* owner, std::shared_ptr<ParameterChangeTransfer> transfer,
+                               OutputParameters& outputs)
     : owner_(owner), transfer_(std::move(transfer)), inputChanges_(kParameterQueues),
-      outputChanges_(kParameterQueues)
+      outputChanges_(kParameterQueues), outputs_(outputs)
 {
 }
 
@@ -74,7 +77,9 @@ bool BlockProcessor::prepare(IComponent& component, int32 channels)
     data_.outputParameterChanges = &outputChanges_;
     data_.inputEvents = nullptr;
     data_.outputEvents = nullptr;
-    data_.processContext = nullptr;
+    context_ = ProcessContext{};
+    data_.processContext = &context_;
+    continuousFrames_ = 0;
     processor_ = processor.getInterface();
     return true;
 }
@@ -146,7 +151,51 @@ void BlockProcessor::storePiece(float* block, int32 first, int32 count) const
     }
 }
 
-bool BlockProcessor::process(float* block, int32 frames)
+void BlockProcessor::fillContext(const BlockTiming& timing, int32 pieceStart)
+{
+    if (timing.activation != activation_) {
+        activation_ = timing.activation;
+        continuousFrames_ = 0;
+    }
+    ProcessContext& context = context_;
+    context.state = ProcessContext::kPlaying | ProcessContext::kContTimeValid | ProcessContext::kTempoValid
+                    | ProcessContext::kTimeSigValid;
+    context.sampleRate = timing.sampleRate;
+    context.continousTimeSamples = continuousFrames_;
+    context.tempo = timing.tempo;
+    context.timeSigNumerator = timing.numerator;
+    context.timeSigDenominator = timing.denominator;
+    if (timing.firstFrame < 0 || timing.sampleRate <= 0) {
+        context.projectTimeSamples = 0;
+        context.projectTimeMusic = 0;
+        context.barPositionMusic = 0;
+        return;
+    }
+    context.state |= ProcessContext::kProjectTimeMusicValid | ProcessContext::kBarPositionValid;
+    context.projectTimeSamples = timing.firstFrame + pieceStart;
+    // Musical time counts quarter notes; a bar holds numerator beats of a
+    // 1/denominator note each.
+    const double seconds = static_cast<double>(context.projectTimeSamples) / timing.sampleRate;
+    context.projectTimeMusic = seconds * timing.tempo / 60.0;
+    const double quartersPerBar = timing.numerator * 4.0 / timing.denominator;
+    context.barPositionMusic = std::floor(context.projectTimeMusic / quartersPerBar) * quartersPerBar;
+}
+
+void BlockProcessor::keepOutputValues()
+{
+    const int32 queues = outputChanges_.getParameterCount();
+    for (int32 i = 0; i < queues; ++i) {
+        IParamValueQueue* queue = outputChanges_.getParameterData(i);
+        const int32 points = queue ? queue->getPointCount() : 0;
+        int32 offset = 0;
+        ParamValue value = 0;
+        if (points > 0 && queue->getPoint(points - 1, offset, value) == kResultOk)
+            outputs_.store(queue->getParameterId(), value);
+    }
+    outputChanges_.clearQueue();
+}
+
+bool BlockProcessor::process(float* block, int32 frames, const BlockTiming& timing)
 {
     if (!processor_)
         return false;
@@ -156,9 +205,9 @@ bool BlockProcessor::process(float* block, int32 frames)
         const int32 count = std::min(kMaxFrames, frames - first);
         loadPiece(block, first, count);
         data_.numSamples = count;
+        fillContext(timing, first);
         const tresult result = processor_->process(data_);
-        // What the processor reports back is not passed on.
-        outputChanges_.clearQueue();
+        keepOutputValues();
         if (result != kResultOk) {
             // Edits not yet delivered stay for the next block, so that
             // processor and controller do not drift apart.
@@ -168,6 +217,7 @@ bool BlockProcessor::process(float* block, int32 frames)
         }
         inputChanges_.clearQueue();
         storePiece(block, first, count);
+        continuousFrames_ += count;
         first += count;
     }
     return true;
@@ -186,7 +236,7 @@ bool BlockProcessor::flushEdits()
         const BlockScope scope(owner_);
         result = processor_->process(data_);
     }
-    outputChanges_.clearQueue();
+    keepOutputValues();
     if (result != kResultOk)
         return false;
     inputChanges_.clearQueue();

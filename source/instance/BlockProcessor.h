@@ -5,6 +5,7 @@
 
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstprocesscontext.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 
 #include <cstdint>
@@ -16,6 +17,22 @@ class ParameterChangeTransfer;
 }
 
 namespace talven {
+
+class OutputParameters;
+
+// Where a block stands, for the process context the plug-in is given.
+struct BlockTiming {
+    double sampleRate = 0;
+    // The block's first frame in the channel's decoded stream; negative when
+    // unknown (the context then says the project time is not valid).
+    std::int64_t firstFrame = -1;
+    double tempo = 120;
+    std::int32_t numerator = 4;
+    std::int32_t denominator = 4;
+    // The plug-in's activation count: the continuous time starts again at 0
+    // with each new activation.
+    std::uint32_t activation = 0;
+};
 
 // Moves the blocks of one BASS channel through one plug-in's audio
 // processor. Everything the processor needs is settled by prepare(), off the
@@ -41,8 +58,10 @@ public:
     // owner: the instance whose blocks these are (marks the audio thread as
     // inside one of its blocks while the plug-in processes). transfer: the
     // edits queued for the processor (shared with the component handler).
+    // outputs: where the processor's reported values go (must outlive this).
     // Makes the parameter queues.
-    BlockProcessor(const void* owner, std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer);
+    BlockProcessor(const void* owner, std::shared_ptr<Steinberg::Vst::ParameterChangeTransfer> transfer,
+                   OutputParameters& outputs);
     ~BlockProcessor();
     BlockProcessor(const BlockProcessor&) = delete;
     BlockProcessor& operator=(const BlockProcessor&) = delete;
@@ -60,12 +79,14 @@ public:
 
     // Runs `frames` whole frames of the prepared channel count, interleaved in
     // block, through the processor in place, in pieces of at most kMaxFrames,
-    // with the edits queued since the last block. False when the processor
-    // refused a piece: that piece and the rest of the block stay as they came
-    // (the edits not yet delivered wait for the next block). Audio thread,
+    // with the edits queued since the last block and a process context made
+    // from timing (each piece's own position). The last value of each output
+    // parameter change goes to the outputs. False when the processor refused
+    // a piece: that piece and the rest of the block stay as they came (the
+    // edits not yet delivered wait for the next block). Audio thread,
     // instance lock held; never allocates (unless more than kParameterQueues
     // parameters were edited since the last block).
-    bool process(float* block, Steinberg::int32 frames);
+    bool process(float* block, Steinberg::int32 frames, const BlockTiming& timing);
 
     // Hands the queued edits to the processor now, in a process call of no
     // samples (VST 3's parameter flush). False when it refused them; they then
@@ -73,6 +94,9 @@ public:
     bool flushEdits();
 
 private:
+    void fillContext(const BlockTiming& timing, Steinberg::int32 pieceStart);
+    void keepOutputValues();
+
     // Input bus 0 takes piece [first, first + count) of the block; output bus
     // 0 starts from it too; the other bus channels get silence.
     void loadPiece(const float* block, Steinberg::int32 first, Steinberg::int32 count);
@@ -86,6 +110,11 @@ private:
     Steinberg::Vst::ParameterChanges outputChanges_;
     Steinberg::IPtr<Steinberg::Vst::IAudioProcessor> processor_;
     Steinberg::Vst::HostProcessData data_;
+    Steinberg::Vst::ProcessContext context_{};
+    OutputParameters& outputs_;
+    // Frames processed since the activation counted in activation_.
+    Steinberg::int64 continuousFrames_ = 0;
+    std::uint32_t activation_ = 0;
     Steinberg::int32 sampleSize_ = Steinberg::Vst::kSample32;
     Steinberg::int32 channels_ = 0;
     // Channels of input and output bus 0 that carry the block's channels.

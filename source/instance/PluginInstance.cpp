@@ -11,7 +11,7 @@
 
 namespace talven {
 
-PluginInstance::PluginInstance() : blocks(this, plugin.paramTransfer) {}
+PluginInstance::PluginInstance() : blocks(this, plugin.paramTransfer, outputs) {}
 
 PluginInstance::~PluginInstance() = default;
 

@@ -3,6 +3,7 @@
 #include "editor/EditorSlot.h"
 #include "host/HostedPlugin.h"
 #include "instance/BlockProcessor.h"
+#include "instance/OutputParameters.h"
 #include "instance/Transport.h"
 #include "registry/HandleRecord.h"
 
@@ -30,6 +31,9 @@ public:
     std::uint32_t syncHandle = 0;
     // Interleaved channels of every block; fixed at attach.
     std::int32_t channelCount = 0;
+    // Bytes of one frame in the channel's own sample format (its positions
+    // count those, whatever its DSP is given).
+    std::int32_t bytesPerFrame = 0;
     // The channel carries float samples itself; otherwise its DSP data is
     // float only while BASS's float DSP is on.
     bool floatChannel = false;
@@ -43,6 +47,9 @@ public:
 
     // ---- the plug-in, its blocks and its editor
     HostedPlugin plugin;
+    // What the processor reports back, for the controller; before blocks,
+    // which stores into it.
+    OutputParameters outputs;
     BlockProcessor blocks;
     // Tempo and time signature for the process context of every block.
     Transport transport;

@@ -31,6 +31,10 @@ typedef DWORD HSAMPLE;
 #define BASS_SAMPLE_FLOAT 256
 // DSP functions get float data whatever the channel's format.
 #define BASS_CONFIG_FLOATDSP 25
+// Positions in bytes of the channel's own format; with BASS_POS_DECODE the
+// decoding position (inside a DSP: just after the block it is given).
+#define BASS_POS_BYTE 0
+#define BASS_POS_DECODE 0x10000000
 
 typedef struct {
     DWORD freq;  // sample rate in Hz
@@ -57,6 +61,7 @@ HSYNC BASSDEF(BASS_ChannelSetSync)(DWORD handle, DWORD type, QWORD param, SYNCPR
 BOOL BASSDEF(BASS_ChannelRemoveSync)(DWORD handle, HSYNC sync);
 BOOL BASSDEF(BASS_StreamFree)(DWORD handle);
 DWORD BASSDEF(BASS_GetConfig)(DWORD option);
+QWORD BASSDEF(BASS_ChannelGetPosition)(DWORD handle, DWORD mode);
 
 #ifdef __cplusplus
 }

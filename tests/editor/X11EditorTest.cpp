@@ -73,7 +73,8 @@ TEST_F(X11EditorTest, TheViewIsAttachedServedAndRemovedOnTheEditorThreadOnly)
     ASSERT_NE(show(30, 40), 0u);
     // The view draws from the timer it registered in the frame's run loop.
     EXPECT_TRUE(waitUntil([&] { return runLoopTicks() >= 3; }));
-    EXPECT_EQ(editorTimers(), 1);
+    // The view's, and the window's own idle tick.
+    EXPECT_EQ(editorTimers(), 2);
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);
 
     const std::thread::id editor = editorThreadId();
@@ -81,8 +82,8 @@ TEST_F(X11EditorTest, TheViewIsAttachedServedAndRemovedOnTheEditorThreadOnly)
     EXPECT_EQ(threadsNamed("talven-editor"), 1);
     EXPECT_THAT(recordedEvents(),
                 ElementsAre(Event{"attached", editor}, Event{"timer", editor}, Event{"removed", editor}));
-    // The view's timer and descriptor went with it; the X connection stays
-    // while the hidden window does.
+    // The timers and the view's descriptor went with it; the X connection
+    // stays while the hidden window does.
     EXPECT_EQ(editorTimers(), 0);
     EXPECT_EQ(editorWatchedFds(), 1);
 }

@@ -1,4 +1,5 @@
 #include "host/ComponentHandler.h"
+#include "host/RestartRequests.h"
 #include "sdk/ParameterChangeTransfer.h"
 
 #include "pluginterfaces/vst/ivsteditcontroller.h"
@@ -12,7 +13,7 @@ namespace {
 
 using Steinberg::Vst::ParameterChangeTransfer;
 
-TEST(ComponentHandlerTest, AnswersItsOwnInterfacesCountsReferencesAndRefusesRestarts)
+TEST(ComponentHandlerTest, AnswersItsOwnInterfacesAndCountsReferences)
 {
     Steinberg::IPtr<ComponentHandler> handler = ComponentHandler::make(nullptr);
     for (const Steinberg::FUID* iid : {&Steinberg::Vst::IComponentHandler::iid, &Steinberg::FUnknown::iid}) {
@@ -27,7 +28,6 @@ TEST(ComponentHandlerTest, AnswersItsOwnInterfacesCountsReferencesAndRefusesRest
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(handler->addRef(), 2u);
     EXPECT_EQ(handler->release(), 1u);
-    EXPECT_EQ(handler->restartComponent(Steinberg::Vst::kLatencyChanged), Steinberg::kNotImplemented);
     EXPECT_EQ(handler->beginEdit(3), Steinberg::kResultOk);
     EXPECT_EQ(handler->endEdit(3), Steinberg::kResultOk);
 }
@@ -53,6 +53,24 @@ TEST(ComponentHandlerTest, EditsReachTheSharedTransferEvenAfterItsOtherOwnerLetG
 
     // Without a transfer an edit is dropped and still answered with success.
     EXPECT_EQ(ComponentHandler::make(nullptr)->performEdit(1, 0.5), Steinberg::kResultOk);
+}
+
+TEST(ComponentHandlerTest, RestartRequestsAreNotedForLaterAndOthersAreNotImplemented)
+{
+    auto restarts = std::make_shared<RestartRequests>();
+    Steinberg::IPtr<ComponentHandler> handler = ComponentHandler::make(nullptr, nullptr, restarts);
+    using namespace Steinberg::Vst;
+    EXPECT_EQ(handler->restartComponent(kLatencyChanged), Steinberg::kResultOk);
+    EXPECT_EQ(handler->restartComponent(kIoChanged | kMidiCCAssignmentChanged), Steinberg::kResultOk);
+    EXPECT_EQ(restarts->take(), kLatencyChanged | kIoChanged);
+    EXPECT_EQ(handler->restartComponent(kParamValuesChanged), Steinberg::kResultOk);
+    EXPECT_EQ(handler->restartComponent(kParamTitlesChanged), Steinberg::kResultOk);
+    EXPECT_FALSE(restarts->any());
+    EXPECT_EQ(handler->restartComponent(kMidiCCAssignmentChanged), Steinberg::kNotImplemented);
+    EXPECT_EQ(handler->restartComponent(kNoteExpressionChanged | kRoutingInfoChanged), Steinberg::kNotImplemented);
+    EXPECT_EQ(handler->restartComponent(0), Steinberg::kNotImplemented);
+    EXPECT_EQ(handler->restartComponent(kReloadComponent), Steinberg::kResultOk);
+    EXPECT_EQ(restarts->take(), kReloadComponent);
 }
 
 } // namespace

@@ -1,0 +1,116 @@
+#include "instance/InstanceService.h"
+
+#include "platform/BlockScope.h"
+
+#include "pluginterfaces/vst/ivstaudioprocessor.h"
+#include "pluginterfaces/vst/ivstcomponent.h"
+
+#include <new>
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+namespace talven {
+namespace {
+
+// Buses asked again, blocks prepared for them and the set-up told again.
+// False when the plug-in refuses.
+bool setUpAgain(PluginInstance& instance, IComponent& component, IAudioProcessor& processor)
+{
+    try {
+        if (!instance.blocks.prepare(component, instance.channelCount))
+            return false;
+    } catch (const std::bad_alloc&) {
+        instance.blocks.release();
+        return false;
+    }
+    ProcessSetup setup{kRealtime, instance.blocks.sampleSize(), BlockProcessor::kMaxFrames, instance.plugin.sampleRate};
+    return processor.setupProcessing(setup) == kResultOk;
+}
+
+// Marks the restart for the audio thread, and clears the mark when it ends.
+class DryBlocks {
+public:
+    explicit DryBlocks(HostedPlugin& plugin) : plugin_(plugin)
+    {
+        plugin_.restarting.store(true);
+        // A block in progress finishes; every later one finds the mark.
+        ScopedLock barrier(plugin_.lock);
+    }
+    ~DryBlocks() { plugin_.restarting.store(false); }
+    DryBlocks(const DryBlocks&) = delete;
+    DryBlocks& operator=(const DryBlocks&) = delete;
+
+private:
+    HostedPlugin& plugin_;
+};
+
+} // namespace
+
+void carryOutRestarts(PluginInstance& instance)
+{
+    HostedPlugin& plugin = instance.plugin;
+    if (!plugin.restarts->any() || BlockScope::inside(&instance))
+        return;
+    // One state change at a time, and not while a detach takes the plug-in.
+    ScopedLock control(plugin.controlLock);
+    // Taken under the lock: what the plug-in asks during this restart (inside
+    // setActive, say) is answered by it, and does not start the next one.
+    const int32 flags = plugin.restarts->take();
+    if (flags == 0 || !instance.attached.load() || !plugin.processing.load())
+        return;
+    const IPtr<PlugProvider> provider = plugin.provider();
+    if (!provider)
+        return;
+    const IPtr<IComponent> component = owned(provider->getComponent());
+    FUnknownPtr<IAudioProcessor> processor(component);
+    if (!component || !processor)
+        return;
+
+    const DryBlocks dry(plugin);
+    const bool wasActive = plugin.active.load();
+    if (wasActive) {
+        processor->setProcessing(false);
+        component->setActive(false);
+        plugin.active = false;
+    }
+    if ((flags & (kIoChanged | kReloadComponent)) != 0 && !setUpAgain(instance, *component, *processor)) {
+        // Refused: every block passes dry from now on, as after a refused
+        // set-up at attach.
+        plugin.processing = false;
+        return;
+    }
+    if (!wasActive)
+        return; // bypassed: the end of the bypass activates it again
+    if (component->setActive(true) != kResultOk) {
+        plugin.processing = false;
+        return;
+    }
+    plugin.active = true;
+    ++plugin.activations;
+    processor->setProcessing(true);
+    // Requests made by the plug-in while it was switched off and on again
+    // were answered by this restart.
+    plugin.restarts->take();
+}
+
+void deliverOutputValues(PluginInstance& instance)
+{
+    const ControllerReference controller = instance.plugin.controller();
+    if (!controller)
+        return;
+    instance.outputs.take([&](ParamID id, double value) {
+        controller->setParamNormalized(id, value);
+        instance.plugin.reports->report(id, value);
+    });
+}
+
+void serviceInstance(PluginInstance& instance)
+{
+    if (BlockScope::inside(&instance))
+        return;
+    carryOutRestarts(instance);
+    deliverOutputValues(instance);
+}
+
+} // namespace talven

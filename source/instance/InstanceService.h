@@ -1,0 +1,28 @@
+#pragma once
+
+#include "instance/PluginInstance.h"
+
+namespace talven {
+
+// What a plug-in left for the host to do outside its blocks, done on a
+// thread of the program's (in the library's calls for the instance) or on
+// the editor's thread while the editor is shown, never on the audio thread:
+// the restarts it asked for, and the values its processor reported back,
+// handed to its controller and the program's parameter callback.
+
+// Both of the below. No lock held; not from inside the instance's block.
+void serviceInstance(PluginInstance& instance);
+
+// Switches the plug-in off and on again for the restarts it asked for
+// (kLatencyChanged, kIoChanged, kReloadComponent), asking its buses again and
+// preparing the blocks again for the last two. Blocks pass dry meanwhile.
+// Nothing when none is pending, or for a detached, bypassed-and-inactive or
+// never-started plug-in beyond what it needs.
+void carryOutRestarts(PluginInstance& instance);
+
+// The controller hears the latest value of every parameter the processor
+// reported since the last call (setParamNormalized), and so does the
+// program's parameter callback.
+void deliverOutputValues(PluginInstance& instance);
+
+} // namespace talven

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "pluginterfaces/vst/vsttypes.h"
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace talven {
+
+// The latest value the processor reported back for each parameter (its
+// output parameter changes: meters, gain reduction, values it moved itself),
+// waiting to reach the controller. The audio thread stores without a lock or
+// an allocation; a program or editor thread takes what changed. Only the
+// latest value of a parameter counts: a meter read at 30 Hz needs no history.
+class OutputParameters {
+public:
+    // Slots for these parameter ids (the controller's, in any order); what
+    // the processor reports for other ids is dropped. Once, at attach, before
+    // the DSP is set and the handle handed out. May throw std::bad_alloc.
+    void prepare(std::vector<Steinberg::Vst::ParamID> ids);
+
+    // Audio thread: notes value as the latest of id.
+    void store(Steinberg::Vst::ParamID id, double value) noexcept;
+
+    // Hands each value stored since the last take to deliver, once, and
+    // returns how many. Any thread but the audio thread; two threads taking
+    // at once each get distinct values.
+    std::size_t take(const std::function<void(Steinberg::Vst::ParamID, double)>& deliver);
+
+private:
+    struct Slot {
+        Steinberg::Vst::ParamID id = 0;
+        std::atomic<double> value{0};
+        std::atomic<bool> changed{false};
+    };
+
+    std::unique_ptr<Slot[]> slots_; // sorted by id
+    std::size_t count_ = 0;
+    std::atomic<bool> anyChanged_{false};
+};
+
+} // namespace talven
