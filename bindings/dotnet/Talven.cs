@@ -1,0 +1,501 @@
+// Talven for .NET: every function of talven.h as a P/Invoke declaration
+// (TalvenNative, with the header's structs and callback types), and a small
+// object layer over them (TalvenPlugin, TalvenLibrary).
+//
+// Drop this file into a project; talven.dll (Windows) or libtalven.so
+// (Linux) must be where the runtime finds native libraries, and BASS beside
+// it. Strings cross as UTF-8 on every platform. The library calls back on its
+// own threads (the editor's, or the audio thread): TalvenPlugin keeps the
+// delegates it hands over alive until the plug-in is detached.
+using System;
+using System.Collections.Concurrent;
+using System.Collections.Generic;
+using System.Runtime.InteropServices;
+using System.Text;
+
+namespace Talven
+{
+    // TALVEN_POSITIONPROC: the editor window's outer left and top edge, and
+    // closing = 1 when it was hidden or closed. Called on the window's thread.
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+    public delegate void TalvenPositionProc(int left, int top, int closing);
+
+    // TALVEN_PARAMPROC: an edit the plug-in made itself, on the thread that
+    // reported it; id TALVEN_ALL_PARAMETERS with value -1 for "all changed".
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+    public delegate void TalvenParamProc(uint handle, uint id, double value, IntPtr user);
+
+    // TALVEN_PARAMETERINFO: VST 3's ParameterInfo, 792 bytes, texts UTF-16.
+    [StructLayout(LayoutKind.Sequential, CharSet = CharSet.Unicode)]
+    public struct TALVEN_PARAMETERINFO
+    {
+        public uint id;
+        [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 128)] public string title;
+        [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 128)] public string shortTitle;
+        [MarshalAs(UnmanagedType.ByValTStr, SizeConst = 128)] public string units;
+        public int stepCount;
+        public double defaultNormalizedValue;
+        public int unitId;
+        public int flags;
+    }
+
+    // TALVEN_CLASSINFO: texts are NUL-terminated UTF-8 in fixed fields; read
+    // them through the properties. New() sets size and the fields.
+    [StructLayout(LayoutKind.Sequential)]
+    public struct TALVEN_CLASSINFO
+    {
+        public uint size;
+        [MarshalAs(UnmanagedType.ByValArray, SizeConst = 128)] public byte[] name;
+        [MarshalAs(UnmanagedType.ByValArray, SizeConst = 128)] public byte[] vendor;
+        [MarshalAs(UnmanagedType.ByValArray, SizeConst = 64)] public byte[] version;
+        [MarshalAs(UnmanagedType.ByValArray, SizeConst = 64)] public byte[] category;
+        [MarshalAs(UnmanagedType.ByValArray, SizeConst = 128)] public byte[] subCategories;
+        [MarshalAs(UnmanagedType.ByValArray, SizeConst = 64)] public byte[] sdkVersion;
+        [MarshalAs(UnmanagedType.ByValArray, SizeConst = 33)] public byte[] classId;
+
+        public static TALVEN_CLASSINFO New()
+        {
+            return new TALVEN_CLASSINFO {
+                size = (uint)Marshal.SizeOf(typeof(TALVEN_CLASSINFO)),
+                name = new byte[128], vendor = new byte[128], version = new byte[64], category = new byte[64],
+                subCategories = new byte[128], sdkVersion = new byte[64], classId = new byte[33],
+            };
+        }
+
+        public string Name { get { return Utf8.Read(name); } }
+        public string Vendor { get { return Utf8.Read(vendor); } }
+        public string Version { get { return Utf8.Read(version); } }
+        public string Category { get { return Utf8.Read(category); } }
+        public string SubCategories { get { return Utf8.Read(subCategories); } }
+        public string SdkVersion { get { return Utf8.Read(sdkVersion); } }
+        public string ClassId { get { return Utf8.Read(classId); } }
+    }
+
+    // TALVEN_INFO. New() sets size (and plugin's).
+    [StructLayout(LayoutKind.Sequential)]
+    public struct TALVEN_INFO
+    {
+        public uint size;
+        public TALVEN_CLASSINFO plugin;
+        public int inputChannels;
+        public int outputChannels;
+        public int latencySamples;
+        public uint tailSamples;
+        public int hasEditor;
+        public int parameterCount;
+
+        public static TALVEN_INFO New()
+        {
+            return new TALVEN_INFO { size = (uint)Marshal.SizeOf(typeof(TALVEN_INFO)), plugin = TALVEN_CLASSINFO.New() };
+        }
+    }
+
+    // The exported functions, one to one. Handles are positive; 0 is failure.
+    public static class TalvenNative
+    {
+        // "talven" resolves to talven.dll on Windows and libtalven.so on Linux.
+        public const string Library = "talven";
+        public const uint TALVEN_ALL_PARAMETERS = 0xFFFFFFFFu;
+
+        // Winapi is the header's TALVEN_CALL: __stdcall on Windows, the
+        // platform's C convention elsewhere.
+        private const CallingConvention Call = CallingConvention.Winapi;
+        private const UnmanagedType Text = UnmanagedType.CustomMarshaler;
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern uint TALVEN_ChannelSetDSPEx(uint channel,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string path, uint reserved, int priority,
+            IntPtr reservedPointer, uint reserved2, uint reserved3, byte showEditor, int editorX, int editorY,
+            TalvenPositionProc positionCallback, [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string title);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern uint TALVEN_ChannelSetDSP(uint channel,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string path, uint reserved, int priority,
+            byte showEditor, int editorX, int editorY, TalvenPositionProc positionCallback,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string title);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_ChannelRemoveDSP(uint channel, uint handle);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_ChannelFree(uint channel);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetBypass(uint handle);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetBypass(uint handle, int request);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetParamCount(uint handle);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetParamInfo(uint handle, int index, out TALVEN_PARAMETERINFO info);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern double TALVEN_GetParam(uint handle, uint id);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetParam(uint handle, uint id, float value);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_StorePreset([MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string path,
+                                                    uint reserved, uint handle);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_RecallPreset([MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string path,
+                                                     uint handle);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_ShowEditor(uint handle, byte visible, int x, int y,
+            TalvenPositionProc positionCallback, [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string title);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetTrace(int enabled);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern uint TALVEN_GetVersion();
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetInfo(uint handle, ref TALVEN_INFO info);
+
+        // classes: null with capacity 0 only counts; else classes[0].size set.
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetModuleClasses([MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string path,
+                                                         [In, Out] TALVEN_CLASSINFO[] classes, int capacity);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern uint TALVEN_ChannelSetDSPClass(uint channel,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string path,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string classId, int priority, byte showEditor,
+            int editorX, int editorY, TalvenPositionProc positionCallback,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string title);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetParamCallback(uint handle, TalvenParamProc callback, IntPtr user);
+
+        // text receives size bytes of UTF-8 (Utf8.Read decodes it).
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetParamText(uint handle, uint id, double value, [Out] byte[] text, int size);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetParamValueFromText(uint handle, uint id,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string text, out double value);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetTransport(uint handle, double tempo, int numerator, int denominator);
+    }
+
+    // Strings to NUL-terminated UTF-8 and back, whatever the platform's
+    // "ANSI" code page is.
+    public sealed class Utf8 : ICustomMarshaler
+    {
+        private static readonly Utf8 instance = new Utf8();
+
+        public static ICustomMarshaler GetInstance(string cookie) { return instance; }
+
+        // The text of a NUL-terminated UTF-8 field (all of it without a NUL).
+        public static string Read(byte[] field)
+        {
+            if (field == null)
+                return "";
+            int length = Array.IndexOf(field, (byte)0);
+            return Encoding.UTF8.GetString(field, 0, length < 0 ? field.Length : length);
+        }
+
+        public IntPtr MarshalManagedToNative(object managed)
+        {
+            var text = managed as string;
+            if (text == null)
+                return IntPtr.Zero;
+            byte[] bytes = Encoding.UTF8.GetBytes(text);
+            IntPtr native = Marshal.AllocHGlobal(bytes.Length + 1);
+            Marshal.Copy(bytes, 0, native, bytes.Length);
+            Marshal.WriteByte(native, bytes.Length, 0);
+            return native;
+        }
+
+        public void CleanUpNativeData(IntPtr native)
+        {
+            if (native != IntPtr.Zero)
+                Marshal.FreeHGlobal(native);
+        }
+
+        public object MarshalNativeToManaged(IntPtr native) { throw new NotSupportedException(); }
+        public void CleanUpManagedData(object managed) { }
+        public int GetNativeDataSize() { return -1; }
+    }
+
+    public class TalvenException : Exception
+    {
+        public TalvenException(string message) : base(message) { }
+    }
+
+    public sealed class ParameterChangedEventArgs : EventArgs
+    {
+        public ParameterChangedEventArgs(uint id, double value) { Id = id; Value = value; }
+        // TalvenNative.TALVEN_ALL_PARAMETERS (and Value -1) when many changed.
+        public uint Id { get; private set; }
+        public double Value { get; private set; }
+        public bool AllChanged { get { return Id == TalvenNative.TALVEN_ALL_PARAMETERS; } }
+    }
+
+    // Functions that concern no single plug-in.
+    public static class TalvenLibrary
+    {
+        // TALVEN_GetVersion as major.minor.revision.build.
+        public static Version Version
+        {
+            get
+            {
+                uint v = TalvenNative.TALVEN_GetVersion();
+                return new Version((int)(v >> 24), (int)((v >> 16) & 0xFF), (int)((v >> 8) & 0xFF), (int)(v & 0xFF));
+            }
+        }
+
+        // Hears exceptions thrown by a plug-in's event handlers: they cannot
+        // travel through the library's frames, so they end here, on the
+        // thread that raised them.
+        public static event Action<Exception> CallbackFailed;
+
+        internal static void ReportCallbackFailure(Exception e)
+        {
+            try {
+                var handler = CallbackFailed;
+                if (handler != null)
+                    handler(e);
+            } catch (Exception) {
+                // A failing failure handler has nowhere left to report to.
+            }
+        }
+
+        // Switches the trace file (my_log.txt) on or off; returns the previous state.
+        public static bool SetTrace(bool enabled) { return TalvenNative.TALVEN_SetTrace(enabled ? 1 : 0) != 0; }
+
+        // Every class of the module at path, in the factory's order.
+        public static TALVEN_CLASSINFO[] GetModuleClasses(string path)
+        {
+            int count = TalvenNative.TALVEN_GetModuleClasses(path, null, 0);
+            if (count < 0)
+                throw new TalvenException("not a loadable VST 3 module: " + path);
+            var classes = new TALVEN_CLASSINFO[Math.Max(count, 1)];
+            for (int i = 0; i < classes.Length; ++i)
+                classes[i] = TALVEN_CLASSINFO.New();
+            count = TalvenNative.TALVEN_GetModuleClasses(path, classes, classes.Length);
+            if (count < 0)
+                throw new TalvenException("not a loadable VST 3 module: " + path);
+            Array.Resize(ref classes, Math.Min(count, classes.Length));
+            return classes;
+        }
+    }
+
+    // One plug-in attached to one BASS channel. Dispose detaches it (freeing
+    // the channel also does, but dispose the object still, so that it lets
+    // go of its callbacks). Call the parameter members of one plug-in from
+    // one thread at a time, as the library asks.
+    public sealed class TalvenPlugin : IDisposable
+    {
+        // Every attached plug-in, so that the delegates the library holds
+        // stay alive even when the program drops its last reference.
+        private static readonly ConcurrentDictionary<uint, TalvenPlugin> attached =
+            new ConcurrentDictionary<uint, TalvenPlugin>();
+
+        private readonly TalvenPositionProc positionThunk;
+        private readonly TalvenParamProc paramThunk;
+        private readonly object gate = new object();
+        private Action<int, int, bool> positionHandler;
+        private EventHandler<ParameterChangedEventArgs> parameterChanged;
+        private bool disposed;
+
+        private TalvenPlugin()
+        {
+            positionThunk = OnPosition;
+            paramThunk = OnParameterChanged;
+        }
+
+        // Attaches the first audio effect of the module at path (or the class
+        // with that class ID) to a float BASS channel.
+        public static TalvenPlugin Attach(uint channel, string path, int priority = 0, string classId = null)
+        {
+            var plugin = new TalvenPlugin();
+            uint handle = classId == null
+                ? TalvenNative.TALVEN_ChannelSetDSP(channel, path, 0, priority, 0, 0, 0, null, null)
+                : TalvenNative.TALVEN_ChannelSetDSPClass(channel, path, classId, priority, 0, 0, 0, null, null);
+            if (handle == 0)
+                throw new TalvenException("could not attach " + path + " to channel " + channel);
+            plugin.Handle = handle;
+            attached[handle] = plugin;
+            return plugin;
+        }
+
+        public uint Handle { get; private set; }
+
+        public bool Bypass
+        {
+            get { return TalvenNative.TALVEN_GetBypass(Handle) != 0; }
+            set
+            {
+                if (TalvenNative.TALVEN_SetBypass(Handle, value ? 1 : 0) == 0)
+                    throw new TalvenException("the plug-in refused to switch bypass " + (value ? "on" : "off"));
+            }
+        }
+
+        public int ParameterCount { get { return TalvenNative.TALVEN_GetParamCount(Handle); } }
+
+        public TALVEN_PARAMETERINFO GetParameterInfo(int index)
+        {
+            TALVEN_PARAMETERINFO info;
+            if (TalvenNative.TALVEN_GetParamInfo(Handle, index, out info) != 0)
+                throw new TalvenException("no parameter at index " + index);
+            return info;
+        }
+
+        public IList<TALVEN_PARAMETERINFO> Parameters
+        {
+            get
+            {
+                var list = new List<TALVEN_PARAMETERINFO>();
+                int count = ParameterCount;
+                for (int i = 0; i < count; ++i)
+                    list.Add(GetParameterInfo(i));
+                return list;
+            }
+        }
+
+        // The normalized value (0 to 1) of the parameter with that id.
+        public double this[uint id]
+        {
+            get { return TalvenNative.TALVEN_GetParam(Handle, id); }
+            set
+            {
+                int result = TalvenNative.TALVEN_SetParam(Handle, id, (float)value);
+                if (result != 0)
+                    throw new TalvenException("the plug-in refused parameter " + id + " (result " + result + ")");
+            }
+        }
+
+        // The value as the plug-in shows it; value below 0: the current one.
+        public string GetParameterText(uint id, double value = -1)
+        {
+            var text = new byte[256];
+            if (TalvenNative.TALVEN_GetParamText(Handle, id, value, text, text.Length) == 0)
+                throw new TalvenException("no text for parameter " + id);
+            return Utf8.Read(text);
+        }
+
+        // The normalized value the plug-in reads out of text, or null.
+        public double? ParseParameterText(uint id, string text)
+        {
+            double value;
+            return TalvenNative.TALVEN_GetParamValueFromText(Handle, id, text, out value) != 0 ? value : (double?)null;
+        }
+
+        public TALVEN_INFO Info
+        {
+            get
+            {
+                TALVEN_INFO info = TALVEN_INFO.New();
+                if (TalvenNative.TALVEN_GetInfo(Handle, ref info) == 0)
+                    throw new TalvenException("the plug-in is detached");
+                return info;
+            }
+        }
+
+        public void SetTransport(double tempo, int numerator, int denominator)
+        {
+            if (TalvenNative.TALVEN_SetTransport(Handle, tempo, numerator, denominator) == 0)
+                throw new TalvenException("transport refused");
+        }
+
+        public void StorePreset(string path)
+        {
+            if (TalvenNative.TALVEN_StorePreset(path, 0, Handle) == 0)
+                throw new TalvenException("could not store the preset to " + path);
+        }
+
+        public void RecallPreset(string path)
+        {
+            if (TalvenNative.TALVEN_RecallPreset(path, Handle) == 0)
+                throw new TalvenException("could not recall the preset " + path);
+        }
+
+        // Shows the plug-in's editor (x and y both 0: centred). positionChanged
+        // hears (left, top, closing) on the window's thread.
+        public void ShowEditor(int x = 0, int y = 0, string title = null, Action<int, int, bool> positionChanged = null)
+        {
+            positionHandler = positionChanged;
+            if (TalvenNative.TALVEN_ShowEditor(Handle, 1, x, y, positionThunk, title) == 0)
+                throw new TalvenException("the plug-in is detached");
+        }
+
+        public void HideEditor()
+        {
+            TalvenNative.TALVEN_ShowEditor(Handle, 0, 0, 0, null, null);
+        }
+
+        // Edits the plug-in makes itself (its editor, its own automation),
+        // raised on the thread that reported them.
+        public event EventHandler<ParameterChangedEventArgs> ParameterChanged
+        {
+            add
+            {
+                lock (gate) {
+                    if (parameterChanged == null &&
+                        TalvenNative.TALVEN_SetParamCallback(Handle, paramThunk, IntPtr.Zero) == 0)
+                        throw new TalvenException("the plug-in is detached");
+                    parameterChanged += value;
+                }
+            }
+            remove
+            {
+                lock (gate) {
+                    parameterChanged -= value;
+                    if (parameterChanged == null)
+                        TalvenNative.TALVEN_SetParamCallback(Handle, null, IntPtr.Zero);
+                }
+            }
+        }
+
+        // Detaches the plug-in. The callbacks are let go only once the library
+        // cannot call them any more: after the detach, or when the handle no
+        // longer names an instance (its channel was freed). A detach refused
+        // (from inside the plug-in's processing, or while another is under
+        // way) leaves the object usable, so a later Dispose can finish it.
+        public void Dispose()
+        {
+            if (disposed)
+                return;
+            bool gone = TalvenNative.TALVEN_ChannelRemoveDSP(0, Handle) != 0 ||
+                        TalvenNative.TALVEN_ShowEditor(Handle, 0, 0, 0, null, null) == 0;
+            if (!gone)
+                return;
+            disposed = true;
+            TalvenPlugin ignored;
+            attached.TryRemove(Handle, out ignored);
+        }
+
+        // The editor's thread. No exception may unwind into the library.
+        private void OnPosition(int left, int top, int closing)
+        {
+            try {
+                var handler = positionHandler;
+                if (handler != null)
+                    handler(left, top, closing != 0);
+            } catch (Exception e) {
+                TalvenLibrary.ReportCallbackFailure(e);
+            }
+        }
+
+        // The thread on which the plug-in reported the edit.
+        private void OnParameterChanged(uint handle, uint id, double value, IntPtr user)
+        {
+            try {
+                var handler = parameterChanged;
+                if (handler != null)
+                    handler(this, new ParameterChangedEventArgs(id, value));
+            } catch (Exception e) {
+                TalvenLibrary.ReportCallbackFailure(e);
+            }
+        }
+    }
+}
