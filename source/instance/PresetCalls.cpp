@@ -47,12 +47,14 @@ bool deliverQueuedEdits(PluginInstance& instance)
 } // namespace
 
 // The load-back makes the plug-in take the state it has just given. Edits
-// queued for the processor are handed to it first, so that the state written
-// (and loaded back) holds what the caller set last, and the load-back then
-// supersedes whatever is still queued: controller and processor agree, on
-// the values the caller set. A bypassed plug-in cannot be handed edits; they
-// wait for the end of the bypass, so they are kept and given to the
-// controller again after the load-back has set it to the file's values.
+// queued for the processor are handed to it first (a call without samples),
+// so that the state written holds what the caller set last. Not every
+// processor takes them there (zam-plugins read parameter changes only with
+// samples to process), and a bypassed one cannot be handed any: so the
+// queued values are noted before, and after the load-back has set the
+// plug-in to the file's values they are given again, to the controller and
+// queued for the processor. Nothing the caller set is lost; for a processor
+// that took them it changes nothing.
 bool storePresetFor(std::uint32_t handle, const char* path)
 {
     if (handle == 0 || !path)
@@ -68,20 +70,20 @@ bool storePresetFor(std::uint32_t handle, const char* path)
 
     // Bypass and activation stay as they are for the whole store.
     ScopedLock control(plugin.controlLock);
-    const bool delivered = deliverQueuedEdits(*instance);
-    // Read only while no block takes edits: bypassed, or not processing.
     std::vector<std::pair<Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue>> waiting;
-    if (!delivered && (plugin.bypass.load() != 0 || !plugin.processing.load()))
+    {
+        // Read while no block takes them.
+        ScopedLock guard(plugin.lock);
         plugin.paramTransfer->forEachUnread([&](auto id, auto value) { waiting.emplace_back(id, value); });
+    }
+    deliverQueuedEdits(*instance);
 
     if (!manager.writePreset(path))
         return false;
-    if (waiting.empty()) {
-        manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
-    } else {
-        manager.loadPreset(path);
-        for (const auto& [id, value] : waiting)
-            manager.setControllerValue(id, value);
+    manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
+    for (const auto& [id, value] : waiting) {
+        manager.setControllerValue(id, value);
+        plugin.paramTransfer->addChange(id, value, 0);
     }
     return true;
 }

@@ -137,5 +137,39 @@ TEST_F(ZamPresetTest, ARecalledPresetBringsBackTheStoredValuesAndSound)
     EXPECT_GT(largestDifference(fromPreset, untouched.pull(40)), 1e-2);
 }
 
+// zam-plugins read parameter changes only in calls with samples: a store
+// made before the next block cannot hand them the values just set. Those
+// values must still be what the plug-in holds and plays afterwards.
+TEST_F(ZamPresetTest, ValuesSetJustBeforeAStoreAreKeptAndReachTheProcessor)
+{
+    const std::string path = folder.path("ZamEQ2-early.vstpreset");
+    Chain chain;
+    ASSERT_NE(chain.handle(), 0u);
+    chain.pull();
+    const std::vector<Setting> settings = settingsFor(chain.handle(), 0.7f);
+    ASSERT_FALSE(settings.empty());
+    applySettings(chain.handle(), settings);
+    std::vector<double> expected;
+    for (const Setting& setting : settings)
+        expected.push_back(TALVEN_GetParam(chain.handle(), setting.id));
+
+    ASSERT_EQ(TALVEN_StorePreset(path.c_str(), 0, chain.handle()), 1);
+    for (size_t i = 0; i < settings.size(); ++i)
+        EXPECT_NEAR(TALVEN_GetParam(chain.handle(), settings[i].id), expected[i], 1e-6) << settings[i].id;
+
+    // The processor plays them: as a chain given the same values after the
+    // same first block.
+    Chain direct;
+    direct.pull();
+    applySettings(direct.handle(), settings);
+    EXPECT_LT(largestDifference(chain.pull(40), direct.pull(40)), 1e-4);
+    // A store after a block holds them.
+    ASSERT_EQ(TALVEN_StorePreset(path.c_str(), 0, chain.handle()), 1);
+    Chain recalled;
+    ASSERT_EQ(TALVEN_RecallPreset(path.c_str(), recalled.handle()), 1);
+    for (size_t i = 0; i < settings.size(); ++i)
+        EXPECT_NEAR(TALVEN_GetParam(recalled.handle(), settings[i].id), expected[i], 1e-6) << settings[i].id;
+}
+
 } // namespace
 } // namespace talven
