@@ -1,0 +1,279 @@
+// talven-apply --scan over a folder of plug-ins in every condition a scan
+// meets: packages with and without moduleinfo.json, damaged ones, files
+// that are no module, and the platform's standard folders.
+#include "ToolSupport.h"
+
+#include "talven.h"
+
+#include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+#else
+#include <cstdlib>
+#endif
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tooltest;
+
+#ifdef _WIN32
+const char* const kModuleSuffix = ".vst3";
+#else
+const char* const kModuleSuffix = ".so";
+#endif
+
+void writeFile(const fs::path& path, const std::string& text)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+void copyPackage(const char* name, const fs::path& to)
+{
+    fs::create_directories(to.parent_path());
+    fs::copy(fs::u8path(testPlugin(name)), to, fs::copy_options::recursive);
+}
+
+// A package whose module is plain text: listing it at all shows that its
+// moduleinfo.json was read and the module never loaded.
+void writeBrokenModule(const fs::path& package)
+{
+    writeFile(package / "Contents" / TALVEN_TEST_PLUGIN_ARCH / (package.stem().u8string() + kModuleSuffix),
+              "not a module");
+}
+
+// Written as the SDK's moduleinfotool writes it, JSON5 comments and
+// trailing commas included.
+const char* const kModuleInfo = R"({
+  // the module beside this file is no module at all
+  "Name": "FromJson",
+  "Version": "2.0.1",
+  "Factory Info": {
+    "Vendor": "Json Factory Vendor",
+    "URL": "https://talven.invalid",
+    "E-Mail": "mailto:tests@talven.invalid",
+    "Flags": { "Unicode": true, "Classes Discardable": false, "Component Non Discardable": false, },
+  },
+  "Compatibility": [],
+  "Classes": [
+    {
+      "CID": "0123456789abcdef0123456789ABCDEF",
+      "Category": "Audio Module Class",
+      "Name": "Json Effect",
+      "Vendor": "Json Class Vendor",
+      "Version": "2.0.1",
+      "SDKVersion": "VST 3.7.9",
+      "Sub Categories": ["Fx", "EQ"],
+      "Class Flags": 1,
+      "Cardinality": 2147483647,
+      "Snapshots": [],
+    },
+    {
+      "CID": "FEDCBA9876543210FEDCBA9876543210",
+      "Category": "Component Controller Class",
+      "Name": "Json /* not a comment */ Controller",
+      "Version": "2.0.1",
+      "Sub Categories": [],
+    },
+  ],
+})";
+
+std::string pathText(const fs::path& path)
+{
+    return path.u8string();
+}
+
+// The lines of a test plug-in's module, listed as listedAs.
+std::vector<std::string> moduleLines(const char* plugin, const fs::path& listedAs)
+{
+    return moduleScanLines(testPlugin(plugin), pathText(listedAs));
+}
+
+// What kModuleInfo lists, for a package at path.
+std::vector<std::string> fromJsonLines(const fs::path& path)
+{
+    return {"json\tJson Effect\tJson Class Vendor\tAudio Module Class\tFx|EQ\t2.0.1\t"
+            "0123456789ABCDEF0123456789ABCDEF\t" + pathText(path),
+            "json\tJson /* not a comment */ Controller\tJson Factory Vendor\tComponent Controller Class\t"
+            "\t2.0.1\tFEDCBA9876543210FEDCBA9876543210\t" + pathText(path)};
+}
+
+std::string failedLine(const fs::path& path)
+{
+    return "failed\t\t\t\t\t\t\t" + pathText(path);
+}
+
+void append(std::vector<std::string>& lines, const std::vector<std::string>& more)
+{
+    lines.insert(lines.end(), more.begin(), more.end());
+}
+
+// The folder for the scan tests, laid out anew; its lines in scan order
+// (names sorted) in expected.
+fs::path makeScanTree(std::vector<std::string>& expected)
+{
+    const fs::path tree = "scan-tree";
+    fs::remove_all(tree);
+    fs::create_directories(tree);
+#ifndef _WIN32
+    // A name in another encoding than UTF-8, which no Talven call can take.
+    fs::create_directories(tree / "Bad\xff.vst3");
+    expected.push_back(failedLine(tree / "Bad\xef\xbf\xbd.vst3"));
+#endif
+    // Packages keep their module's name: each copy in a folder of its own.
+    const fs::path copied = tree / "Copied" / "Recorder.vst3";
+    copyPackage("Recorder", copied);
+    append(expected, moduleLines("Recorder", copied));
+
+    // Damaged descriptions: the module decides (and one that cannot load fails).
+    const fs::path damaged = tree / "Damaged" / "Recorder.vst3";
+    copyPackage("Recorder", damaged);
+    writeFile(damaged / "Contents" / "Resources" / "moduleinfo.json", "{ \"Classes\": [ {");
+    append(expected, moduleLines("Recorder", damaged));
+    writeFile(tree / "DamagedBroken.vst3" / "Contents" / "Resources" / "moduleinfo.json", R"({"Classes": "none"})");
+    writeBrokenModule(tree / "DamagedBroken.vst3");
+    expected.push_back(failedLine(tree / "DamagedBroken.vst3"));
+
+    const fs::path fromJson = tree / "FromJson.vst3";
+    writeFile(fromJson / "Contents" / "Resources" / "moduleinfo.json", kModuleInfo);
+    writeBrokenModule(fromJson);
+    append(expected, fromJsonLines(fromJson));
+
+    writeFile(tree / "Huge.vst3" / "Contents" / "Resources" / "moduleinfo.json", std::string(9u << 20, ' '));
+    writeBrokenModule(tree / "Huge.vst3");
+    expected.push_back(failedLine(tree / "Huge.vst3"));
+#ifndef _WIN32
+    const fs::path linked = tree / "Linked" / "Recorder.vst3";
+    fs::create_directories(linked.parent_path());
+    fs::create_directory_symlink(fs::absolute(fs::u8path(testPlugin("Recorder"))), linked);
+    append(expected, moduleLines("Recorder", linked));
+#endif
+    writeFile(tree / "NotAModule.vst3", "plain text named like a module");
+    expected.push_back(failedLine(tree / "NotAModule.vst3"));
+
+    // Where VST 3.7.5 to 3.7.7 kept the file; control characters in a name
+    // must not break the line.
+    writeFile(tree / "OldPlace.vst3" / "Contents" / "moduleinfo.json",
+              R"({"Classes": [{"CID": "00000000000000000000000000000001", "Name": "Old\tPlace\u0007",
+                  "Category": "Audio Module Class"}]})");
+    writeBrokenModule(tree / "OldPlace.vst3");
+    expected.push_back("json\tOld Place \t\tAudio Module Class\t\t\t00000000000000000000000000000001\t" +
+                       pathText(tree / "OldPlace.vst3"));
+
+    // Other files are passed over; folders in folders walked.
+    writeFile(tree / "readme.txt", "not a plug-in");
+    copyPackage("TwoEffects", tree / "Vendor" / "Effects" / "TwoEffects.vst3");
+    append(expected, moduleLines("TwoEffects", tree / "Vendor" / "Effects" / "TwoEffects.vst3"));
+    return tree;
+}
+
+TEST(ScanTest, ScanListsEveryClassFromItsDescriptionOrModuleAndGoesOnPastWhatFails)
+{
+    std::vector<std::string> expected;
+    const fs::path tree = makeScanTree(expected);
+    const ToolRun run = runApply({"--scan", pathText(tree)});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(linesOf(run.out), expected) << run.out;
+
+    // Each damage is reported, once, naming its file.
+    const std::vector<std::string> warnings = toolMessages(run.err);
+    std::vector<std::string> reasons = {
+        pathText(tree / "Damaged" / "Recorder.vst3" / "Contents" / "Resources" / "moduleinfo.json") + ": ",
+        pathText(tree / "DamagedBroken.vst3" / "Contents" / "Resources" / "moduleinfo.json") + ": ",
+        pathText(tree / "Huge.vst3" / "Contents" / "Resources" / "moduleinfo.json") + ": larger than 8 MiB",
+    };
+#ifndef _WIN32
+    reasons.push_back(pathText(tree / "Bad\xef\xbf\xbd.vst3") + ": the name is not UTF-8");
+#endif
+    EXPECT_EQ(warnings.size(), reasons.size()) << run.err;
+    for (const std::string& reason : reasons) {
+        EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                                [&](const std::string& line) {
+                                    return line.rfind("talven-apply: " + reason, 0) == 0;
+                                }),
+                  1)
+            << reason << "\n" << run.err;
+    }
+}
+
+// A package named with a trailing separator, as a shell completes it.
+TEST(ScanTest, ScanTakesPluginsByNameAndReportsAMissingFolderAfterListingTheRest)
+{
+    std::vector<std::string> everything;
+    const fs::path tree = makeScanTree(everything);
+    std::vector<std::string> expected = fromJsonLines(tree / "FromJson.vst3");
+    append(expected, moduleLines("TwoEffects", tree / "Vendor" / "Effects" / "TwoEffects.vst3"));
+    const ToolRun run =
+        runApply({"--scan", pathText(tree / "missing"), pathText(tree / "FromJson.vst3") + "/", pathText(tree / "Vendor")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(linesOf(run.out), expected) << run.out;
+    EXPECT_EQ(toolMessages(run.err),
+              std::vector<std::string>{"talven-apply: " + pathText(tree / "missing") + ": no such folder"});
+}
+
+// The user's folder, made to hold one plug-in in a vendor folder of its
+// own; the tool reads it first among the standard folders.
+class UserPluginFolder {
+public:
+    UserPluginFolder()
+    {
+#ifdef _WIN32
+        wchar_t* found = nullptr;
+        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_UserProgramFilesCommon, KF_FLAG_DEFAULT, nullptr, &found)))
+            folder_ = fs::path(found) / L"VST3";
+        CoTaskMemFree(found);
+#else
+        const char* home = std::getenv("HOME");
+        savedHome_ = home ? std::optional<std::string>(home) : std::nullopt;
+        const fs::path ownHome = fs::absolute("home");
+        setenv("HOME", ownHome.c_str(), 1);
+        folder_ = ownHome / ".vst3";
+#endif
+        fs::remove_all(vendorFolder());
+    }
+    ~UserPluginFolder()
+    {
+        std::error_code ignored;
+        fs::remove_all(vendorFolder(), ignored);
+#ifndef _WIN32
+        if (savedHome_)
+            setenv("HOME", savedHome_->c_str(), 1);
+        else
+            unsetenv("HOME");
+#endif
+    }
+    UserPluginFolder(const UserPluginFolder&) = delete;
+    UserPluginFolder& operator=(const UserPluginFolder&) = delete;
+
+    fs::path vendorFolder() const { return folder_ / "Talven Scan Test"; }
+
+private:
+    fs::path folder_;
+#ifndef _WIN32
+    std::optional<std::string> savedHome_;
+#endif
+};
+
+TEST(ScanTest, ScanWithoutFoldersReadsTheUsersStandardFolderFirst)
+{
+    UserPluginFolder user;
+    copyPackage("Recorder", user.vendorFolder() / "Recorder.vst3");
+    const ToolRun run = runApply({"--scan"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::vector<std::string> lines = linesOf(run.out);
+    const std::vector<std::string> expected = moduleLines("Recorder", user.vendorFolder() / "Recorder.vst3");
+    ASSERT_GE(lines.size(), expected.size()) << run.out;
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(expected.size())), expected);
+}
+
+} // namespace
