@@ -15,6 +15,7 @@
 #include <cstdlib>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -221,30 +222,38 @@ TEST(ScanTest, ScanTakesPluginsByNameAndReportsAMissingFolderAfterListingTheRest
               std::vector<std::string>{"talven-apply: " + pathText(tree / "missing") + ": no such folder"});
 }
 
-// The user's folder, made to hold one plug-in in a vendor folder of its
-// own; the tool reads it first among the standard folders.
-class UserPluginFolder {
+// A copy of a test plug-in in a vendor folder of its own in each standard
+// folder the test may write to, in the order the tool reads them: the
+// user's, and on Windows (Wine's prefix, the test's own) the common one.
+class StandardFolderPlugins {
 public:
-    UserPluginFolder()
+    StandardFolderPlugins()
     {
 #ifdef _WIN32
-        wchar_t* found = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_UserProgramFilesCommon, KF_FLAG_DEFAULT, nullptr, &found)))
-            folder_ = fs::path(found) / L"VST3";
-        CoTaskMemFree(found);
+        // As the tool finds them; Wine knows no FOLDERID_UserProgramFilesCommon.
+        if (const auto user = knownFolder(FOLDERID_UserProgramFilesCommon))
+            folders_.push_back(*user / L"VST3");
+        else if (const auto local = knownFolder(FOLDERID_LocalAppData))
+            folders_.push_back(*local / L"Programs" / L"Common" / L"VST3");
+        if (const auto common = knownFolder(FOLDERID_ProgramFilesCommon))
+            folders_.push_back(*common / L"VST3");
 #else
         const char* home = std::getenv("HOME");
         savedHome_ = home ? std::optional<std::string>(home) : std::nullopt;
-        const fs::path ownHome = fs::absolute("home");
-        setenv("HOME", ownHome.c_str(), 1);
-        folder_ = ownHome / ".vst3";
+        setenv("HOME", fs::absolute("home").c_str(), 1);
+        folders_.push_back(fs::absolute("home") / ".vst3");
 #endif
-        fs::remove_all(vendorFolder());
+        for (const fs::path& folder : folders_) {
+            fs::remove_all(folder / kVendor);
+            copyPackage("Recorder", folder / kVendor / "Recorder.vst3");
+            append(expected_, moduleLines("Recorder", folder / kVendor / "Recorder.vst3"));
+        }
     }
-    ~UserPluginFolder()
+    ~StandardFolderPlugins()
     {
         std::error_code ignored;
-        fs::remove_all(vendorFolder(), ignored);
+        for (const fs::path& folder : folders_)
+            fs::remove_all(folder / kVendor, ignored);
 #ifndef _WIN32
         if (savedHome_)
             setenv("HOME", savedHome_->c_str(), 1);
@@ -252,26 +261,37 @@ public:
             unsetenv("HOME");
 #endif
     }
-    UserPluginFolder(const UserPluginFolder&) = delete;
-    UserPluginFolder& operator=(const UserPluginFolder&) = delete;
+    StandardFolderPlugins(const StandardFolderPlugins&) = delete;
+    StandardFolderPlugins& operator=(const StandardFolderPlugins&) = delete;
 
-    fs::path vendorFolder() const { return folder_ / "Talven Scan Test"; }
+    const std::vector<std::string>& expected() const { return expected_; }
 
 private:
-    fs::path folder_;
-#ifndef _WIN32
+    static constexpr const char* kVendor = "Talven Scan Test";
+#ifdef _WIN32
+    static std::optional<fs::path> knownFolder(const KNOWNFOLDERID& id)
+    {
+        wchar_t* found = nullptr;
+        const bool ok = SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &found)) && found;
+        const std::optional<fs::path> folder = ok ? std::optional<fs::path>(found) : std::nullopt;
+        CoTaskMemFree(found);
+        return folder;
+    }
+#else
     std::optional<std::string> savedHome_;
 #endif
+    std::vector<fs::path> folders_;
+    std::vector<std::string> expected_;
 };
 
-TEST(ScanTest, ScanWithoutFoldersReadsTheUsersStandardFolderFirst)
+TEST(ScanTest, ScanWithoutFoldersReadsTheStandardFoldersUsersFirst)
 {
-    UserPluginFolder user;
-    copyPackage("Recorder", user.vendorFolder() / "Recorder.vst3");
+    StandardFolderPlugins installed;
+    ASSERT_FALSE(installed.expected().empty());
     const ToolRun run = runApply({"--scan"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const std::vector<std::string> lines = linesOf(run.out);
-    const std::vector<std::string> expected = moduleLines("Recorder", user.vendorFolder() / "Recorder.vst3");
+    const std::vector<std::string>& expected = installed.expected();
     ASSERT_GE(lines.size(), expected.size()) << run.out;
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + static_cast<long>(expected.size())), expected);
 }

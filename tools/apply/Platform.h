@@ -21,7 +21,8 @@ std::FILE* partStandardOutput();
 
 // Where VST 3 plug-ins are installed, user folders first: ~/.vst3,
 // /usr/lib/vst3 and /usr/local/lib/vst3 on Linux; on Windows the VST3
-// folder of the user's and of the common program files.
+// folder of the user's (%LOCALAPPDATA%\Programs\Common) and of the common
+// program files.
 std::vector<std::filesystem::path> standardPluginFolders();
 
 } // namespace talven::apply

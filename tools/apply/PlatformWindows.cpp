@@ -7,10 +7,10 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
-#include <fcntl.h>
 #include <io.h>
 
 #include <memory>
+#include <optional>
 
 namespace talven::apply {
 namespace {
@@ -22,6 +22,16 @@ struct LocalFreer {
 struct TaskMemFreer {
     void operator()(wchar_t* text) const { CoTaskMemFree(text); }
 };
+
+std::optional<std::filesystem::path> knownFolder(const KNOWNFOLDERID& id)
+{
+    wchar_t* found = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &found);
+    const std::unique_ptr<wchar_t, TaskMemFreer> owned(found);
+    if (FAILED(result) || !found)
+        return std::nullopt;
+    return std::filesystem::path(found);
+}
 
 std::string utf8Of(const wchar_t* text)
 {
@@ -65,15 +75,15 @@ std::FILE* partStandardOutput()
 std::vector<std::filesystem::path> standardPluginFolders()
 {
     std::vector<std::filesystem::path> folders;
-    // The user's folder (%LOCALAPPDATA%\Programs\Common) first, then the
-    // common one (C:\Program Files\Common Files); either may be missing.
-    for (const KNOWNFOLDERID& id : {FOLDERID_UserProgramFilesCommon, FOLDERID_ProgramFilesCommon}) {
-        wchar_t* found = nullptr;
-        const HRESULT result = SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &found);
-        const std::unique_ptr<wchar_t, TaskMemFreer> owned(found);
-        if (SUCCEEDED(result) && found)
-            folders.push_back(std::filesystem::path(found) / L"VST3");
-    }
+    // The user's folder first, then the common one (C:\Program Files\Common
+    // Files); either may be missing. Where the system does not know the
+    // user's (Wine), it is where Windows puts it by default.
+    if (std::optional<std::filesystem::path> user = knownFolder(FOLDERID_UserProgramFilesCommon))
+        folders.push_back(*user / L"VST3");
+    else if (std::optional<std::filesystem::path> local = knownFolder(FOLDERID_LocalAppData))
+        folders.push_back(*local / L"Programs" / L"Common" / L"VST3");
+    if (std::optional<std::filesystem::path> common = knownFolder(FOLDERID_ProgramFilesCommon))
+        folders.push_back(*common / L"VST3");
     return folders;
 }
 
