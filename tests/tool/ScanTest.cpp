@@ -20,6 +20,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -54,14 +55,15 @@ void writeBrokenModule(const fs::path& package)
 }
 
 // Written as the SDK's moduleinfotool writes it, JSON5 comments and
-// trailing commas included.
+// trailing commas included, and text that only looks like them. The second
+// class has the factory's vendor.
 const char* const kModuleInfo = R"({
   // the module beside this file is no module at all
   "Name": "FromJson",
   "Version": "2.0.1",
   "Factory Info": {
-    "Vendor": "Json Factory Vendor",
-    "URL": "https://talven.invalid",
+    "Vendor": "Json \"Factory\" Vendor",
+    "URL": "https://talven.invalid//path",
     "E-Mail": "mailto:tests@talven.invalid",
     "Flags": { "Unicode": true, "Classes Discardable": false, "Component Non Discardable": false, },
   },
@@ -85,7 +87,7 @@ const char* const kModuleInfo = R"({
       "Name": "Json /* not a comment */ Controller",
       "Version": "2.0.1",
       "Sub Categories": [],
-    },
+    }, // the last class
   ],
 })";
 
@@ -105,7 +107,7 @@ std::vector<std::string> fromJsonLines(const fs::path& path)
 {
     return {"json\tJson Effect\tJson Class Vendor\tAudio Module Class\tFx|EQ\t2.0.1\t"
             "0123456789ABCDEF0123456789ABCDEF\t" + pathText(path),
-            "json\tJson /* not a comment */ Controller\tJson Factory Vendor\tComponent Controller Class\t"
+            "json\tJson /* not a comment */ Controller\tJson \"Factory\" Vendor\tComponent Controller Class\t"
             "\t2.0.1\tFEDCBA9876543210FEDCBA9876543210\t" + pathText(path)};
 }
 
@@ -158,6 +160,9 @@ fs::path makeScanTree(std::vector<std::string>& expected)
     fs::create_directories(linked.parent_path());
     fs::create_directory_symlink(fs::absolute(fs::u8path(testPlugin("Recorder"))), linked);
     append(expected, moduleLines("Recorder", linked));
+    // Links that go round: one to itself, one back to the tree's top.
+    fs::create_symlink("Loop", tree / "Loop");
+    fs::create_directory_symlink("..", tree / "Copied" / "Back");
 #endif
     writeFile(tree / "NotAModule.vst3", "plain text named like a module");
     expected.push_back(failedLine(tree / "NotAModule.vst3"));
@@ -208,18 +213,24 @@ TEST(ScanTest, ScanListsEveryClassFromItsDescriptionOrModuleAndGoesOnPastWhatFai
 }
 
 // A package named with a trailing separator, as a shell completes it.
-TEST(ScanTest, ScanTakesPluginsByNameAndReportsAMissingFolderAfterListingTheRest)
+TEST(ScanTest, ScanTakesPluginsByNameAndReportsAFolderItCannotReadAfterListingTheRest)
 {
     std::vector<std::string> everything;
     const fs::path tree = makeScanTree(everything);
     std::vector<std::string> expected = fromJsonLines(tree / "FromJson.vst3");
     append(expected, moduleLines("TwoEffects", tree / "Vendor" / "Effects" / "TwoEffects.vst3"));
-    const ToolRun run =
-        runApply({"--scan", pathText(tree / "missing"), pathText(tree / "FromJson.vst3") + "/", pathText(tree / "Vendor")});
+    std::vector<std::string> arguments = {"--scan", pathText(tree / "missing"), pathText(tree / "FromJson.vst3") + "/",
+                                          pathText(tree / "Vendor")};
+    std::vector<std::string> messages = {"talven-apply: " + pathText(tree / "missing") + ": no such folder"};
+#ifndef _WIN32
+    arguments.push_back(pathText(tree / "Loop"));
+    messages.push_back("talven-apply: " + pathText(tree / "Loop") + ": cannot be read: " +
+                       std::make_error_code(std::errc::too_many_symbolic_link_levels).message());
+#endif
+    const ToolRun run = runApply(arguments);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(linesOf(run.out), expected) << run.out;
-    EXPECT_EQ(toolMessages(run.err),
-              std::vector<std::string>{"talven-apply: " + pathText(tree / "missing") + ": no such folder"});
+    EXPECT_EQ(toolMessages(run.err), messages);
 }
 
 // A copy of a test plug-in in a vendor folder of its own in each standard

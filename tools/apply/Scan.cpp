@@ -51,6 +51,8 @@ private:
     void listFromModule(const fs::path& path);
     void printClass(const char* source, const ModuleClass& each, const fs::path& path);
     void warn(const fs::path& path, const std::string& what);
+    // A warning about a folder left unread, which fails the scan.
+    void unread(const fs::path& path, const std::string& what);
     bool firstVisit(const fs::path& folder);
 
     std::FILE* out_;
@@ -67,19 +69,18 @@ void Scanner::scanRoot(const fs::path& given, bool standard)
         root = root.parent_path();
     std::error_code error;
     const fs::file_status status = fs::status(root, error);
-    if (!fs::exists(status)) {
-        if (!standard) {
-            warn(root, "no such folder");
-            allRead_ = false;
-        }
+    if (error && status.type() != fs::file_type::not_found) {
+        unread(root, "cannot be read: " + error.message());
+    } else if (!fs::exists(status)) {
+        if (!standard)
+            unread(root, "no such folder");
     } else if (hasVst3Extension(root)) {
         scanPlugin(root);
     } else if (fs::is_directory(status)) {
         if (firstVisit(root))
             scanFolder(root, 0);
     } else {
-        warn(root, "neither a folder nor a plug-in");
-        allRead_ = false;
+        unread(root, "neither a folder nor a plug-in");
     }
 }
 
@@ -92,10 +93,8 @@ void Scanner::scanFolder(const fs::path& folder, int depth)
     std::vector<fs::path> entries;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error))
         entries.push_back(it->path());
-    if (error) {
-        warn(folder, "cannot read the folder: " + error.message());
-        allRead_ = false;
-    }
+    if (error)
+        unread(folder, "cannot read the folder: " + error.message());
     std::sort(entries.begin(), entries.end());
     for (const fs::path& entry : entries) {
         if (hasVst3Extension(entry)) {
@@ -104,7 +103,7 @@ void Scanner::scanFolder(const fs::path& folder, int depth)
             if (depth + 1 < kDeepestFolder)
                 scanFolder(entry, depth + 1);
             else
-                warn(entry, "nested too deep: not scanned");
+                unread(entry, "nested too deep");
         }
     }
 }
@@ -166,6 +165,12 @@ void Scanner::printClass(const char* source, const ModuleClass& each, const fs::
 void Scanner::warn(const fs::path& path, const std::string& what)
 {
     std::fprintf(err_, "talven-apply: %s: %s\n", printablePath(path).c_str(), printable(what).c_str());
+}
+
+void Scanner::unread(const fs::path& path, const std::string& what)
+{
+    warn(path, what);
+    allRead_ = false;
 }
 
 bool Scanner::firstVisit(const fs::path& folder)
