@@ -5,7 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -46,6 +51,27 @@ ToolRun runApply(const std::vector<std::string>& arguments)
     run.out = readAll(stem + ".out");
     run.err = readAll(stem + ".err");
     return run;
+}
+
+PluginLeaksIgnored::PluginLeaksIgnored()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    __lsan_disable();
+    const char* options = std::getenv("ASAN_OPTIONS");
+    savedOptions_ = options ? std::optional<std::string>(options) : std::nullopt;
+    setenv("ASAN_OPTIONS", (savedOptions_ ? *savedOptions_ + ":" : std::string()).append("detect_leaks=0").c_str(), 1);
+#endif
+}
+
+PluginLeaksIgnored::~PluginLeaksIgnored()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    if (savedOptions_)
+        setenv("ASAN_OPTIONS", savedOptions_->c_str(), 1);
+    else
+        unsetenv("ASAN_OPTIONS");
+    __lsan_enable();
+#endif
 }
 
 std::vector<std::string> linesOf(const std::string& text)
