@@ -123,26 +123,51 @@ void BlockProcessor::release()
 void BlockProcessor::loadPiece(const float* block, int32 first, int32 count)
 {
     const bool wide = sampleSize_ == kSample64;
-    for (int32 c = 0; c < inputChannels_; ++c) {
-        if (wide)
-            deinterleave<Sample64>(block, channels_, c, first, count, blockInputs_[static_cast<std::size_t>(c)]);
-        else
-            deinterleave<Sample32>(block, channels_, c, first, count, blockInputs_[static_cast<std::size_t>(c)]);
+    const std::size_t bytes = static_cast<std::size_t>(count) * (wide ? sizeof(Sample64) : sizeof(Sample32));
+    if (!wide && channels_ == 2 && inputChannels_ == 2) {
+        // The common case in one pass over the block.
+        const float* source = block + static_cast<std::size_t>(first) * 2;
+        auto* left = static_cast<Sample32*>(blockInputs_[0]);
+        auto* right = static_cast<Sample32*>(blockInputs_[1]);
+        for (int32 j = 0; j < count; ++j) {
+            left[j] = source[2 * j];
+            right[j] = source[2 * j + 1];
+        }
+    } else {
+        for (int32 c = 0; c < inputChannels_; ++c) {
+            if (wide)
+                deinterleave<Sample64>(block, channels_, c, first, count, blockInputs_[static_cast<std::size_t>(c)]);
+            else
+                deinterleave<Sample32>(block, channels_, c, first, count, blockInputs_[static_cast<std::size_t>(c)]);
+        }
     }
     // The outputs start dry: a channel the plug-in does not write passes.
+    // Where the input bus has the same channel, it is a plain copy.
     for (int32 c = 0; c < outputChannels_; ++c) {
-        if (wide)
-            deinterleave<Sample64>(block, channels_, c, first, count, blockOutputs_[static_cast<std::size_t>(c)]);
+        void* output = blockOutputs_[static_cast<std::size_t>(c)];
+        if (c < inputChannels_)
+            std::memcpy(output, blockInputs_[static_cast<std::size_t>(c)], bytes);
+        else if (wide)
+            deinterleave<Sample64>(block, channels_, c, first, count, output);
         else
-            deinterleave<Sample32>(block, channels_, c, first, count, blockOutputs_[static_cast<std::size_t>(c)]);
+            deinterleave<Sample32>(block, channels_, c, first, count, output);
     }
-    const std::size_t bytes = static_cast<std::size_t>(count) * (wide ? sizeof(Sample64) : sizeof(Sample32));
     for (void* buffer : silentBuffers_)
         std::memset(buffer, 0, bytes);
 }
 
 void BlockProcessor::storePiece(float* block, int32 first, int32 count) const
 {
+    if (sampleSize_ != kSample64 && channels_ == 2 && outputChannels_ == 2) {
+        float* target = block + static_cast<std::size_t>(first) * 2;
+        const auto* left = static_cast<const Sample32*>(blockOutputs_[0]);
+        const auto* right = static_cast<const Sample32*>(blockOutputs_[1]);
+        for (int32 j = 0; j < count; ++j) {
+            target[2 * j] = left[j];
+            target[2 * j + 1] = right[j];
+        }
+        return;
+    }
     for (int32 c = 0; c < outputChannels_; ++c) {
         if (sampleSize_ == kSample64)
             interleave<Sample64>(blockOutputs_[static_cast<std::size_t>(c)], block, channels_, c, first, count);

@@ -9,6 +9,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -70,7 +71,11 @@ void appendLine(const char* line, std::size_t length)
     WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
     CloseHandle(file);
 #else
-    const int file = ::open(kTraceFileName, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    // Without O_CREAT first: creating takes the directory's lock, which an
+    // open of the file that is there (every line but the first) needs not.
+    int file = ::open(kTraceFileName, O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (file < 0 && errno == ENOENT)
+        file = ::open(kTraceFileName, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (file < 0) {
         reportUnopenable();
         return;

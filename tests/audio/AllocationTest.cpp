@@ -1,6 +1,8 @@
 // Counts the heap allocations of the block path. Every allocation of the
-// process goes through the operators below; only the test's own thread is
-// counted, which is the thread the blocks run on.
+// program goes through the counting operators (talven_allocation_counter);
+// only the test's own thread is counted, which is the thread the blocks run
+// on.
+#include "AllocationCounter.h"
 #include "AudioTestSupport.h"
 #include "TestSupport.h"
 
@@ -10,76 +12,18 @@
 #include "registry/Registry.h"
 #include "talven.h"
 
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-thread_local bool countHere = false;
-thread_local long long allocations = 0;
-
-void* allocate(std::size_t size)
-{
-    if (countHere)
-        ++allocations;
-    if (void* memory = std::malloc(size ? size : 1))
-        return memory;
-    throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    return allocate(size);
-}
-void* operator new[](std::size_t size)
-{
-    return allocate(size);
-}
-void operator delete(void* memory) noexcept
-{
-    std::free(memory);
-}
-void operator delete[](void* memory) noexcept
-{
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
-void operator delete[](void* memory, std::size_t) noexcept
-{
-    std::free(memory);
-}
-
 namespace talven {
 namespace {
 
+using support::allocationsOf;
 using test::signalBlock;
-
-// Allocations made by body on this thread.
-template <typename Body>
-long long allocationsOf(Body&& body)
-{
-    allocations = 0;
-    countHere = true;
-    body();
-    countHere = false;
-    return allocations;
-}
 
 class AllocationTest : public test::EngineTest {
 protected:
     void SetUp() override
     {
         EngineTest::SetUp();
-        const long long control = allocationsOf([] {
-            int* volatile kept = new int(1); // volatile: the pair may not be elided
-            delete kept;
-        });
-        ASSERT_EQ(control, 1) << "the counting operators are not in use";
+        ASSERT_TRUE(support::allocationCounterInUse());
         // The trace lines of every block are written as they are, file and
         // all: they allocate nothing either.
         writeTraceLine("warm-up");

@@ -1,6 +1,6 @@
 // Shared pieces of the audio tests: an engine per test, distinct signals
-// per channel, the probe plug-ins' counters, and a reference host that
-// drives a plug-in's processor directly.
+// per channel and the probe plug-ins' counters. The reference a block is
+// held against is support::DirectProcessor (tests/support).
 #pragma once
 
 #include "ProbeExports.h"
@@ -80,29 +80,6 @@ private:
 
     std::string path_;
     LibraryHandle library_ = nullptr;
-};
-
-// Drives a plug-in's processor directly, without the library: set up for
-// 4096-frame blocks at kRate in the sample size it takes, active and
-// processing. process() hands it a block as the library promises to: the
-// plug-in's own bus layout, its first channels from the block, silence
-// elsewhere, pieces of at most 4096 frames, channels beyond its output dry.
-class ReferenceHost {
-public:
-    explicit ReferenceHost(const std::string& path);
-    ~ReferenceHost();
-    ReferenceHost(const ReferenceHost&) = delete;
-    ReferenceHost& operator=(const ReferenceHost&) = delete;
-
-    bool ready() const;
-    // The processed block; the dry block where the plug-in has no output.
-    std::vector<float> process(const std::vector<float>& block, int channels);
-    // Queues one parameter change for the next process call.
-    void setParameter(std::uint32_t id, double value);
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
 };
 
 } // namespace talven::test

@@ -148,7 +148,7 @@ TEST_F(BridgeTest, AFailingProcessLeavesTheBlockUntouchedAndTheNextBlockIsProces
     probe.failNext(1);
     EXPECT_EQ(pull(stream, 2, 512), signalBlock(0, 2, 512));
     EXPECT_EQ(test::countLines(test::readTraceFile(), "processAudio: process failed"), 1);
-    test::ReferenceHost reference(probe.path());
+    support::DirectProcessor reference(probe.path(), test::kRate);
     EXPECT_TRUE(sameSamples(pull(stream, 2, 512), reference.process(signalBlock(512, 2, 512), 2), 2));
     EXPECT_EQ(probe.stats().failedCalls, 1);
 }
@@ -180,7 +180,7 @@ TEST_F(BridgeTest, EditsReportedByTheControllerReachTheProcessorWithTheNextProce
     const HSTREAM stream = decodeStream(2);
     const std::uint32_t handle = attach(stream, probe.path());
     ASSERT_NE(handle, 0u);
-    test::ReferenceHost reference(probe.path());
+    support::DirectProcessor reference(probe.path(), test::kRate);
     {
         PluginInstance* record = refInstance(handle);
         ASSERT_NE(record, nullptr);

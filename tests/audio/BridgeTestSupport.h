@@ -4,6 +4,7 @@
 
 #include "AudioTestSupport.h"
 #include "Comparison.h"
+#include "DirectProcessor.h"
 
 #include "talven.h"
 
@@ -27,7 +28,7 @@ protected:
     {
         const HSTREAM stream = decodeStream(channels);
         EXPECT_NE(attach(stream, path), 0u) << path;
-        ReferenceHost reference(path);
+        support::DirectProcessor reference(path, kRate);
         EXPECT_TRUE(reference.ready()) << path;
         std::int64_t position = 0;
         int changed = 0;

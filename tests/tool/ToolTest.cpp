@@ -1,6 +1,9 @@
 // talven-apply as a user runs it: its output file against a reference made
-// through the library directly, formats, --list, --bypass, and failures.
+// through the library directly, formats, --list, --bypass, and failures;
+// --info, --list and --scan on the zam-plugins, a second implementation of
+// the VST 3 interfaces.
 #include "Apply.h"
+#include "ToolSupport.h"
 
 #include "bass.h"
 #include "registry/Registry.h"
@@ -8,17 +11,21 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace {
+
+using tooltest::runApply;
+using tooltest::toolMessages;
+using tooltest::ToolRun;
 
 // No load hook runs for the statically linked library: set the registry up
 // as the hook would.
@@ -75,34 +82,6 @@ bool exists(const std::string& path)
     return std::ifstream(path).good();
 }
 
-std::string readText(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-ToolRun runTool(const std::vector<std::string>& arguments)
-{
-    std::string command = std::string("'") + TALVEN_APPLY_PATH + "'";
-    for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
-    command += " > tool-out.txt 2> tool-err.txt";
-    const int status = std::system(command.c_str());
-    ToolRun run;
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = readText("tool-out.txt");
-    run.err = readText("tool-err.txt");
-    return run;
-}
-
 // What the tool does, done here through the library: a decoding float
 // stream, the plug-in attached, one parameter set, pulled in the tool's
 // block size.
@@ -141,7 +120,7 @@ TEST(ToolTest, TheOutputEqualsAReferenceMadeThroughTheLibraryDirectly)
     };
     for (const Case& each : {Case{kRecorder, 0, 0.3f}, Case{kZamCompX2, 7, 0.7f}}) {
         SCOPED_TRACE(each.plugin);
-        const ToolRun run = runTool({"--set", std::to_string(each.id) + "=" + std::to_string(each.value), each.plugin,
+        const ToolRun run = runApply({"--set", std::to_string(each.id) + "=" + std::to_string(each.value), each.plugin,
                                  "input.wav", "output.wav"});
         ASSERT_EQ(run.exitCode, 0) << run.err;
         const Audio output = readAudio("output.wav");
@@ -157,7 +136,7 @@ TEST(ToolTest, TheOutputEqualsAReferenceMadeThroughTheLibraryDirectly)
 TEST(ToolTest, TheOutputKeepsTheInputsFormatRateAndChannels)
 {
     writeSignal("mono.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 22050, 1, 10000);
-    const ToolRun run = runTool({"--set", "0=0.5", kRecorder, "mono.wav", "mono-out.wav"});
+    const ToolRun run = runApply({"--set", "0=0.5", kRecorder, "mono.wav", "mono-out.wav"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const Audio input = readAudio("mono.wav");
     const Audio output = readAudio("mono-out.wav");
@@ -173,7 +152,7 @@ TEST(ToolTest, TheOutputKeepsTheInputsFormatRateAndChannels)
 TEST(ToolTest, BypassWritesTheInputUntouched)
 {
     writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, 5000);
-    const ToolRun run = runTool({"--bypass", "--set", "0=1", kRecorder, "input.wav", "output.wav"});
+    const ToolRun run = runApply({"--bypass", "--set", "0=1", kRecorder, "input.wav", "output.wav"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(readAudio("output.wav").samples == readAudio("input.wav").samples);
 }
@@ -184,7 +163,7 @@ TEST(ToolTest, TheOutputMayReplaceTheInput)
 {
     writeSignal("same.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 9000);
     const Audio before = readAudio("same.wav");
-    const ToolRun run = runTool({"--set", "0=0.25", kRecorder, "same.wav", "same.wav"});
+    const ToolRun run = runApply({"--set", "0=0.25", kRecorder, "same.wav", "same.wav"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const Audio after = readAudio("same.wav");
     ASSERT_EQ(after.samples.size(), before.samples.size());
@@ -194,7 +173,7 @@ TEST(ToolTest, TheOutputMayReplaceTheInput)
 
 TEST(ToolTest, ListPrintsEveryParameterWithItsCurrentValue)
 {
-    const ToolRun run = runTool({"--list", "--set", "0=0.5", kRecorder});
+    const ToolRun run = runApply({"--list", "--set", "0=0.5", kRecorder});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("index          id  title"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("    0           0  Gain                                  0.2500    0.5000"),
@@ -207,10 +186,10 @@ TEST(ToolTest, APresetSavedWithSettingsGivesTheSameOutputWhenRecalled)
 {
     writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 2 * 4096 + 77);
     std::remove("gain.vstpreset");
-    const ToolRun saving = runTool({"--set", "0=0.3", "--save-preset", "gain.vstpreset", kRecorder, "input.wav",
+    const ToolRun saving = runApply({"--set", "0=0.3", "--save-preset", "gain.vstpreset", kRecorder, "input.wav",
                                     "saved-out.wav"});
     ASSERT_EQ(saving.exitCode, 0) << saving.err;
-    const ToolRun recalling = runTool({"--preset=gain.vstpreset", kRecorder, "input.wav", "recalled-out.wav"});
+    const ToolRun recalling = runApply({"--preset=gain.vstpreset", kRecorder, "input.wav", "recalled-out.wav"});
     ASSERT_EQ(recalling.exitCode, 0) << recalling.err;
     const Audio input = readAudio("input.wav");
     const Audio recalled = readAudio("recalled-out.wav");
@@ -219,7 +198,7 @@ TEST(ToolTest, APresetSavedWithSettingsGivesTheSameOutputWhenRecalled)
     EXPECT_EQ(recalled.samples[100], input.samples[100] * 0.6f);
 
     // --set values win over the preset; --list shows the preset's value.
-    const ToolRun listed = runTool({"--list", "--preset", "gain.vstpreset", "--set", "1=0.5", kRecorder});
+    const ToolRun listed = runApply({"--list", "--preset", "gain.vstpreset", "--set", "1=0.5", kRecorder});
     ASSERT_EQ(listed.exitCode, 0) << listed.err;
     EXPECT_NE(listed.out.find("    0           0  Gain                                  0.2500    0.3000"),
               std::string::npos) << listed.out;
@@ -237,9 +216,9 @@ TEST(ToolTest, APresetSavedFromABypassedOrListingRunHoldsTheSetValues)
                                    "input.wav", "bypassed.wav"},
           std::vector<std::string>{"--list", "--set", "0=0.1", "--save-preset", "quiet.vstpreset", kRecorder}}) {
         std::remove("quiet.vstpreset");
-        const ToolRun saved = runTool(saving);
+        const ToolRun saved = runApply(saving);
         ASSERT_EQ(saved.exitCode, 0) << saved.err;
-        const ToolRun recalled = runTool({"--preset", "quiet.vstpreset", kRecorder, "input.wav", "quiet.wav"});
+        const ToolRun recalled = runApply({"--preset", "quiet.vstpreset", kRecorder, "input.wav", "quiet.wav"});
         ASSERT_EQ(recalled.exitCode, 0) << recalled.err;
         EXPECT_EQ(readAudio("quiet.wav").samples[100], readAudio("input.wav").samples[100] * 0.2f);
     }
@@ -250,7 +229,7 @@ TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
     writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1000);
     std::ofstream("not-audio.wav") << "plain text";
     std::remove("zam.vstpreset");
-    ASSERT_EQ(runTool({"--list", "--save-preset", "zam.vstpreset", kZamCompX2}).exitCode, 0);
+    ASSERT_EQ(runApply({"--list", "--save-preset", "zam.vstpreset", kZamCompX2}).exitCode, 0);
     struct Case {
         std::vector<std::string> arguments;
         int exitCode;
@@ -278,13 +257,80 @@ TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.says);
-        const ToolRun run = runTool(each.arguments);
+        const ToolRun run = runApply(each.arguments);
         EXPECT_EQ(run.exitCode, each.exitCode);
-        EXPECT_EQ(run.err.rfind("talven-apply: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(each.says), std::string::npos) << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        const std::vector<std::string> messages = toolMessages(run.err);
+        ASSERT_EQ(messages.size(), 1u) << run.err;
+        EXPECT_NE(messages[0].find(each.says), std::string::npos) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
         EXPECT_FALSE(exists("out.wav"));
     }
+}
+
+TEST(ToolTest, InfoOnZamPluginsTellsWhatTheirFactoryAndBusesSay)
+{
+    const tooltest::PluginLeaksIgnored zamVerbLeaks;
+    for (const char* name : {"ZamComp", "ZamCompX2", "ZamVerb"}) {
+        SCOPED_TRACE(name);
+        const std::string plugin = std::string("/usr/lib/vst3/") + name + ".vst3";
+        const ToolRun run = runApply({"--info", plugin});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const tooltest::InfoText printed = tooltest::parseInfo(run.out);
+        EXPECT_EQ(printed.fields.at("name"), name);
+        tooltest::Attached attached(plugin);
+        tooltest::expectInfoOf(attached.handle(), printed);
+    }
+}
+
+TEST(ToolTest, ListShowsTheZamPluginsOwnTextForEveryParameter)
+{
+    const ToolRun run = runApply({"--list", "--set", "7=0.8", kZamCompX2});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    tooltest::Attached attached(kZamCompX2);
+    ASSERT_EQ(TALVEN_SetParam(attached.handle(), 7, 0.8f), 0);
+    const std::vector<std::string> lines = tooltest::linesOf(run.out);
+    const std::int32_t rows = static_cast<std::int32_t>(lines.size()) - 1;
+    for (std::int32_t row = 1; row <= rows; ++row) {
+        const std::string& line = lines[static_cast<std::size_t>(row)];
+        int index = -1;
+        unsigned long id = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%d %lu", &index, &id), 2) << line;
+        char text[128] = {};
+        ASSERT_EQ(TALVEN_GetParamText(attached.handle(), static_cast<std::uint32_t>(id), -1.0, text, sizeof text), 1);
+        const std::string end = std::string("  ") + text;
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), end.size())), end) << line;
+    }
+    EXPECT_EQ(rows, TALVEN_GetParamCount(attached.handle()));
+    EXPECT_GT(rows, 5);
+}
+
+TEST(ToolTest, ScanOfTheSystemFolderListsEveryZamPluginAsItsModuleDoes)
+{
+    const tooltest::PluginLeaksIgnored zamVerbLeaks;
+    const ToolRun run = runApply({"--scan", "/usr/lib/vst3"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(toolMessages(run.err).empty()) << run.err;
+
+    std::vector<std::filesystem::path> packages;
+    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/vst3"))
+        packages.push_back(entry.path());
+    std::sort(packages.begin(), packages.end());
+    std::vector<std::string> expected;
+    for (const std::filesystem::path& package : packages) {
+        const std::vector<std::string> lines = tooltest::moduleScanLines(package.string(), package.string());
+        expected.insert(expected.end(), lines.begin(), lines.end());
+    }
+    const std::vector<std::string> lines = tooltest::linesOf(run.out);
+    EXPECT_EQ(lines, expected);
+
+    // Every zam plug-in, each an audio effect of its own package.
+    std::set<std::string> effects;
+    for (const std::string& line : lines) {
+        if (line.find("\tAudio Module Class\t") != std::string::npos)
+            effects.insert(line.substr(line.rfind('\t') + 1));
+    }
+    EXPECT_EQ(effects.size(), 17u);
+    EXPECT_EQ(effects.count(kZamCompX2), 1u);
 }
 
 } // namespace

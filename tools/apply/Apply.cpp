@@ -1,24 +1,28 @@
 #include "Apply.h"
 
-#include "OutputFile.h"
+#include "AudioFiles.h"
+#include "Info.h"
 #include "ParameterTable.h"
-#include "Progress.h"
+#include "PathText.h"
 
 #include "bass.h"
 #include "talven.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 namespace talven::apply {
-namespace {
 
 std::string bassError(const char* what)
 {
     return std::string(what) + " (BASS error " + std::to_string(BASS_ErrorGetCode()) + ")";
 }
+
+namespace {
 
 // BASS_Init(0): no output device; decoding channels need nothing more.
 class BassSession {
@@ -150,57 +154,36 @@ bool savePreset(const Options& options, std::string& error)
     return true;
 }
 
-bool pullAll(HSTREAM stream, const SF_INFO& format, const std::string& outputPath, std::string& error)
-{
-    BASS_CHANNELINFO info{};
-    if (!BASS_ChannelGetInfo(stream, &info) || info.chans == 0) {
-        error = bassError("cannot read the stream's format");
-        return false;
-    }
-    if (static_cast<int>(info.chans) != format.channels) {
-        error = "BASS and libsndfile disagree about the input's channel count";
-        return false;
-    }
-    OutputFile output;
-    if (!output.open(outputPath, format, error))
-        return false;
-
-    const QWORD bytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
-    const std::uint64_t frameBytes = 4ull * info.chans;
-    Progress progress(bytes == static_cast<QWORD>(-1) ? 0 : bytes / frameBytes, 10ull * info.freq);
-    std::vector<float> block(static_cast<size_t>(kFramesPerPull) * info.chans);
-    for (;;) {
-        const DWORD got = BASS_ChannelGetData(stream, block.data(), static_cast<DWORD>(block.size() * sizeof(float)));
-        if (got == static_cast<DWORD>(-1)) {
-            if (BASS_ErrorGetCode() == BASS_ERROR_ENDED)
-                break;
-            error = bassError("cannot read the input");
-            return false;
-        }
-        const sf_count_t frames = static_cast<sf_count_t>(got / frameBytes);
-        if (!output.write(block.data(), frames, error))
-            return false;
-        progress.advance(static_cast<std::uint64_t>(frames));
-    }
-    return output.commit(error);
-}
-
 bool pluginExists(const std::string& path)
 {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0;
+    const std::optional<std::filesystem::path> file = pathFromArgument(path);
+    std::error_code error;
+    return file && std::filesystem::exists(*file, error);
+}
+
+// --list and --info.
+bool describe(const Options& options, std::uint32_t handle, std::FILE* out, std::string& error)
+{
+    if (options.info && !printInfo(handle, options.plugin, out, error))
+        return false;
+    if (options.info && options.list)
+        std::fputc('\n', out);
+    if (options.list)
+        printParameterTable(handle, out);
+    std::fflush(out);
+    return true;
 }
 
 } // namespace
 
-bool runApply(const Options& options, std::string& error)
+bool runApply(const Options& options, std::FILE* out, std::string& error)
 {
     if (!pluginExists(options.plugin)) {
         error = "cannot load " + options.plugin + ": no such file or folder";
         return false;
     }
-    SF_INFO format{};
-    if (!options.input.empty() && !probeAudioFile(options.input, format, error))
+    AudioFormat format;
+    if (!options.input.empty() && !probeInput(options.input, format, error))
         return false;
 
     BassSession bass;
@@ -219,14 +202,9 @@ bool runApply(const Options& options, std::string& error)
     }
     if (!applySettings(options, plugin.get(), error))
         return false;
-    if (options.list) {
-        std::fflush(stdout);
-        printParameterTable(plugin.get(), stdout);
-        std::fflush(stdout);
-    }
-    if (!savePreset(options, error))
+    if (!describe(options, plugin.get(), out, error) || !savePreset(options, error))
         return false;
-    return options.input.empty() || pullAll(stream.get(), format, options.output, error);
+    return options.input.empty() || renderToFile(stream.get(), format, options.output, error);
 }
 
 } // namespace talven::apply

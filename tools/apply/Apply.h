@@ -1,9 +1,11 @@
 // talven-apply's work: a BASS decoding stream, the plug-in attached through
-// Talven, the settings, and the pull of all audio into OUTPUT.
+// Talven, the settings, its description, and the pull of all audio into
+// OUTPUT.
 #pragma once
 
 #include "Options.h"
 
+#include <cstdio>
 #include <string>
 
 namespace talven::apply {
@@ -11,8 +13,11 @@ namespace talven::apply {
 // Frames pulled from BASS per call, and so the block the plug-in sees.
 constexpr unsigned kFramesPerPull = 4096;
 
-// Runs what options ask for. True on success; false with a one-line reason
-// in error.
-bool runApply(const Options& options, std::string& error);
+// what, with BASS's error code, for a message.
+std::string bassError(const char* what);
+
+// Runs what options ask for (all but --scan), printing --info and --list
+// to out. True on success; false with a one-line reason in error.
+bool runApply(const Options& options, std::FILE* out, std::string& error);
 
 } // namespace talven::apply

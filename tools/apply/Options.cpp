@@ -57,19 +57,49 @@ const char* fileOption(const std::string& argument)
     return nullptr;
 }
 
+// --scan lists folders and works on no plug-in: nothing else goes with it.
+std::optional<Options> scanOptions(Options options, const std::vector<std::string>& folders, std::string& error)
+{
+    if (options.list || options.info || options.bypass || !options.settings.empty() || !options.preset.empty() ||
+        !options.savePreset.empty()) {
+        error = "--scan takes only FOLDERs";
+        return std::nullopt;
+    }
+    for (const std::string& folder : folders) {
+        if (folder.empty()) {
+            error = "empty folder name";
+            return std::nullopt;
+        }
+    }
+    options.scanFolders = folders;
+    return options;
+}
+
 } // namespace
 
 const char* usageText()
 {
-    return "usage: talven-apply [--list] [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] [--bypass]\n"
+    return "usage: talven-apply [--list] [--info] [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] [--bypass]\n"
            "                    PLUGIN INPUT OUTPUT\n"
-           "       talven-apply --list [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] PLUGIN\n"
+           "       talven-apply --list|--info [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] PLUGIN\n"
+           "       talven-apply --scan [FOLDER]...\n"
            "Runs INPUT through the VST 3 effect PLUGIN and writes OUTPUT in INPUT's format.\n"
-           "  --list              print the plug-in's parameters (after the --set values)\n"
+           "  --list              print the plug-in's parameters (after the --set values): index, id,\n"
+           "                      title, units, default and current value, and the current value's text\n"
+           "  --info              print what the attached plug-in tells of itself, and the classes of its module\n"
            "  --preset FILE       recall the VST 3 preset FILE before the --set values\n"
            "  --set ID=VALUE      set parameter ID (see --list) to the normalized VALUE, 0 to 1\n"
            "  --save-preset FILE  store the plug-in's state, with the --set values, to FILE\n"
-           "  --bypass            attach the plug-in but pass the audio through untouched\n";
+           "  --bypass            attach the plug-in but pass the audio through untouched\n"
+           "  --scan              list the VST 3 plug-ins in the FOLDERs and their sub-folders (without\n"
+           "                      FOLDER: the platform's standard VST 3 folders), one line per class\n"
+           "                      with these 8 fields, separated by tabs:\n"
+           "                        SOURCE NAME VENDOR CATEGORY SUB-CATEGORIES VERSION CLASS-ID PATH\n"
+           "                      SOURCE is json (read from the package's moduleinfo.json, nothing\n"
+           "                      loaded), module (the module loaded and asked), or failed (a module\n"
+           "                      that cannot be loaded: one line, every field but PATH empty).\n"
+           "                      SUB-CATEGORIES are joined by '|'. Exits with 1 when a folder\n"
+           "                      cannot be read, after listing the rest.\n";
 }
 
 std::optional<Options> parseOptions(const std::vector<std::string>& arguments, std::string& error)
@@ -85,6 +115,10 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
             optionsEnded = true;
         } else if (argument == "--list") {
             options.list = true;
+        } else if (argument == "--info") {
+            options.info = true;
+        } else if (argument == "--scan") {
+            options.scan = true;
         } else if (argument == "--bypass") {
             options.bypass = true;
         } else if (argument == "--help" || argument == "-h") {
@@ -127,14 +161,17 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
         }
     }
 
+    if (options.scan)
+        return scanOptions(options, positional, error);
+    const bool pluginAlone = options.list || options.info;
     if (positional.size() == 3) {
         options.plugin = positional[0];
         options.input = positional[1];
         options.output = positional[2];
-    } else if (positional.size() == 1 && options.list) {
+    } else if (positional.size() == 1 && pluginAlone) {
         options.plugin = positional[0];
     } else {
-        error = options.list ? "expected PLUGIN, or PLUGIN INPUT OUTPUT" : "expected PLUGIN INPUT OUTPUT";
+        error = pluginAlone ? "expected PLUGIN, or PLUGIN INPUT OUTPUT" : "expected PLUGIN INPUT OUTPUT";
         return std::nullopt;
     }
     if (options.plugin.empty() || (positional.size() == 3 && (options.input.empty() || options.output.empty()))) {

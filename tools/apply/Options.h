@@ -16,13 +16,16 @@ struct Setting {
 
 struct Options {
     bool list = false;
+    bool info = false;
+    bool scan = false;
+    std::vector<std::string> scanFolders; // --scan: empty for the platform's standard folders
     bool bypass = false;
     bool help = false;
     std::vector<Setting> settings;
     std::string preset;      // --preset: recalled before the --set values
     std::string savePreset;  // --save-preset: stored with the --set values
     std::string plugin;
-    std::string input;   // empty only with --list
+    std::string input;   // empty only with --list or --info
     std::string output;
 };
 

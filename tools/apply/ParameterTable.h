@@ -7,8 +7,9 @@
 
 namespace talven::apply {
 
-// Prints index, id, title, units, default and current value of every
-// parameter of the attached plug-in to out.
+// Prints index, id, title, units, default and current value, and the
+// plug-in's text for the current value, of every parameter of the attached
+// plug-in to out.
 void printParameterTable(std::uint32_t handle, std::FILE* out);
 
 // The index of the parameter with this id, or nothing.

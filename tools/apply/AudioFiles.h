@@ -1,0 +1,26 @@
+// INPUT and OUTPUT: audio files read and written through libsndfile, which
+// the Windows build lacks (there it reports that it handles no files).
+#pragma once
+
+#include "bass.h"
+
+#include <string>
+
+namespace talven::apply {
+
+// INPUT's format, which OUTPUT takes over.
+struct AudioFormat {
+    int rate = 0;
+    int channels = 0;
+    int fileFormat = 0; // libsndfile's SF_FORMAT_* of INPUT
+};
+
+// The format of the audio file at path, or false with a reason in error.
+bool probeInput(const std::string& path, AudioFormat& format, std::string& error);
+
+// Pulls stream (a decoding channel of float samples in format's channel
+// count) to its end into a new file at path, in format. The file appears
+// only once complete.
+bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& path, std::string& error);
+
+} // namespace talven::apply
