@@ -175,6 +175,7 @@ void RestartEngineTest::SetUp()
     ASSERT_TRUE(plugin.loaded());
     plugin.reset();
     ASSERT_TRUE(BASS_Init(0, kRate, 0, nullptr, nullptr));
+    engineUp_ = true;
 }
 
 void RestartEngineTest::TearDown()
@@ -182,7 +183,9 @@ void RestartEngineTest::TearDown()
     if (handle != 0)
         TALVEN_ChannelRemoveDSP(0, handle);
     handle = 0;
-    EXPECT_TRUE(BASS_Free());
+    if (engineUp_) {
+        EXPECT_TRUE(BASS_Free());
+    }
 }
 
 HSTREAM RestartEngineTest::playingRamp()

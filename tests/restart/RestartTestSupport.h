@@ -128,6 +128,7 @@ private:
     std::unique_ptr<Ramp> ramp_;
     HDSP watchDsp_ = 0;
     std::atomic<float> level_{0};
+    bool engineUp_ = false; // a test skipped before SetUp starts none
 };
 
 // What a parameter callback heard, on any thread.
