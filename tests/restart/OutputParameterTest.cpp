@@ -1,11 +1,16 @@
 // What the processor reports back in its output parameter changes (a meter)
 // reaching its controller and the program: the latest value when the
-// program reads the parameter, once, and heard by the parameter callback.
+// program reads the parameter, once, and heard by the parameter callback;
+// and the slots that carry it from the audio thread without a lock.
 #include "RestartTestSupport.h"
 #include "TestSupport.h"
 
+#include "instance/OutputParameters.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <map>
 #include <thread>
 
 namespace talven::test {
@@ -69,6 +74,49 @@ TEST_F(OutputParameterTest, ReadingAnotherParameterHandsTheReportedValuesOverToo
     TALVEN_GetParam(handle, TALVEN_RESTART_GAIN_ID);
     EXPECT_EQ(plugin.stats().lastDeliveredPeak, 0.5);
     ASSERT_EQ(reports.of(TALVEN_RESTART_PEAK_ID).size(), 1u);
+}
+
+// An audio thread stores rising values for three parameters while another
+// takes them: the taker never sees a value older than one it saw (the same
+// one may come twice, when a take meets a store halfway), nor a parameter
+// without a slot, and the last take ends with the last value stored.
+TEST(OutputParameterSlotsTest, ATakerRacingTheAudioThreadNeverLosesTheLatestValue)
+{
+    OutputParameters slots;
+    slots.prepare({7, 3, 100, 3});
+    constexpr int kStores = 20000;
+    std::atomic<bool> stored{false};
+    std::thread audio([&] {
+        for (int i = 1; i <= kStores; ++i) {
+            slots.store(3, i);
+            slots.store(100, i + 0.5);
+            slots.store(55, 1.0); // no slot: dropped
+            if (i % 3 == 0)
+                slots.store(7, i);
+        }
+        stored = true;
+    });
+    std::map<std::uint32_t, double> latest;
+    bool risen = true;
+    bool unknown = false;
+    const auto takeAll = [&] {
+        slots.take([&](std::uint32_t id, double value) {
+            unknown = unknown || latest.count(id) == 0;
+            risen = risen && value >= latest[id];
+            latest[id] = value;
+        });
+    };
+    latest = {{3, 0}, {7, 0}, {100, 0}};
+    while (!stored.load())
+        takeAll();
+    audio.join();
+    takeAll();
+    EXPECT_TRUE(risen);
+    EXPECT_FALSE(unknown);
+    EXPECT_EQ(latest[3], kStores);
+    EXPECT_EQ(latest[100], kStores + 0.5);
+    EXPECT_EQ(latest[7], kStores - kStores % 3);
+    EXPECT_EQ(slots.take([](std::uint32_t, double) {}), 0u);
 }
 
 } // namespace
