@@ -4,6 +4,7 @@
 // and its display text must read back to the value it came from.
 #include "ParameterTestSupport.h"
 #include "TestSupport.h"
+#include "ZamPackages.h"
 
 #include "host/HostContext.h"
 
@@ -19,7 +20,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -27,19 +27,6 @@ namespace talven::test {
 namespace {
 
 using namespace Steinberg;
-
-std::vector<std::string> zamPackages()
-{
-    std::vector<std::string> packages;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/vst3", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("Za", 0) == 0 && entry.path().extension() == ".vst3")
-            packages.push_back(entry.path().string());
-    }
-    std::sort(packages.begin(), packages.end());
-    return packages;
-}
 
 // What the plug-in says of its first audio effect, asked through its raw
 // interfaces without the library's help.
@@ -119,6 +106,7 @@ TEST_F(ZamInfoTest, EveryZamPluginIsDescribedAsItsOwnFactoryAndBusesSay)
     ASSERT_EQ(packages.size(), 17u);
     for (const std::string& package : packages) {
         SCOPED_TRACE(package);
+        PluginLeaksIgnored leaksIgnored(package);
         DirectAnswer direct;
         ASSERT_TRUE(askDirectly(package, direct));
 
@@ -152,6 +140,7 @@ TEST_F(ZamInfoTest, DisplayTextReadsBackToTheValueItCameFrom)
     int checked = 0;
     for (const std::string& package : zamPackages()) {
         SCOPED_TRACE(package);
+        PluginLeaksIgnored leaksIgnored(package);
         const HSTREAM stream = decodeStream();
         const std::uint32_t handle = TALVEN_ChannelSetDSP(stream, package.c_str(), 0, 0, 0, 0, 0, nullptr, "");
         ASSERT_NE(handle, 0u);

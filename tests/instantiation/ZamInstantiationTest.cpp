@@ -3,57 +3,17 @@
 #include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 
+#include "ZamPackages.h"
+
 #include <gtest/gtest.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
-
-#include <filesystem>
 #include <string>
-#include <vector>
 
 namespace talven {
 namespace {
 
-std::vector<std::string> zamPackages()
-{
-    std::vector<std::string> packages;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/vst3", error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("Za", 0) == 0 && entry.path().extension() == ".vst3")
-            packages.push_back(entry.path().string());
-    }
-    return packages;
-}
-
-// ZamVerb and ZamHeadX2 allocate memory (their convolution's FFT buffers)
-// that they never free, also after terminate and release; for those two
-// the leak checker looks away, every other package runs fully checked.
-class PluginLeaksIgnored {
-public:
-    explicit PluginLeaksIgnored(const std::string& package)
-        : ignored_(package.find("ZamVerb") != std::string::npos || package.find("ZamHeadX2") != std::string::npos)
-    {
-#if defined(__SANITIZE_ADDRESS__)
-        if (ignored_)
-            __lsan_disable();
-#endif
-    }
-    ~PluginLeaksIgnored()
-    {
-#if defined(__SANITIZE_ADDRESS__)
-        if (ignored_)
-            __lsan_enable();
-#endif
-    }
-    PluginLeaksIgnored(const PluginLeaksIgnored&) = delete;
-    PluginLeaksIgnored& operator=(const PluginLeaksIgnored&) = delete;
-
-private:
-    bool ignored_;
-};
+using test::PluginLeaksIgnored;
+using test::zamPackages;
 
 // A second implementation of the interfaces (DPF, not the Steinberg SDK):
 // every package must instantiate, connect its controller and describe every

@@ -10,6 +10,7 @@
 #include "PassThroughEffect.h"
 
 #include "pluginterfaces/base/fplatform.h"
+#include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <algorithm>
@@ -33,6 +34,29 @@ public:
         if (result == kResultOk)
             parameters.addParameter(STR16("Level"), nullptr, 0, 0.5, Vst::ParameterInfo::kCanAutomate, 0);
         return result;
+    }
+
+    // The level is the controller's alone (the processor passes audio
+    // through), so the controller's own state keeps it across presets.
+    tresult PLUGIN_API getState(IBStream* state) override
+    {
+        if (!state)
+            return kInvalidArgument;
+        double level = getParamNormalized(0);
+        int32 written = 0;
+        return state->write(&level, sizeof level, &written) == kResultOk && written == sizeof level ? kResultOk
+                                                                                                     : kResultFalse;
+    }
+
+    tresult PLUGIN_API setState(IBStream* state) override
+    {
+        if (!state)
+            return kInvalidArgument;
+        double level = 0;
+        int32 read = 0;
+        if (state->read(&level, sizeof level, &read) != kResultOk || read != sizeof level || !(level >= 0 && level <= 1))
+            return kResultFalse;
+        return setParamNormalized(0, level);
     }
 
     IPlugView* PLUGIN_API createView(FIDString name) override
