@@ -115,6 +115,7 @@ void CALLBACK RampWatch::dsp(HDSP, DWORD, void* buffer, DWORD length, void* user
     auto& watch = *static_cast<RampWatch*>(user);
     const auto* samples = static_cast<const float*>(buffer);
     const DWORD frames = length / (2 * sizeof(float));
+    ++watch.calls;
     for (DWORD j = 0; j < frames; ++j) {
         const std::int64_t frame = watch.frames++;
         const float left = samples[2 * j];
@@ -232,7 +233,10 @@ void RestartEngineTest::finishAndCheckFrames()
     ASSERT_NE(handle, 0u);
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
     handle = 0;
-    // Waits for a block of the watch in progress on the mixing thread.
+    // A block the plug-in processed just before may not have reached the
+    // watch yet: the watch's next call sees it, every later one is dry.
+    const std::int64_t calls = watch.calls.load();
+    EXPECT_TRUE(waitUntil([&] { return watch.calls.load() >= calls + 2; }));
     EXPECT_TRUE(BASS_ChannelRemoveDSP(stream, watchDsp_));
     watchDsp_ = 0;
     const TalvenRestartStats stats = plugin.stats();

@@ -72,6 +72,7 @@ float rampSample(std::int64_t frame, int channel);
 struct RampWatch {
     static void CALLBACK dsp(HDSP, DWORD, void* buffer, DWORD length, void* user);
 
+    std::atomic<std::int64_t> calls{0};
     std::atomic<std::int64_t> frames{0};
     std::atomic<std::int64_t> dryFrames{0};
     std::atomic<std::int64_t> stereoFrames{0};
