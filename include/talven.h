@@ -220,7 +220,7 @@ typedef struct TALVEN_INFO {
     TALVEN_CLASSINFO plugin;   /* the attached class (its size field filled too) */
     int32_t inputChannels;     /* channels of the main input bus, 0 when none */
     int32_t outputChannels;    /* channels of the main output bus */
-    int32_t latencySamples;    /* the processor's latency now */
+    int32_t latencySamples;    /* the processor's latency now (see TALVEN_GetInfo) */
     uint32_t tailSamples;      /* 0xFFFFFFFF: infinite */
     int32_t hasEditor;         /* 1 when the plug-in offers an editor view */
     int32_t parameterCount;
@@ -233,7 +233,22 @@ typedef void (TALVEN_CALL *TALVEN_PARAMPROC)(uint32_t handle, uint32_t id, doubl
 
 /* Describes the plug-in attached under handle into *info (info->size set by
  * the caller). Returns 1, or 0 for an unknown or detached handle, a null
- * info or a size below sizeof(TALVEN_INFO). */
+ * info or a size below sizeof(TALVEN_INFO).
+ *
+ * A plug-in that changes its latency or its buses asks the host to restart
+ * it; the library does so at the start of the next TALVEN_GetInfo or
+ * TALVEN_GetParam for the instance, on the caller's thread, or, while the
+ * plug-in's editor is shown, on the editor's next tick (a few tens of
+ * milliseconds later), never on the audio thread. The plug-in is switched
+ * off and on again meanwhile and the blocks in between pass unprocessed. So
+ * the latency and channel counts read here are the plug-in's as they stand
+ * after every restart it asked for.
+ *
+ * latencySamples is only reported: BASS cannot hold the other channels back,
+ * so the library delays nothing. A program that mixes this channel with
+ * others, or draws what it plays, delays the other paths (or shifts its
+ * display) by latencySamples itself, and asks again when the plug-in may
+ * have changed it. */
 int32_t TALVEN_CALL TALVEN_GetInfo(uint32_t handle, TALVEN_INFO *info);
 
 /* Lists every class of the VST 3 module at path (a module file or a .vst3
@@ -255,8 +270,15 @@ uint32_t TALVEN_CALL TALVEN_ChannelSetDSPClass(uint32_t channel, const char *pat
                                                TALVEN_POSITIONPROC positionCallback, const char *title);
 
 /* Sets (null: removes) the callback that hears the edits the plug-in makes
- * itself: each edit of its editor (performEdit), and TALVEN_ALL_PARAMETERS
- * with -1 when it asks the host to read all values again. Values set with
+ * itself: each edit of its editor (performEdit), TALVEN_ALL_PARAMETERS with
+ * -1 when it asks the host to read all values or titles again (heard at
+ * once, on the thread it asked on), and the values its audio processor
+ * reports back (meters such as a compressor's gain reduction, read-only
+ * parameters). Those reach the plug-in's controller, and this callback, at
+ * the start of the next TALVEN_GetParam or TALVEN_GetInfo for the instance,
+ * on the caller's thread, and while its editor is shown on the editor's
+ * tick, about 40 times a second; only the latest value of each parameter
+ * counts. Values set with
  * TALVEN_SetParam are not reported back. The callback runs on the thread on
  * which the plug-in reported the edit (the editor's thread, or the audio
  * thread for a plug-in that reports from its processing, then after the
@@ -288,7 +310,15 @@ int32_t TALVEN_CALL TALVEN_GetParamValueFromText(uint32_t handle, uint32_t id, c
  * (numerator 1 to 64, denominator a power of two from 1 to 64). Until this
  * is called an instance plays at 120 BPM in 4/4. The change reaches the next
  * block. Returns 1, or 0 (and nothing changed) for an unknown or detached
- * handle or a value outside those ranges. */
+ * handle or a value outside those ranges.
+ *
+ * Each block is also told the channel's sample rate; its project time, the
+ * channel's decoding position in frames at the block's first frame (what
+ * BASS_ChannelGetPosition with BASS_POS_BYTE | BASS_POS_DECODE gives, so a
+ * seek moves it, and the musical position in quarter notes and the start of
+ * its bar follow from it and the tempo); and its continuous time, the frames
+ * processed since the plug-in was last switched on, which a seek does not
+ * move. The transport always reads as playing. */
 int32_t TALVEN_CALL TALVEN_SetTransport(uint32_t handle, double tempo, int32_t numerator, int32_t denominator);
 
 #ifdef __cplusplus

@@ -21,15 +21,43 @@ public:
     static constexpr std::int32_t kResetFlags =
         Steinberg::Vst::kLatencyChanged | Steinberg::Vst::kIoChanged | Steinberg::Vst::kReloadComponent;
 
-    // Any thread, the audio thread included: one atomic operation.
-    void request(std::int32_t flags) { pending_.fetch_or(flags & kResetFlags, std::memory_order_acq_rel); }
+    // Any thread, the audio thread included: one atomic operation. On the
+    // thread of a Cycle of these requests, the flags are noted for the cycle
+    // instead.
+    void request(std::int32_t flags);
     // Cheap check for the service points.
     bool any() const { return pending_.load(std::memory_order_acquire) != 0; }
     // The flags asked for so far, now cleared.
     std::int32_t take() { return pending_.exchange(0, std::memory_order_acq_rel); }
 
+    // Marks the calling thread as carrying out a restart for the length of a
+    // scope. What the plug-in asks from inside the calls that thread makes
+    // meanwhile (setActive, setupProcessing) is kept apart: the restart may
+    // be the very answer to it, and a plug-in asking again from inside every
+    // activation must not restart for ever. Requests of other threads stay
+    // pending as usual. Not nested.
+    class Cycle {
+    public:
+        explicit Cycle(RestartRequests& requests) noexcept;
+        // What was asked from inside and is not among answered stays pending
+        // for the next restart.
+        ~Cycle();
+        Cycle(const Cycle&) = delete;
+        Cycle& operator=(const Cycle&) = delete;
+
+        // The flags the restart carried out so far: asking for them again
+        // from inside it is answered by it.
+        void answered(std::int32_t flags) noexcept { answered_ |= flags; }
+
+    private:
+        RestartRequests& requests_;
+        std::int32_t answered_ = 0;
+    };
+
 private:
     std::atomic<std::int32_t> pending_{0};
+    // Written and read on the cycle's thread only.
+    std::int32_t askedInCycle_ = 0;
 };
 
 } // namespace talven

@@ -54,8 +54,10 @@ void carryOutRestarts(PluginInstance& instance)
         return;
     // One state change at a time, and not while a detach takes the plug-in.
     ScopedLock control(plugin.controlLock);
-    // Taken under the lock: what the plug-in asks during this restart (inside
-    // setActive, say) is answered by it, and does not start the next one.
+    // Set only under this lock: a restart in progress on this thread, which
+    // the plug-in called back from. It is half done; the next call will do.
+    if (plugin.restarting.load())
+        return;
     const int32 flags = plugin.restarts->take();
     if (flags == 0 || !instance.attached.load() || !plugin.processing.load())
         return;
@@ -67,6 +69,9 @@ void carryOutRestarts(PluginInstance& instance)
     if (!component || !processor)
         return;
 
+    // What the plug-in asks from inside the calls below is left for the next
+    // restart only where this one does not answer it.
+    RestartRequests::Cycle cycle(*plugin.restarts);
     const DryBlocks dry(plugin);
     const bool wasActive = plugin.active.load();
     if (wasActive) {
@@ -80,6 +85,8 @@ void carryOutRestarts(PluginInstance& instance)
         plugin.processing = false;
         return;
     }
+    if ((flags & (kIoChanged | kReloadComponent)) != 0)
+        cycle.answered(kIoChanged | kReloadComponent);
     if (!wasActive)
         return; // bypassed: the end of the bypass activates it again
     if (component->setActive(true) != kResultOk) {
@@ -89,9 +96,8 @@ void carryOutRestarts(PluginInstance& instance)
     plugin.active = true;
     ++plugin.activations;
     processor->setProcessing(true);
-    // Requests made by the plug-in while it was switched off and on again
-    // were answered by this restart.
-    plugin.restarts->take();
+    // The latency is read after this activation.
+    cycle.answered(kLatencyChanged);
 }
 
 void deliverOutputValues(PluginInstance& instance)

@@ -8,6 +8,7 @@
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
+#include "pluginterfaces/vst/ivstprocesscontext.h"
 
 #include <algorithm>
 #include <cstring>
@@ -60,6 +61,7 @@ struct DirectProcessor::State {
     HostProcessData data;
     ParameterChanges inputChanges{16};
     ParameterChanges outputChanges{16};
+    ProcessContext context{};
     bool ready = false;
 
     template <typename Sample>
@@ -144,6 +146,17 @@ DirectProcessor::~DirectProcessor()
 bool DirectProcessor::ready() const
 {
     return state_->ready;
+}
+
+void DirectProcessor::setContext(const ProcessContext& context)
+{
+    state_->context = context;
+    state_->data.processContext = &state_->context;
+}
+
+std::int32_t DirectProcessor::latency() const
+{
+    return state_->processor ? static_cast<std::int32_t>(state_->processor->getLatencySamples()) : 0;
 }
 
 bool DirectProcessor::wide() const

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+namespace Steinberg::Vst {
+struct ProcessContext;
+}
+
 namespace talven::support {
 
 // A plug-in's audio processor driven directly, as a host without the library
@@ -35,6 +39,11 @@ public:
 
     // Queues one parameter change for the next process call that succeeds.
     void setParameter(std::uint32_t id, double value);
+    // Every later process call is given a copy of this context, as it
+    // stands, until the next call here; without one, none.
+    void setContext(const Steinberg::Vst::ProcessContext& context);
+    // What the processor answers to getLatencySamples now.
+    std::int32_t latency() const;
 
     // The whole interleaved block through the processor, piece by piece: the
     // processed block. When the processor refuses a piece, that piece and
