@@ -24,12 +24,29 @@ namespace {
 // and the last hold is released on this thread, not on BASS's: destruction
 // (plug-in termination, module unload, idle timer) never runs on the audio
 // thread. Never called with a lock the DSP takes.
-void takeDspOffChannel(PluginInstance& record)
+// True when no DSP call can be in progress or to come any more: nothing was
+// set, the channel-freed sync has run, or BASS took the DSP off (waiting for
+// a call in progress). False when BASS refused: it is freeing the channel,
+// and a block of it may still be inside this record's DSP.
+bool takeDspOffChannel(PluginInstance& record)
 {
     const std::uint32_t dsp = record.dspHandle.exchange(0);
     const std::uint32_t channel = record.channel.load();
-    if (channel != 0 && dsp != 0)
-        BASS_ChannelRemoveDSP(channel, dsp);
+    if (channel == 0 || dsp == 0)
+        return true;
+    return BASS_ChannelRemoveDSP(channel, dsp) != 0;
+}
+
+// The record must outlive the block BASS may still be running: one more hold,
+// which the channel-freed sync releases after that block (or this releases
+// now, if the sync ran meanwhile).
+void leaveLastReleaseToFreeSync(PluginInstance& record)
+{
+    if (!refHandle(record.handle))
+        return;
+    record.freeSyncOwesRelease.store(true);
+    if (record.freeSyncRan.load() && record.freeSyncOwesRelease.exchange(false))
+        unrefHandle(record.handle);
 }
 
 // Takes the plug-in out of the instance and switches it off: processing off,
@@ -90,6 +107,7 @@ public:
         if (committed_)
             return;
         record_.plugin.processing = false;
+        // Nothing can be in the DSP: the attach sets it last.
         takeDspOffChannel(record_);
         releaseAttachment(record_);
     }
@@ -201,15 +219,17 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
         return 0;
     }
 
+    // The sync first: once the DSP is set, a failure could no longer be
+    // undone safely while a block runs in it and the channel is being freed.
+    record.syncHandle = BASS_ChannelSetSync(channel, BASS_SYNC_FREE, 0, syncCallback, userValueOf(handle));
+    if (record.syncHandle == 0)
+        return 0;
     // The DSP reaches its record directly: the attachment hold keeps the
     // record alive until the DSP is off the channel again.
     record.dspHandle = BASS_ChannelSetDSP(channel, dspCallback, &record, options.priority);
     // Without its DSP the plug-in would never hear the channel: a handle
     // returned then would report success for an attach that did nothing.
     if (record.dspHandle == 0)
-        return 0;
-    record.syncHandle = BASS_ChannelSetSync(channel, BASS_SYNC_FREE, 0, syncCallback, userValueOf(handle));
-    if (record.syncHandle == 0)
         return 0;
     attachment.commit();
     return handle;
@@ -233,7 +253,8 @@ int detachPlugin(std::uint32_t handle)
         return 0;
     // The program's parameter callback is not called once this returns.
     record->plugin.reports->close();
-    takeDspOffChannel(*record);
+    if (!takeDspOffChannel(*record))
+        leaveLastReleaseToFreeSync(*record);
     switchOffAndRelease(*record);
     unrefHandle(handle); // the attachment's hold
     return 1;

@@ -122,6 +122,7 @@ void CALLBACK syncCallback(HSYNC, DWORD, DWORD, void* user)
     PluginInstance* record = hold.get();
     if (!record)
         return;
+    record->freeSyncRan.store(true);
     // Every later BASS call with the channel would fail: forget it, so that
     // neither the detach nor the destruction makes one. No lock: a block in
     // progress has finished before BASS reports the free, and the plug-in is
@@ -133,6 +134,9 @@ void CALLBACK syncCallback(HSYNC, DWORD, DWORD, void* user)
     if (record->attached.load())
         record->plugin.reports->close();
     releaseAttachment(*record);
+    // A detach that met this free in progress left the last release here.
+    if (record->freeSyncOwesRelease.exchange(false))
+        unrefHandle(handle);
 }
 
 } // namespace talven

@@ -17,8 +17,10 @@ namespace talven {
 // handle. Callers never see it; they hold its handle, and the library's
 // functions reach the record with a hold (InstanceHold). BASS's DSP reaches it
 // directly: the attachment's own hold keeps it alive for as long as the DSP
-// is set, since the DSP is always taken off the channel (which waits for a
-// block in progress) before that hold is released.
+// is set, since the DSP is taken off the channel (which waits for a block in
+// progress) before that hold is released, or, when the channel is being
+// freed, the channel-freed sync (which runs after the last block) releases
+// the last hold.
 class PluginInstance final : public HandleRecord {
 public:
     // May throw std::bad_alloc.
@@ -41,6 +43,13 @@ public:
     // detach and the channel-freed sync claims it takes the instance down;
     // the other finds it clear.
     std::atomic<bool> attached{false};
+    // A detach that cannot take the DSP off because BASS is freeing the
+    // channel (the free waits for a block in progress, possibly inside this
+    // record's DSP) keeps one more hold for the channel-freed sync to release,
+    // since that sync runs only once the block is over. Each side sets its
+    // flag, then looks at the other's: exactly one releases that hold.
+    std::atomic<bool> freeSyncRan{false};
+    std::atomic<bool> freeSyncOwesRelease{false};
     // Module whose release is deferred at destruction. Module lifetime belongs
     // to the plug-in module object, so nothing sets it.
     void* moduleHandle = nullptr;

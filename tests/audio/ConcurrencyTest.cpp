@@ -3,6 +3,8 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace talven {
@@ -80,6 +82,64 @@ TEST_F(ConcurrencyTest, ADetachWaitsForTheBlockInsideThePluginAndThenEndsItOnThe
     // No switch and no termination while the block was inside the plug-in.
     EXPECT_EQ(stats.violations, 0);
     BASS_StreamFree(stream);
+}
+
+// A DSP after the plug-in's that keeps the channel's block from ending while
+// it is closed.
+struct BlockGate {
+    std::mutex lock;
+    std::condition_variable changed;
+    bool closed = false;
+    bool holding = false;
+};
+
+void CALLBACK holdBlockAtGate(HDSP, DWORD, void*, DWORD, void* user)
+{
+    BlockGate& gate = *static_cast<BlockGate*>(user);
+    std::unique_lock<std::mutex> guard(gate.lock);
+    gate.holding = gate.closed;
+    gate.changed.notify_all();
+    gate.changed.wait(guard, [&] { return !gate.closed; });
+    gate.holding = false;
+}
+
+// BASS refuses to take a DSP off a channel it is freeing, and the free waits
+// for the block in progress, which may still be inside the plug-in's DSP. A
+// detach meeting such a free must leave the instance alive until that block
+// is over: the channel-freed sync, which comes after it, lets it go.
+TEST_F(ConcurrencyTest, ADetachMeetingTheChannelsFreeKeepsTheInstanceUntilTheBlockInProgressIsOver)
+{
+    Probe probe("ProbeStereo");
+    const HSTREAM stream = playingStream(2);
+    const std::uint32_t handle = attach(stream, probe.path());
+    ASSERT_NE(handle, 0u);
+    BlockGate gate;
+    {
+        std::lock_guard<std::mutex> guard(gate.lock);
+        gate.closed = true;
+    }
+    BASS_ChannelSetDSP(stream, holdBlockAtGate, &gate, -100);
+    {
+        std::unique_lock<std::mutex> guard(gate.lock);
+        ASSERT_TRUE(gate.changed.wait_for(guard, std::chrono::seconds(10), [&] { return gate.holding; }));
+    }
+    std::thread freeing([&] { BASS_StreamFree(stream); });
+    BASS_CHANNELINFO info{};
+    ASSERT_TRUE(waitUntil([&] { return !BASS_ChannelGetInfo(stream, &info); }));
+
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+    // The block is still in progress: the instance must still be there.
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);
+    {
+        std::lock_guard<std::mutex> guard(gate.lock);
+        gate.closed = false;
+    }
+    gate.changed.notify_all();
+    freeing.join();
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 0);
+    const TalvenProbeStats stats = probe.stats();
+    EXPECT_EQ(stats.terminations, 1);
+    EXPECT_EQ(stats.violations, 0);
 }
 
 TEST_F(ConcurrencyTest, FreeingAPlayingChannelTakesThePluginDownAfterItsLastBlock)
