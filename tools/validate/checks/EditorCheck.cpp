@@ -5,6 +5,7 @@
 
 #include "../BlockMonitor.h"
 #include "../Channel.h"
+#include "../GuiLibraries.h"
 #include "../Instance.h"
 #include "../MessagePump.h"
 #include "../Random.h"
@@ -51,6 +52,7 @@ Round openAndClose(std::uint32_t handle, milliseconds shown)
 
 void runEditorCheck(const CheckContext& context, Outcome& outcome)
 {
+    keepGuiLibrariesLoaded(context.plugin);
     Random random = Random::derived(context.seed, "editor");
     Channel channel(random.next(), 2, 44100, true);
     Instance instance(channel.handle(), context.plugin);
