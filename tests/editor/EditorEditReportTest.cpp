@@ -44,7 +44,10 @@ struct Reports {
     }
 };
 
-Reports* reports = nullptr;
+// Read by the plug-in's observer on the editor thread, which may still be
+// tearing the last instance down (a Linux detach does not wait for it) while
+// the next test sets this.
+std::atomic<Reports*> reports{nullptr};
 
 void TALVEN_CALL hear(uint32_t handle, uint32_t id, double value, void* user)
 {
@@ -53,9 +56,10 @@ void TALVEN_CALL hear(uint32_t handle, uint32_t id, double value, void* user)
 
 void noteViewThread(const char* event)
 {
-    if (reports && std::strcmp(event, "attached") == 0) {
-        std::lock_guard<std::mutex> guard(reports->lock);
-        reports->viewThread = std::this_thread::get_id();
+    Reports* const current = reports.load();
+    if (current && std::strcmp(event, "attached") == 0) {
+        std::lock_guard<std::mutex> guard(current->lock);
+        current->viewThread = std::this_thread::get_id();
     }
 }
 
