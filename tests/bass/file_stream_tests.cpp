@@ -60,19 +60,19 @@ TEST_F(FileStream, DecodesEveryPcmWidthAndFloatPlainOrExtensibleWithAnyChannelCo
     for (const WidthCase &c : widthCases()) {
         for (bool extensible : {false, true}) {
             SCOPED_TRACE(std::string(c.name) + (extensible ? " extensible" : " plain"));
-            WavSpec spec;
-            spec.chans = 3;
-            spec.rate = 22050;
-            spec.bits = c.bits;
-            spec.isFloat = c.isFloat;
-            spec.extensible = extensible;
+            WavLayout layout;
+            layout.chans = 3;
+            layout.rate = 22050;
+            layout.bits = c.bits;
+            layout.isFloat = c.isFloat;
+            layout.extensible = extensible;
             std::vector<double> stored;
             std::vector<float> expected;
             for (int i = 0; i < 3 * 40; ++i) { // 40 frames of 3 channels
                 stored.push_back(c.stored[i % c.stored.size()]);
                 expected.push_back(c.expected[i % c.expected.size()]);
             }
-            writeWav("widths.wav", spec, stored);
+            writeWav("widths.wav", layout, stored);
             const HSTREAM s = BASS_StreamCreateFile(FALSE, "widths.wav", 0, 0, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE);
             ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
             BASS_CHANNELINFO info{};
@@ -89,11 +89,11 @@ TEST_F(FileStream, DecodesEveryPcmWidthAndFloatPlainOrExtensibleWithAnyChannelCo
 }
 
 TEST_F(FileStream, IsSixteenBitUnlessAskedForFloatOrEightBitsAndReportsItsFile) {
-    WavSpec spec;
-    spec.chans = 1;
-    spec.bits = 32;
-    spec.isFloat = true;
-    writeWav("levels.wav", spec, {0.5, -0.5, 1.0, -1.0, 2.0, 0.25});
+    WavLayout layout;
+    layout.chans = 1;
+    layout.bits = 32;
+    layout.isFloat = true;
+    writeWav("levels.wav", layout, {0.5, -0.5, 1.0, -1.0, 2.0, 0.25});
 
     const HSTREAM s16 = BASS_StreamCreateFile(FALSE, "levels.wav", 0, 0, BASS_STREAM_DECODE);
     ASSERT_NE(s16, 0u) << BASS_ErrorGetCode();
@@ -119,19 +119,19 @@ TEST_F(FileStream, IsSixteenBitUnlessAskedForFloatOrEightBitsAndReportsItsFile) 
 }
 
 TEST_F(FileStream, MalformedWavFilesFailWithFileFormAndMissingOnesWithFileOpen) {
-    WavSpec good;
+    WavLayout good;
     const std::string fmt = formatChunk(good);
     const std::string data = chunk("data", std::string(16, '\0'), 16);
-    WavSpec noChannels;
+    WavLayout noChannels;
     noChannels.chans = 0;
-    WavSpec twelveBits;
+    WavLayout twelveBits;
     twelveBits.bits = 12;
-    WavSpec halfFloat;
+    WavLayout halfFloat;
     halfFloat.bits = 16;
     halfFloat.isFloat = true;
     std::string badAlign = fmt;
     badAlign[12] = 3; // block align 3 for two 16-bit channels
-    std::string unknownSubtype = formatChunk(WavSpec{2, 44100, 16, false, true});
+    std::string unknownSubtype = formatChunk(WavLayout{2, 44100, 16, false, true});
     unknownSubtype[30] = 0x11;
     const std::vector<std::pair<const char *, std::string>> broken = {
         {"no fmt", data},
@@ -162,8 +162,8 @@ TEST_F(FileStream, MalformedWavFilesFailWithFileFormAndMissingOnesWithFileOpen) 
 
 TEST_F(FileStream, ADataChunkLongerThanTheFileGivesWhatIsThere) {
     // What a writer that never finished leaves behind: the size still open.
-    const std::string samples = sampleBytes(WavSpec{}, {1, 2, 3, 4, 5, 6, 7});
-    writeRiff("cut.wav", chunk("fmt ", formatChunk(WavSpec{}), 16) + chunk("data", samples, 0xFFFFFFFFu));
+    const std::string samples = sampleBytes(WavLayout{}, {1, 2, 3, 4, 5, 6, 7});
+    writeRiff("cut.wav", chunk("fmt ", formatChunk(WavLayout{}), 16) + chunk("data", samples, 0xFFFFFFFFu));
     const HSTREAM s = BASS_StreamCreateFile(FALSE, "cut.wav", 0, 0, BASS_STREAM_DECODE);
     ASSERT_NE(s, 0u) << BASS_ErrorGetCode();
     EXPECT_EQ(BASS_ChannelGetLength(s, BASS_POS_BYTE), 12u); // three whole frames; the odd sample is dropped

@@ -11,7 +11,7 @@
 
 namespace basstest {
 
-struct WavSpec {
+struct WavLayout {
     std::uint16_t chans = 2;
     std::uint32_t rate = 44100;
     std::uint16_t bits = 16;
@@ -24,20 +24,20 @@ inline void putLe(std::string &out, std::uint64_t value, int bytes) {
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
-// The "fmt " chunk body for `spec`.
-inline std::string formatChunk(const WavSpec &spec) {
+// The "fmt " chunk body for `layout`.
+inline std::string formatChunk(const WavLayout &layout) {
     std::string fmt;
-    const std::uint16_t tag = spec.isFloat ? 3 : 1;
-    const std::uint16_t blockAlign = static_cast<std::uint16_t>(spec.chans * (spec.bits / 8));
-    putLe(fmt, spec.extensible ? 0xFFFE : tag, 2);
-    putLe(fmt, spec.chans, 2);
-    putLe(fmt, spec.rate, 4);
-    putLe(fmt, static_cast<std::uint64_t>(spec.rate) * blockAlign, 4);
+    const std::uint16_t tag = layout.isFloat ? 3 : 1;
+    const std::uint16_t blockAlign = static_cast<std::uint16_t>(layout.chans * (layout.bits / 8));
+    putLe(fmt, layout.extensible ? 0xFFFE : tag, 2);
+    putLe(fmt, layout.chans, 2);
+    putLe(fmt, layout.rate, 4);
+    putLe(fmt, static_cast<std::uint64_t>(layout.rate) * blockAlign, 4);
     putLe(fmt, blockAlign, 2);
-    putLe(fmt, spec.bits, 2);
-    if (spec.extensible) {
+    putLe(fmt, layout.bits, 2);
+    if (layout.extensible) {
         putLe(fmt, 22, 2);
-        putLe(fmt, spec.bits, 2);
+        putLe(fmt, layout.bits, 2);
         putLe(fmt, 0, 4); // no speaker mask
         putLe(fmt, tag, 2);
         const unsigned char tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
@@ -65,18 +65,18 @@ inline void writeRiff(const std::string &path, const std::string &chunks) {
     std::ofstream(path, std::ios::binary).write(file.data(), static_cast<std::streamsize>(file.size()));
 }
 
-// Sample data as stored: integer codes of `spec.bits` (8-bit unsigned), or
+// Sample data as stored: integer codes of `layout.bits` (8-bit unsigned), or
 // float bit patterns when isFloat.
-inline std::string sampleBytes(const WavSpec &spec, const std::vector<double> &values) {
+inline std::string sampleBytes(const WavLayout &layout, const std::vector<double> &values) {
     std::string data;
     for (double v : values) {
-        if (spec.isFloat) {
+        if (layout.isFloat) {
             const float f = static_cast<float>(v);
             std::uint32_t bitsOf = 0;
             std::memcpy(&bitsOf, &f, sizeof f);
             putLe(data, bitsOf, 4);
         } else {
-            putLe(data, static_cast<std::uint64_t>(static_cast<std::int64_t>(v)), spec.bits / 8);
+            putLe(data, static_cast<std::uint64_t>(static_cast<std::int64_t>(v)), layout.bits / 8);
         }
     }
     return data;
@@ -84,9 +84,9 @@ inline std::string sampleBytes(const WavSpec &spec, const std::vector<double> &v
 
 // A plain WAV file: a "LIST" chunk before "fmt " (readers must skip what
 // they do not know), then the data.
-inline void writeWav(const std::string &path, const WavSpec &spec, const std::vector<double> &values) {
-    const std::string data = sampleBytes(spec, values);
-    writeRiff(path, chunk("LIST", "INFOjunk!", 9) + chunk("fmt ", formatChunk(spec), formatChunk(spec).size()) +
+inline void writeWav(const std::string &path, const WavLayout &layout, const std::vector<double> &values) {
+    const std::string data = sampleBytes(layout, values);
+    writeRiff(path, chunk("LIST", "INFOjunk!", 9) + chunk("fmt ", formatChunk(layout), formatChunk(layout).size()) +
                         chunk("data", data, data.size()));
 }
 
@@ -98,10 +98,10 @@ inline void writeCountingWav(const std::string &path, std::uint16_t chans, int f
     for (int n = 0; n < frames; ++n)
         for (int c = 0; c < chans; ++c)
             values.push_back(n + 1000 * c);
-    WavSpec spec;
-    spec.chans = chans;
-    spec.rate = rate;
-    writeWav(path, spec, values);
+    WavLayout layout;
+    layout.chans = chans;
+    layout.rate = rate;
+    writeWav(path, layout, values);
 }
 
 } // namespace basstest

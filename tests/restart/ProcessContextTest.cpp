@@ -68,11 +68,11 @@ protected:
         for (int frame = 0; frame < kFileFrames; ++frame)
             for (int channel = 0; channel < 2; ++channel)
                 samples.push_back(rampSample(frame, channel));
-        basstest::WavSpec spec;
-        spec.rate = kFileRate;
-        spec.bits = 32;
-        spec.isFloat = true;
-        basstest::writeWav("ramp.wav", spec, samples);
+        basstest::WavLayout layout;
+        layout.rate = kFileRate;
+        layout.bits = 32;
+        layout.isFloat = true;
+        basstest::writeWav("ramp.wav", layout, samples);
         stream = BASS_StreamCreateFile(FALSE, "ramp.wav", 0, 0, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE);
         ASSERT_NE(stream, 0u);
         ASSERT_NE(attach(stream), 0u);
