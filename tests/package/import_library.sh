@@ -11,7 +11,7 @@ names="$(def_exports "$2")"
 report="$("$4" "$lib")"
 # The import descriptor objects are x86-64 COFF; every other member is a
 # short import record naming talven.dll.
-echo "$report" | grep -q "Format: COFF-x86-64" || fail "no x86-64 import descriptor"
+grep -q "Format: COFF-x86-64" <<<"$report" || fail "no x86-64 import descriptor"
 members="$(echo "$report" | grep -c "Format: COFF-import-file" || true)"
 [ "$members" -eq "$(echo "$names" | wc -l)" ] || fail "$members import records for $(echo "$names" | wc -l) exports"
 [ "$(echo "$report" | grep -B1 "Format: COFF-import-file" | awk '/^File:/ {print $2}' | sort -u)" = "talven.dll" ] ||

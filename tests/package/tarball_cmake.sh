@@ -10,6 +10,9 @@ rm -rf consumer-build bass && mkdir bass && cp "$bass_library" bass/
 cmake -S "$project" -B consumer-build -DCMAKE_PREFIX_PATH="$root" -DCONSUMER_SOURCE="$consumer" \
   -DBASS_INCLUDE_DIR="$bass_include" -DBASS_LIBRARY="$PWD/bass/$(basename "$bass_library")" >/dev/null
 cmake --build consumer-build >/dev/null
-ldd consumer-build/consumer | grep -q "libtalven.so.${version%%.*} => $root/lib/" ||
-  fail "the program does not load the packaged library: $(ldd consumer-build/consumer)"
+# Read whole before matching: grep -q ending early would make ldd die of
+# SIGPIPE, which pipefail reports as a failure.
+linked="$(ldd consumer-build/consumer)"
+grep -q "libtalven.so.${version%%.*} => $root/lib/" <<<"$linked" ||
+  fail "the program does not load the packaged library: $linked"
 consumer-build/consumer "$plugin" "$version"

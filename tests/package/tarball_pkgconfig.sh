@@ -10,6 +10,9 @@ export PKG_CONFIG_PATH="$root/lib/pkgconfig"
 mkdir -p bass && cp "$bass_library" bass/
 cc -std=c99 -Wall -Wextra -Werror "$consumer" -I"$bass_include" $(pkg-config --cflags --libs talven) \
   -Lbass -lbass -o consumer
-LD_LIBRARY_PATH="$root/lib:$PWD/bass" ldd ./consumer | grep -q "libtalven.so.${version%%.*} => $root/lib/" ||
-  fail "the program does not load the packaged library"
+# Read whole before matching: grep -q ending early would make ldd die of
+# SIGPIPE, which pipefail reports as a failure.
+linked="$(LD_LIBRARY_PATH="$root/lib:$PWD/bass" ldd ./consumer)"
+grep -q "libtalven.so.${version%%.*} => $root/lib/" <<<"$linked" ||
+  fail "the program does not load the packaged library: $linked"
 LD_LIBRARY_PATH="$root/lib:$PWD/bass" ./consumer "$plugin" "$version"

@@ -8,7 +8,7 @@ bindings/dotnet/Talven.cs bindings/python/talven/__init__.py bindings/python/tal
 bindings/python/talven/plugin.py"
 actual="$(cd "$root" && find . -type f | sed 's|^\./||' | sort)"
 [ "$actual" = "$(echo $expected | tr ' ' '\n' | sort)" ] || fail "contents differ: $(echo $actual)"
-head -2 "$root/LICENSE" | grep -q "GNU GENERAL PUBLIC LICENSE" || fail "LICENSE is not the GPL"
+grep -q "GNU GENERAL PUBLIC LICENSE" <<<"$(head -2 "$root/LICENSE")" || fail "LICENSE is not the GPL"
 cmp -s "$root/include/talven.h" "$(dirname "$0")/../../include/talven.h" || fail "talven.h differs from the source's"
 
 exports="$("$3" -p "$root/bin/talven.dll" | awk '/\[Ordinal\/Name Pointer\] Table/ {t = 1; next} t && /^\t\[/ {print $NF} t && /^$/ {t = 0}' | sort)"
