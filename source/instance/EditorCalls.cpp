@@ -4,15 +4,34 @@
 #include "editor/EditorWindowFactory.h"
 #include "editor/EditorWork.h"
 #include "instance/InstanceHold.h"
+#include "log/TraceLog.h"
 
 #include <string>
 
 namespace talven {
+namespace {
+
+// What a program learns of an editor that could not go into its window:
+// TALVEN_GetInfo's hasEditor reads 0 until a view of the plug-in goes into
+// a window again, and the trace says why. The editor's thread.
+void noteOpening(HostedPlugin& plugin, EditorOpening opening)
+{
+    if (opening == EditorOpening::shown) {
+        plugin.offersEditor = true;
+    } else if (opening == EditorOpening::viewRefused) {
+        plugin.offersEditor = false;
+        writeTraceLine("openEditor: the view did not attach to the window, which stays hidden");
+    }
+}
+
+} // namespace
 
 void showEditorOf(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title)
 {
-    const HostedPlugin& plugin = instance.plugin;
-    runEditorWork([&] { openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title); });
+    HostedPlugin& plugin = instance.plugin;
+    runEditorWork([&] {
+        noteOpening(plugin, openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title));
+    });
 }
 
 int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t y,
@@ -26,9 +45,10 @@ int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t 
     if (visible) {
         // Read after calls into the plug-in and the program's callback.
         const std::string titleCopy = title ? title : "";
-        const HostedPlugin& plugin = instance->plugin;
+        HostedPlugin& plugin = instance->plugin;
         runEditorWork([&] {
-            openEditor(instance->editor, [&plugin] { return plugin.controller(); }, x, y, titleCopy.c_str());
+            noteOpening(plugin, openEditor(instance->editor, [&plugin] { return plugin.controller(); }, x, y,
+                                           titleCopy.c_str()));
             setEditorPositionCallback(instance->editor, positionCallback);
         });
     } else {
