@@ -30,7 +30,11 @@ namespace {
 // Each thread's share: so many sets, or less when the plug-in is slow to take them.
 constexpr int kSetsPerThread = 400;
 constexpr auto kThreadTimeLimit = std::chrono::seconds(2);
-constexpr std::uint32_t kListenedFrames = 512;
+// The lengths of the blocks listened to, in turn: some plug-ins process
+// only blocks of one length (ZamVerb's convolution only the announced
+// maximum of 4096 frames, ZamHeadX2's only 1024) and pass others dry.
+const std::uint32_t kListenedLengths[] = {4096, 1024, 512, 2048, 256, 441, 128, 1000, 64};
+constexpr std::size_t kListenedLengthCount = sizeof kListenedLengths / sizeof kListenedLengths[0];
 
 // One playing channel with an instance and a monitor behind it.
 struct Player {
@@ -134,7 +138,8 @@ void setFromThreads(const CheckContext& context, const std::vector<Parameter>& w
 
 // Sweeps every settable parameter on an instance of its own on a decoding
 // channel, pulling a block after each value, until a block comes out
-// different from its input. Returns the blocks heard, 0 when one changed.
+// different from its input; before and after the sweep, one block of each
+// length. Returns the blocks heard, 0 when one changed.
 int listenWhileSweeping(const CheckContext& context, const std::vector<Parameter>& writable, Outcome& outcome)
 {
     Random random = Random::derived(context.seed, "parameters-listening");
@@ -149,13 +154,21 @@ int listenWhileSweeping(const CheckContext& context, const std::vector<Parameter
     // True when the block came out changed.
     const auto changed = [&] {
         bool unchanged = true;
+        const std::uint32_t length = kListenedLengths[static_cast<std::size_t>(blocks) % kListenedLengthCount];
         ++blocks;
         outcome.operation();
-        if (!listener.pull(kListenedFrames, unchanged))
+        if (!listener.pull(length, unchanged))
             outcome.problem("BASS delivered less than asked while listening");
         return !unchanged;
     };
-    if (changed())
+    const auto everyLength = [&] {
+        for (std::size_t i = 0; i < kListenedLengthCount; ++i) {
+            if (changed())
+                return true;
+        }
+        return false;
+    };
+    if (everyLength())
         return 0;
     for (const Parameter& parameter : writable) {
         for (const double value : sweepValues(parameter, random)) {
@@ -164,7 +177,7 @@ int listenWhileSweeping(const CheckContext& context, const std::vector<Parameter
                 return 0;
         }
     }
-    return blocks;
+    return everyLength() ? 0 : blocks;
 }
 
 } // namespace
