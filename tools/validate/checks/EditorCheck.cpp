@@ -52,11 +52,11 @@ void explainUnseen(int offeredBefore, int offeredAfter, Outcome& outcome)
         outcome.summary("editor asked for once: no window showed");
         outcome.problem("the plug-in offers an editor view, but the view did not go into the editor window (it "
                         "refused the window's platform type or its attached failed), so no editor showed");
-    }
-    else if (offeredBefore == 0)
+    } else if (offeredBefore == 0) {
         outcome.skip("no editor window showed: the plug-in has no editor");
-    else
+    } else {
         outcome.skip("no editor window showed (the platform has no editor window here)");
+    }
 }
 
 // Opens and closes the editor once. A window that showed told the position

@@ -31,8 +31,8 @@ namespace {
 constexpr int kSetsPerThread = 400;
 constexpr auto kThreadTimeLimit = std::chrono::seconds(2);
 // The lengths of the blocks listened to, in turn: some plug-ins process
-// only blocks of one length (ZamVerb's convolution only the announced
-// maximum of 4096 frames, ZamHeadX2's only 1024) and pass others dry.
+// only blocks of one length and pass others dry (ZamVerb's convolution
+// takes only the announced maximum, 4096 frames).
 const std::uint32_t kListenedLengths[] = {4096, 1024, 512, 2048, 256, 441, 128, 1000, 64};
 constexpr std::size_t kListenedLengthCount = sizeof kListenedLengths / sizeof kListenedLengths[0];
 
@@ -212,8 +212,10 @@ void runParametersCheck(const CheckContext& context, Outcome& outcome)
     outcome.summary(std::to_string(parameters.size()) + " parameters (" + std::to_string(writable.size()) +
                     " settable): " + std::to_string(swept) + " sweep steps while audio ran, then " +
                     std::to_string(beforeListening - swept) + " random sets from " +
-                    std::to_string(context.threads) + " threads on instances of their own, then " +
-                    std::to_string(outcome.operations() - beforeListening) + " block(s) listened to while sweeping");
+                    std::to_string(context.threads) + " threads on instances of their own" +
+                    (writable.empty() ? std::string()
+                                      : ", then " + std::to_string(outcome.operations() - beforeListening) +
+                                            " block(s) listened to while sweeping"));
     player.instance.detach();
     player.monitor.remove();
     takeCensus(outcome);
