@@ -159,7 +159,11 @@ int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
  * as U+FFFD). positionCallback, which may be null, then hears where that
  * window stands. visible 0: hides the editor. Returns 1, also when nothing
  * could be shown (a plug-in without an editor, a detached plug-in, no X
- * display on Linux), or 0 for an unknown handle.
+ * display on Linux), or 0 for an unknown handle. A view that does not go
+ * into the window (it refuses the platform's window type, or its attached
+ * fails) shows no window at all, not an empty one: TALVEN_GetInfo's hasEditor
+ * then reads 0, until a later view of the plug-in does go into a window, and
+ * the trace says so.
  *
  * Windows: the window belongs to the calling thread, which must dispatch its
  * messages; hide it on that thread. A detach or channel free (also BASS
@@ -222,7 +226,8 @@ typedef struct TALVEN_INFO {
     int32_t outputChannels;    /* channels of the main output bus */
     int32_t latencySamples;    /* the processor's latency now (see TALVEN_GetInfo) */
     uint32_t tailSamples;      /* 0xFFFFFFFF: infinite */
-    int32_t hasEditor;         /* 1 when the plug-in offers an editor view */
+    int32_t hasEditor;         /* 1 when the plug-in offers an editor view; 0 after
+                                  its view refused the editor window (TALVEN_ShowEditor) */
     int32_t parameterCount;
 } TALVEN_INFO;
 

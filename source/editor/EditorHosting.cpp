@@ -139,30 +139,30 @@ private:
 
 } // namespace
 
-void openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x, std::int32_t y,
-                const char* title)
+EditorOpening openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x, std::int32_t y,
+                         const char* title)
 {
     EditorWindowFactory* const factory = editorWindowFactory();
     if (!factory)
-        return;
+        return EditorOpening::nothing;
     EditorRequest request(slot);
     if (request.nested())
-        return;
+        return EditorOpening::nothing;
     const Vst::ControllerReference controller = source();
     if (!controller)
-        return;
+        return EditorOpening::nothing;
     hideShownEditor(slot);
     // Hiding ran the program's position callback, which may have detached
     // the plug-in meanwhile.
     if (!source())
-        return;
+        return EditorOpening::nothing;
 
     const IPtr<IPlugView> view = owned(controller->createView(Vst::ViewType::kEditor));
     if (!view)
-        return;
+        return EditorOpening::nothing;
     ViewRect rect(0, 0, 0, 0);
     if (view->getSize(&rect) != kResultOk)
-        return;
+        return EditorOpening::nothing;
     const Size contentSize{rect.right - rect.left, rect.bottom - rect.top};
 
     auto windowController = std::make_shared<WindowController>(view);
@@ -182,17 +182,31 @@ void openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x
         }
     }
     if (!window)
-        return;
+        return EditorOpening::nothing;
     if (closedMeanwhile) {
         // A detach on another thread took the editor away for good while this
         // one was made: it is never shown, and goes with this call.
         window->close();
-        return;
+        return EditorOpening::nothing;
     }
     window->show(x, y);
+    if (!windowController->viewAttached()) {
+        // Shown empty, the window would only stand in the way: it goes, and
+        // a later hide finds nothing.
+        {
+            std::lock_guard<std::mutex> guard(slot.lock);
+            if (slot.window == window) {
+                slot.window = nullptr;
+                slot.controller = nullptr;
+            }
+        }
+        closeTakenEditor(window, windowController);
+        return EditorOpening::viewRefused;
+    }
     if (slot.idleTick)
         window->setIdleTick(slot.idleTick);
     writeWindowLine(window.get());
+    return EditorOpening::shown;
 }
 
 void hideEditor(EditorSlot& slot)

@@ -22,15 +22,23 @@ namespace talven {
 // program, which may have detached it.
 using ControllerSource = std::function<Steinberg::Vst::ControllerReference()>;
 
+// What openEditor did.
+enum class EditorOpening {
+    shown,
+    nothing,     // nothing to show, or the request was ignored
+    viewRefused, // the view did not go into the window (it refused the platform type or failed to attach)
+};
+
 // Shows the plug-in's editor in a new window with its outer top-left corner
 // at (x, y) (both 0: centred) and the given title (UTF-8; null: untitled),
 // hiding an editor shown before. Opens nothing when the instance has no
 // plug-in (any more), the plug-in offers no view or its size cannot be read,
-// or the platform has no editor window. A request made from inside another
-// editor request for the same instance on this thread (from the position
-// callback while a window hides) is ignored.
-void openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x, std::int32_t y,
-                const char* title);
+// or the platform has no editor window. A view that does not go into the
+// window leaves no window behind: it is never shown, and goes again at once.
+// A request made from inside another editor request for the same instance on
+// this thread (from the position callback while a window hides) is ignored.
+EditorOpening openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x, std::int32_t y,
+                         const char* title);
 
 // Takes the view out of the window and hides the window, which stays with
 // the instance; nothing when no window was ever made. Ignored from inside

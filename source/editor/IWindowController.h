@@ -14,7 +14,9 @@ public:
     virtual ~IWindowController() noexcept = default;
 
     // The window is about to become visible (the content is attached here).
-    virtual void onShow(IWindow& window) = 0;
+    // False when the content is not in the window (it refused it): the
+    // window then stays hidden rather than show empty.
+    virtual bool onShow(IWindow& window) = 0;
     // The user closed the window (the content is detached here).
     virtual void onClose(IWindow& window) = 0;
     // The content area now has this size.

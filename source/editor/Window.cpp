@@ -131,7 +131,9 @@ void Window::show(int32 x, int32 y)
         return;
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, getContentScaleFactor());
-        controller_->onShow(*this);
+        // A view that is not in the window leaves it hidden: nothing to show.
+        if (!controller_->onShow(*this))
+            return;
     }
     if (x == 0 && y == 0) {
         // Centred by the client size; the frame is not counted.
@@ -150,7 +152,9 @@ void Window::show()
         return;
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, getContentScaleFactor());
-        controller_->onShow(*this);
+        // A view that is not in the window leaves it hidden: nothing to show.
+        if (!controller_->onShow(*this))
+            return;
     }
     showNow();
 }

@@ -53,18 +53,23 @@ void WindowController::detachView()
 
 //---IWindowController---
 
-void WindowController::onShow(IWindow& window)
+bool WindowController::onShow(IWindow& window)
 {
     window_ = &window;
     if (!view_ || attached_)
-        return;
+        return attached_;
     const NativePlatformWindow native = window.getNativePlatformWindow();
     if (view_->isPlatformTypeSupported(native.type) != kResultTrue)
-        return; // the window shows empty
+        return false;
     view_->setFrame(this);
     // Set first: the view may call resizeView from inside attached.
     attached_ = true;
-    view_->attached(native.ptr, native.type);
+    if (view_->attached(native.ptr, native.type) != kResultOk) {
+        // Not attached, so owed no removed(); it keeps no frame either.
+        attached_ = false;
+        view_->setFrame(nullptr);
+    }
+    return attached_;
 }
 
 void WindowController::onClose(IWindow&)

@@ -30,9 +30,12 @@ public:
 
     // The view still held, for tests and diagnosis.
     IPlugView* view() const { return view_; }
+    // The view is in the window: it took the window's platform type and its
+    // attached succeeded.
+    bool viewAttached() const { return attached_; }
 
     //---IWindowController---
-    void onShow(IWindow& window) override;
+    bool onShow(IWindow& window) override;
     void onClose(IWindow& window) override;
     void onResize(IWindow& window, Size newSize) override;
     void onContentScaleFactorChanged(IWindow& window, float newScaleFactor) override;

@@ -205,7 +205,9 @@ void X11Window::show(int32 x, int32 y)
         return;
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, connection_->contentScaleFactor());
-        controller_->onShow(*this);
+        // A view that is not in the window leaves it hidden: nothing to show.
+        if (!controller_->onShow(*this))
+            return;
     }
     if (x == 0 && y == 0) {
         // Centred by the content size (the view may have resized itself while
@@ -228,7 +230,9 @@ void X11Window::show()
         return;
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, connection_->contentScaleFactor());
-        controller_->onShow(*this);
+        // A view that is not in the window leaves it hidden: nothing to show.
+        if (!controller_->onShow(*this))
+            return;
     }
     showNow();
 }

@@ -4,6 +4,7 @@
 #include "editor/EditorWindowFactory.h"
 #include "editor/EditorWork.h"
 #include "instance/InstanceHold.h"
+#include "log/TraceLog.h"
 
 #include <mutex>
 #include <string>
@@ -11,23 +12,26 @@
 namespace talven {
 namespace {
 
-// A window shown means the plug-in made a view: whether it offers an editor
-// is known from now on without asking it for another.
-void noteShownEditor(PluginInstance& instance)
+// What a program learns of an editor that could not go into its window:
+// TALVEN_GetInfo's hasEditor reads 0 until a view of the plug-in goes into
+// a window again, and the trace says why. The editor's thread.
+void noteOpening(HostedPlugin& plugin, EditorOpening opening)
 {
-    std::lock_guard<std::mutex> guard(instance.editor.lock);
-    if (instance.editor.window)
-        instance.plugin.editorOffer = 1;
+    if (opening == EditorOpening::shown) {
+        plugin.editorOffer = 1;
+    } else if (opening == EditorOpening::viewRefused) {
+        plugin.editorOffer = 0;
+        writeTraceLine("openEditor: the view did not attach to the window, which stays hidden");
+    }
 }
 
 } // namespace
 
 void showEditorOf(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title)
 {
-    const HostedPlugin& plugin = instance.plugin;
+    HostedPlugin& plugin = instance.plugin;
     runEditorWork([&] {
-        openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title);
-        noteShownEditor(instance);
+        noteOpening(plugin, openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title));
     });
 }
 
@@ -42,10 +46,10 @@ int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t 
     if (visible) {
         // Read after calls into the plug-in and the program's callback.
         const std::string titleCopy = title ? title : "";
-        const HostedPlugin& plugin = instance->plugin;
+        HostedPlugin& plugin = instance->plugin;
         runEditorWork([&] {
-            openEditor(instance->editor, [&plugin] { return plugin.controller(); }, x, y, titleCopy.c_str());
-            noteShownEditor(*instance);
+            noteOpening(plugin, openEditor(instance->editor, [&plugin] { return plugin.controller(); }, x, y,
+                                           titleCopy.c_str()));
             setEditorPositionCallback(instance->editor, positionCallback);
         });
     } else {

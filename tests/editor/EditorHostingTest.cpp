@@ -219,6 +219,44 @@ TEST_F(EditorHostingTest, AViewWithoutASizeOrAWindowThatCannotBeMadeShowsNothing
     EXPECT_THAT(positionReports(), IsEmpty());
 }
 
+int hasEditor(std::uint32_t handle)
+{
+    TALVEN_INFO info{};
+    info.size = sizeof info;
+    return TALVEN_GetInfo(handle, &info) == 1 ? info.hasEditor : -1;
+}
+
+// No empty window: the window goes unshown, and the program learns it from
+// hasEditor and the trace; a view that goes into a window again undoes it.
+TEST_F(EditorHostingTest, AViewThatRefusesTheWindowShowsNoWindowAndHasEditorReadsZeroUntilOneIsShown)
+{
+    const std::uint32_t handle = attachAndForget();
+    EXPECT_EQ(hasEditor(handle), 1);
+    TalvenEditorOptions options = plugin.options();
+    options.platformSupported = 0;
+    plugin.configure(options);
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 1, 30, 40, recordPosition, "t"), 1);
+    ASSERT_EQ(windows.made.size(), 1u);
+    EXPECT_FALSE(window(0).visible);
+    EXPECT_THAT(window(0).calls, ElementsAre("show 30,40", "close"));
+    EXPECT_EQ(windows.made[0].use_count(), 1); // the instance let it go
+    EXPECT_THAT(plugin.logStartingWith("attached"), IsEmpty());
+    EXPECT_EQ(plugin.liveViews(), 0);
+    EXPECT_EQ(hasEditor(handle), 0);
+    EXPECT_EQ(
+        countLines(readTraceFile(), "openEditor: the view did not attach to the window, which stays hidden"), 1);
+    // Nothing is left to hide.
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);
+    EXPECT_THAT(positionReports(), IsEmpty());
+
+    options.platformSupported = 1;
+    plugin.configure(options);
+    EXPECT_EQ(TALVEN_ShowEditor(handle, 1, 0, 0, recordPosition, "t"), 1);
+    ASSERT_EQ(windows.made.size(), 2u);
+    EXPECT_TRUE(window(1).visible);
+    EXPECT_EQ(hasEditor(handle), 1);
+}
+
 TEST_F(EditorHostingTest, WithoutAWindowSystemNoViewIsAskedFor)
 {
     EditorWindowFactory* previous = replaceEditorWindowFactory(nullptr);

@@ -47,7 +47,7 @@ tresult PLUGIN_API FakeView::isPlatformTypeSupported(FIDString type)
 tresult PLUGIN_API FakeView::attached(void*, FIDString type)
 {
     calls.push_back(std::string("attached ") + type);
-    return kResultOk;
+    return attachedFails ? kResultFalse : kResultOk;
 }
 
 tresult PLUGIN_API FakeView::removed()

@@ -27,6 +27,7 @@ public:
 
     // Answers.
     bool supportsType = true;
+    bool attachedFails = false; // attached answers kResultFalse
     bool getSizeFails = false;
     bool removedFails = false;
     int maxWidth = 0;          // checkSizeConstraint caps the width there (0: none)

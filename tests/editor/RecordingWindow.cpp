@@ -58,7 +58,9 @@ void RecordingWindow::show(int32 x, int32 y)
     calls.push_back("show " + std::to_string(x) + "," + std::to_string(y));
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, 1.5f);
-        controller_->onShow(*this);
+        // As the platform's windows: one whose content stayed out stays hidden.
+        if (!controller_->onShow(*this))
+            return;
     }
     left = x;
     top = y;
@@ -70,7 +72,9 @@ void RecordingWindow::show()
     calls.push_back("show");
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, 1.5f);
-        controller_->onShow(*this);
+        // As the platform's windows: one whose content stayed out stays hidden.
+        if (!controller_->onShow(*this))
+            return;
     }
     visible = true;
 }

@@ -26,7 +26,8 @@ protected:
     {
         window.reset();
         controller.reset();
-        view->release();
+        if (view)
+            view->release();
     }
 
     // The controller made for the view, as openEditor does, and a window.
@@ -94,6 +95,43 @@ TEST_F(WindowControllerTest, AViewThatRefusesThePlatformTypeIsNeitherAttachedNor
     EXPECT_THAT(view->calls, IsEmpty());
     EXPECT_EQ(view->references(), 1);
     EXPECT_EQ(controller->view(), nullptr);
+}
+
+TEST_F(WindowControllerTest, AViewThatStaysOutOfTheWindowKeepsItHiddenHasNoFrameAndIsOwedNoRemoval)
+{
+    struct Case {
+        const char* name;
+        bool supportsType;
+        bool attachedFails;
+        std::vector<std::string> calls;
+    };
+    const Case cases[] = {
+        {"refuses the type", false, false, {"setContentScaleFactor 1.50", "isPlatformTypeSupported X11EmbedWindowID"}},
+        {"attached fails", true, true,
+         {"setContentScaleFactor 1.50", "isPlatformTypeSupported X11EmbedWindowID", "setFrame frame",
+          "attached X11EmbedWindowID", "setFrame null"}},
+    };
+    for (const Case& each : cases) {
+        SCOPED_TRACE(each.name);
+        auto* const fake = new FakeView(400, 300);
+        fake->supportsType = each.supportsType;
+        fake->attachedFails = each.attachedFails;
+        auto joined = std::make_shared<WindowController>(IPtr<Steinberg::IPlugView>(fake));
+        auto hidden = std::make_shared<RecordingWindow>("t", Size{400, 300}, true, joined);
+        hidden->show(10, 20);
+        EXPECT_FALSE(hidden->visible);
+        EXPECT_FALSE(joined->viewAttached());
+        EXPECT_EQ(fake->calls, each.calls);
+        EXPECT_EQ(fake->frame, nullptr);
+
+        fake->calls.clear();
+        joined->detachView();
+        EXPECT_THAT(fake->calls, IsEmpty());
+        EXPECT_EQ(fake->references(), 1);
+        hidden.reset();
+        joined.reset();
+        fake->release();
+    }
 }
 
 TEST_F(WindowControllerTest, TheUsersCloseTakesTheViewOutOfItsFrameAndLetsItGo)

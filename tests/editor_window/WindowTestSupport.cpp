@@ -26,9 +26,10 @@ const bool unmanagedUnderWine = [] {
 
 } // namespace
 
-void RecordingController::onShow(IWindow&)
+bool RecordingController::onShow(IWindow&)
 {
     calls.push_back("show");
+    return attaches;
 }
 
 void RecordingController::onClose(IWindow&)

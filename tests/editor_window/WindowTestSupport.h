@@ -20,13 +20,15 @@ using Steinberg::Vst::EditorHost::Window;
 
 // A controller that records every call as a short line ("show", "close",
 // "resize 400x300", "scale 1.00", "constrain 700x200") and caps the width it
-// accepts at maxWidth.
+// accepts at maxWidth; its content goes into the window unless attaches is
+// cleared.
 class RecordingController : public IWindowController {
 public:
     std::vector<std::string> calls;
     int maxWidth = 1 << 20;
+    bool attaches = true;
 
-    void onShow(IWindow& window) override;
+    bool onShow(IWindow& window) override;
     void onClose(IWindow& window) override;
     void onResize(IWindow& window, Size newSize) override;
     void onContentScaleFactorChanged(IWindow& window, float newScaleFactor) override;

@@ -27,6 +27,7 @@ CheckResult runCheck(const CheckEntry& entry, const CheckContext& context)
             // A check that stopped early has let its instances and channels go.
             if (!outcome.censusTaken())
                 takeCensus(outcome);
+            reportFailedBlocks(outcome);
         }
     } catch (const std::exception& failure) {
         outcome.problem(std::string("the check stopped: ") + failure.what());

@@ -1,6 +1,7 @@
 #include "CheckedGain.h"
 
 #include "base/source/fstreamer.h"
+#include "public.sdk/source/common/pluginview.h"
 #include "public.sdk/source/vst/vstbus.h"
 #include "public.sdk/source/vst/vstcomponent.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
@@ -11,6 +12,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -26,6 +28,22 @@ FUID processorUid;
 FUID controllerUid;
 
 constexpr int32 kModeSteps = 3;
+
+bool latencyReported()
+{
+    return moduleFlaw == GainFlaw::LatencyPlaysDry || moduleFlaw == GainFlaw::DelaysByLatency;
+}
+
+// Frames the processed signal comes out late by.
+int32 delayFrames()
+{
+    return moduleFlaw == GainFlaw::DelaysByLatency ? static_cast<int32>(kCheckedLatency) : 0;
+}
+
+bool playsDry()
+{
+    return moduleFlaw == GainFlaw::IgnoresParameters || moduleFlaw == GainFlaw::LatencyPlaysDry;
+}
 
 class CheckedGainProcessor : public Component, public IAudioProcessor {
 public:
@@ -63,14 +81,16 @@ public:
     {
         return size == kSample32 ? kResultTrue : kResultFalse;
     }
-    uint32 PLUGIN_API getLatencySamples() override { return 0; }
+    uint32 PLUGIN_API getLatencySamples() override { return latencyReported() ? kCheckedLatency : 0; }
     uint32 PLUGIN_API getTailSamples() override { return 0; }
     tresult PLUGIN_API setProcessing(TBool) override { return kResultOk; }
 
     tresult PLUGIN_API setupProcessing(ProcessSetup& setup) override
     {
         maxBlock_ = setup.maxSamplesPerBlock;
-        scratch_.assign(2 * static_cast<size_t>(std::max(maxBlock_, int32(0))), 0.0f);
+        // Per channel: the delayed frames of the block before, then the block.
+        stride_ = std::max(maxBlock_, int32(0)) + delayFrames();
+        scratch_.assign(2 * static_cast<size_t>(stride_), 0.0f);
         return canProcessSampleSize(setup.symbolicSampleSize) == kResultTrue ? kResultOk : kResultFalse;
     }
 
@@ -81,6 +101,8 @@ public:
             std::abort();
         if (data.numSamples <= 0 || data.numInputs < 1 || data.numOutputs < 1)
             return kResultOk;
+        if (moduleFlaw == GainFlaw::ProcessAlwaysFails)
+            return kResultFalse;
         render(data.inputs[0], data.outputs[0], data.numSamples);
         current_ = target_.load();
         return kResultOk;
@@ -142,6 +164,13 @@ private:
                 std::fill_n(out.channelBuffers32[c], frames, std::numeric_limits<float>::quiet_NaN());
             return;
         }
+        if (playsDry()) {
+            for (int32 c = 0; c < channels; ++c) {
+                if (out.channelBuffers32[c] != in.channelBuffers32[c])
+                    std::copy_n(in.channelBuffers32[c], frames, out.channelBuffers32[c]);
+            }
+            return;
+        }
         if (jump_.exchange(false))
             current_ = target_.load();
         const double target = target_;
@@ -150,27 +179,62 @@ private:
         const int32 mode = mode_;
         const bool swap = channels == 2 && (mode & 1) != 0;
         const float sign = (mode & 2) != 0 ? -1.0f : 1.0f;
-        // Inputs first: in and out may share buffers.
+        // Inputs first, after the delayed frames: in and out may share buffers.
+        const int32 delay = delayFrames();
         for (int32 c = 0; c < channels; ++c)
-            std::copy_n(in.channelBuffers32[c], frames, scratch_.begin() + c * maxBlock_);
+            std::copy_n(in.channelBuffers32[c], frames, scratch_.begin() + c * stride_ + delay);
         for (int32 c = 0; c < channels; ++c) {
-            const float* source = scratch_.data() + (swap ? 1 - c : c) * maxBlock_;
+            const float* source = scratch_.data() + (swap ? 1 - c : c) * stride_;
             float* target = out.channelBuffers32[c];
             for (int32 i = 0; i < frames; ++i) {
                 const double gain = 2.0 * (current_ + step * i);
                 target[i] = sign * static_cast<float>(gain * source[i]);
             }
         }
+        // The last frames wait for the next block.
+        for (int32 c = 0; c < channels && delay > 0; ++c) {
+            const auto start = scratch_.begin() + c * stride_;
+            std::copy(start + frames, start + frames + delay, start);
+        }
     }
 
-    std::vector<float> scratch_; // two channels of maxBlock_ samples, sized when processing is set up
+    std::vector<float> scratch_; // two channels of stride_ samples, sized when processing is set up
     int32 maxBlock_ = 0;
+    int32 stride_ = 0;
     // The state functions run on the host's thread while process runs on
     // the audio thread, as VST 3 allows: what both touch is atomic.
     double current_ = kCheckedDefaultGain; // audio thread only
     std::atomic<double> target_{kCheckedDefaultGain};
     std::atomic<int32> mode_{0};
     std::atomic<bool> jump_{false};
+};
+
+// A bare editor view that draws nothing; the view flaws make it refuse
+// every window or fail to attach to one.
+class CheckedView : public CPluginView {
+public:
+    CheckedView() : CPluginView(&size()) {}
+
+    tresult PLUGIN_API isPlatformTypeSupported(FIDString type) override
+    {
+        if (moduleFlaw == GainFlaw::ViewRefusesPlatform || !type)
+            return kResultFalse;
+        return std::strcmp(type, kPlatformTypeHWND) == 0 || std::strcmp(type, kPlatformTypeX11EmbedWindowID) == 0
+                   ? kResultTrue
+                   : kResultFalse;
+    }
+
+    tresult PLUGIN_API attached(void* parent, FIDString type) override
+    {
+        return moduleFlaw == GainFlaw::ViewAttachFails ? kResultFalse : CPluginView::attached(parent, type);
+    }
+
+private:
+    static const ViewRect& size()
+    {
+        static const ViewRect fixed(0, 0, 200, 100);
+        return fixed;
+    }
 };
 
 // Keeps its value in tenths: what the controller says differs from what
@@ -197,6 +261,12 @@ public:
                                 kCheckedModeId);
         parameters.addParameter(STR16("Meter"), nullptr, 0, 0, ParameterInfo::kIsReadOnly, kCheckedMeterId);
         return kResultOk;
+    }
+
+    IPlugView* PLUGIN_API createView(FIDString name) override
+    {
+        const bool offered = moduleFlaw == GainFlaw::ViewRefusesPlatform || moduleFlaw == GainFlaw::ViewAttachFails;
+        return offered && name && std::strcmp(name, ViewType::kEditor) == 0 ? new CheckedView : nullptr;
     }
 
     tresult PLUGIN_API setComponentState(IBStream* state) override

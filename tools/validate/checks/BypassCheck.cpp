@@ -1,16 +1,17 @@
 // Bypass: bypassed output equals the input byte for byte; switching bypass
 // on and off before every one of 1,000 blocks keeps that true and leaves the
-// plug-in processing at the end.
+// plug-in processing at the end. A plug-in that reports a latency yet passes
+// the signal unchanged and undelayed is flagged: it is not processing.
 #include "Check.h"
 
 #include "../Channel.h"
 #include "../Instance.h"
+#include "../Listener.h"
 #include "../Random.h"
 #include "../Signal.h"
 
 #include "talven.h"
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,29 +23,6 @@ constexpr int kToggledBlocks = 1000;
 constexpr int kProcessedBlocks = 20;
 constexpr std::uint32_t kMaxBlock = 10000;
 constexpr std::uint32_t kMaxToggledBlock = 2048;
-
-// Pulls a block and tells whether it equals the signal that went in.
-class Listener {
-public:
-    explicit Listener(Channel& channel) : channel_(channel) {}
-
-    // False when BASS delivered less than asked.
-    bool pull(std::uint32_t frames, bool& unchanged)
-    {
-        const std::uint64_t first = channel_.source().frame; // decoding: this thread renders
-        if (!channel_.pull(frames, block_))
-            return false;
-        input_.resize(block_.size());
-        fillSignal(channel_.source().seed, first, frames, channel_.channels(), input_.data());
-        unchanged = std::memcmp(block_.data(), input_.data(), block_.size() * sizeof(float)) == 0;
-        return true;
-    }
-
-private:
-    Channel& channel_;
-    std::vector<float> block_;
-    std::vector<float> input_;
-};
 
 // Blocks with bypass on: each must equal its input.
 void checkBypassed(std::uint32_t handle, Listener& listener, Random& random, Outcome& outcome)
@@ -98,6 +76,26 @@ void toggle(std::uint32_t handle, Listener& listener, Random& random, Outcome& o
     }
 }
 
+// The processor's latency in frames as the library reports it; 0 when it
+// cannot tell.
+std::int32_t latencyOf(std::uint32_t handle)
+{
+    TALVEN_INFO info{};
+    info.size = sizeof info;
+    return TALVEN_GetInfo(handle, &info) == 1 && info.latencySamples > 0 ? info.latencySamples : 0;
+}
+
+// What the summary adds about the processed signal.
+std::string processedRemark(bool processes, std::int32_t latency)
+{
+    const std::string frames = std::to_string(latency) + " frame(s)";
+    if (processes)
+        return latency > 0 ? " (the plug-in reports " + frames + " of latency, which bypassed blocks do not have)" : "";
+    if (latency > 0)
+        return " (the output equals the input, undelayed, although the plug-in reports " + frames + " of latency)";
+    return " (the plug-in passes this signal unchanged, so processing at the end shows only in the bypass state)";
+}
+
 } // namespace
 
 void runBypassCheck(const CheckContext& context, Outcome& outcome)
@@ -111,11 +109,16 @@ void runBypassCheck(const CheckContext& context, Outcome& outcome)
     }
     Listener listener(channel);
     const std::uint32_t handle = instance.handle();
+    const std::int32_t latency = latencyOf(handle);
     checkBypassed(handle, listener, random, outcome);
     outcome.operation();
     if (TALVEN_SetBypass(handle, 0) != 1 || TALVEN_GetBypass(handle) != 0)
         outcome.problem("the plug-in could not be switched back on");
     const bool processes = changesTheSignal(listener, outcome);
+    if (!processes && latency > 0)
+        outcome.flag("the plug-in reports " + std::to_string(latency) + " frame(s) of latency, yet its output equals " +
+                     "its input, undelayed: it is not processing (a plug-in whose audio buses the host left " +
+                     "inactive plays dry this way)");
     toggle(handle, listener, random, outcome);
     if (TALVEN_GetBypass(handle) != 0)
         outcome.problem("after toggling, the plug-in is still bypassed");
@@ -127,8 +130,7 @@ void runBypassCheck(const CheckContext& context, Outcome& outcome)
                      "this stretch of the signal left it transparent");
     outcome.summary(std::to_string(kBypassedBlocks) + " bypassed blocks compared with their input, bypass switched " +
                     "before each of " + std::to_string(kToggledBlocks) + " blocks" +
-                    (processes ? "" : " (the plug-in passes this signal unchanged, so processing at the end shows "
-                                      "only in the bypass state)"));
+                    processedRemark(processes, latency));
     instance.detach();
     takeCensus(outcome);
 }

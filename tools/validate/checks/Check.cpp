@@ -1,6 +1,9 @@
 #include "Check.h"
 
+#include "../BlockTrace.h"
 #include "../Census.h"
+
+#include <string>
 
 namespace talven::validate {
 
@@ -26,6 +29,15 @@ const CheckEntry* findCheck(std::string_view name)
 void takeCensus(Outcome& outcome)
 {
     outcome.leftovers(liveHandleCount(), callbackCount());
+}
+
+void reportFailedBlocks(Outcome& outcome)
+{
+    const BlockTrace trace = readBlockTrace(kTraceFileName);
+    if (trace.failed > 0)
+        outcome.problem("the plug-in's process returned an error for " + std::to_string(trace.failed) + " of " +
+                        std::to_string(trace.blocks) + " blocks, which played unprocessed (the trace " +
+                        kTraceFileName + " says \"processAudio: process failed\")");
 }
 
 } // namespace talven::validate

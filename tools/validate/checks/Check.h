@@ -43,4 +43,8 @@ void runEditorCheck(const CheckContext& context, Outcome& outcome);
 // channels, which must both be 0.
 void takeCensus(Outcome& outcome);
 
+// The end of every check that ran: a problem when the library's trace shows
+// blocks whose process returned an error (they played unprocessed).
+void reportFailedBlocks(Outcome& outcome);
+
 } // namespace talven::validate

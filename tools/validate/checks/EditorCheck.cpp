@@ -1,6 +1,9 @@
 // Editor: where an editor window shows (Windows, and a plug-in that has a
 // view), open and close it 100 times while audio runs. Whether a window
 // showed is seen through the position callback, which hears every close.
+// A plug-in that offers a view (TALVEN_GetInfo's hasEditor) whose view then
+// stays out of the window fails: the library shows no window for it and
+// reports hasEditor 0 from then on.
 #include "Check.h"
 
 #include "../BlockMonitor.h"
@@ -33,6 +36,29 @@ void TALVEN_CALL onPosition(std::int32_t, std::int32_t, std::int32_t closing)
 
 enum class Round { Refused, Unseen, Shown };
 
+// TALVEN_GetInfo's hasEditor; -1 when it cannot tell.
+int offersEditor(std::uint32_t handle)
+{
+    TALVEN_INFO info{};
+    info.size = sizeof info;
+    return TALVEN_GetInfo(handle, &info) == 1 ? info.hasEditor : -1;
+}
+
+// Why the first round showed no window: a problem when the plug-in offered a
+// view that stayed out of the window, else a skip.
+void explainUnseen(int offeredBefore, int offeredAfter, Outcome& outcome)
+{
+    if (offeredBefore == 1 && offeredAfter == 0) {
+        outcome.summary("editor asked for once: no window showed");
+        outcome.problem("the plug-in offers an editor view, but the view did not go into the editor window (it "
+                        "refused the window's platform type or its attached failed), so no editor showed");
+    } else if (offeredBefore == 0) {
+        outcome.skip("no editor window showed: the plug-in has no editor");
+    } else {
+        outcome.skip("no editor window showed (the platform has no editor window here)");
+    }
+}
+
 // Opens and closes the editor once. A window that showed told the position
 // callback when it closed (hiding and destroying may both tell it).
 Round openAndClose(std::uint32_t handle, milliseconds shown)
@@ -62,11 +88,15 @@ void runEditorCheck(const CheckContext& context, Outcome& outcome)
         return;
     }
     outcome.operation(2);
+    const int offeredBefore = offersEditor(instance.handle());
     const Round first = openAndClose(instance.handle(), milliseconds(300));
     if (first == Round::Refused)
         outcome.problem("TALVEN_ShowEditor refused the handle");
     if (first == Round::Unseen) {
-        outcome.skip("no editor window showed (the plug-in has no editor, or the platform has no editor window)");
+        explainUnseen(offeredBefore, offersEditor(instance.handle()), outcome);
+        // Audio ran through the plug-in for this check too, whatever showed.
+        if (!monitor.waitForBlocks(1))
+            outcome.problem("audio did not run");
         instance.detach();
         monitor.remove();
         takeCensus(outcome);

@@ -1,12 +1,16 @@
 // Parameters: every parameter a host may set is swept over its range
 // (stepped ones on each step) while audio runs, then --threads threads set
 // random values at once, each on an instance of its own as the header asks;
-// every value must read back within the plug-in's step.
+// every value must read back within the plug-in's step. Last, the sweep
+// again on a decoding channel, listening: a plug-in whose output equals its
+// input in every block however its parameters are set is flagged (it is
+// most likely not processing at all).
 #include "Check.h"
 
 #include "../BlockMonitor.h"
 #include "../Channel.h"
 #include "../Instance.h"
+#include "../Listener.h"
 #include "../ParameterList.h"
 #include "../Random.h"
 #include "../Text.h"
@@ -26,6 +30,11 @@ namespace {
 // Each thread's share: so many sets, or less when the plug-in is slow to take them.
 constexpr int kSetsPerThread = 400;
 constexpr auto kThreadTimeLimit = std::chrono::seconds(2);
+// The lengths of the blocks listened to, in turn: some plug-ins process
+// only blocks of one length and pass others dry (ZamVerb's convolution
+// takes only the announced maximum, 4096 frames).
+const std::uint32_t kListenedLengths[] = {4096, 1024, 512, 2048, 256, 441, 128, 1000, 64};
+constexpr std::size_t kListenedLengthCount = sizeof kListenedLengths / sizeof kListenedLengths[0];
 
 // One playing channel with an instance and a monitor behind it.
 struct Player {
@@ -127,6 +136,50 @@ void setFromThreads(const CheckContext& context, const std::vector<Parameter>& w
     }
 }
 
+// Sweeps every settable parameter on an instance of its own on a decoding
+// channel, pulling a block after each value, until a block comes out
+// different from its input; before and after the sweep, one block of each
+// length. Returns the blocks heard, 0 when one changed.
+int listenWhileSweeping(const CheckContext& context, const std::vector<Parameter>& writable, Outcome& outcome)
+{
+    Random random = Random::derived(context.seed, "parameters-listening");
+    Channel channel(random.next(), 2, 44100, false);
+    Instance instance(channel.handle(), context.plugin);
+    if (!channel.ok() || !instance.ok()) {
+        outcome.problem("cannot attach on a decoding channel to listen");
+        return 0;
+    }
+    Listener listener(channel);
+    int blocks = 0;
+    // True when the block came out changed.
+    const auto changed = [&] {
+        bool unchanged = true;
+        const std::uint32_t length = kListenedLengths[static_cast<std::size_t>(blocks) % kListenedLengthCount];
+        ++blocks;
+        outcome.operation();
+        if (!listener.pull(length, unchanged))
+            outcome.problem("BASS delivered less than asked while listening");
+        return !unchanged;
+    };
+    const auto everyLength = [&] {
+        for (std::size_t i = 0; i < kListenedLengthCount; ++i) {
+            if (changed())
+                return true;
+        }
+        return false;
+    };
+    if (everyLength())
+        return 0;
+    for (const Parameter& parameter : writable) {
+        for (const double value : sweepValues(parameter, random)) {
+            TALVEN_SetParam(instance.handle(), parameter.id, static_cast<float>(value));
+            if (changed())
+                return 0;
+        }
+    }
+    return everyLength() ? 0 : blocks;
+}
+
 } // namespace
 
 void runParametersCheck(const CheckContext& context, Outcome& outcome)
@@ -149,10 +202,20 @@ void runParametersCheck(const CheckContext& context, Outcome& outcome)
     std::vector<std::unique_ptr<Player>> players;
     if (!writable.empty())
         setFromThreads(context, writable, random, players, outcome);
+    const std::uint64_t beforeListening = outcome.operations();
+    const int unchanged = writable.empty() ? 0 : listenWhileSweeping(context, writable, outcome);
+    if (unchanged > 0)
+        outcome.flag("the output equalled the input in every one of " + std::to_string(unchanged) +
+                     " blocks while the " + std::to_string(writable.size()) + " settable parameter(s) were swept: " +
+                     "the plug-in may not be processing (a plug-in whose audio buses the host left inactive plays " +
+                     "dry this way)");
     outcome.summary(std::to_string(parameters.size()) + " parameters (" + std::to_string(writable.size()) +
                     " settable): " + std::to_string(swept) + " sweep steps while audio ran, then " +
-                    std::to_string(outcome.operations() - swept) + " random sets from " +
-                    std::to_string(context.threads) + " threads on instances of their own");
+                    std::to_string(beforeListening - swept) + " random sets from " +
+                    std::to_string(context.threads) + " threads on instances of their own" +
+                    (writable.empty() ? std::string()
+                                      : ", then " + std::to_string(outcome.operations() - beforeListening) +
+                                            " block(s) listened to while sweeping"));
     player.instance.detach();
     player.monitor.remove();
     takeCensus(outcome);
