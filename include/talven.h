@@ -239,7 +239,9 @@ typedef void (TALVEN_CALL *TALVEN_PARAMPROC)(uint32_t handle, uint32_t id, doubl
  * it; the library does so at the start of the next TALVEN_GetInfo or
  * TALVEN_GetParam for the instance, on the caller's thread, or, while the
  * plug-in's editor is shown, on the editor's next tick (a few tens of
- * milliseconds later), never on the audio thread. The plug-in is switched
+ * milliseconds later), never on the audio thread: called from the parameter
+ * callback after a block, they leave the restart for the next such call on
+ * another thread. The plug-in is switched
  * off and on again meanwhile and the blocks in between pass unprocessed. So
  * the latency and channel counts read here are the plug-in's as they stand
  * after every restart it asked for.

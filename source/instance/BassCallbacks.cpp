@@ -3,6 +3,7 @@
 #include "instance/Attachment.h"
 #include "instance/InstanceHold.h"
 #include "log/TraceLog.h"
+#include "platform/ThreadRole.h"
 
 namespace talven {
 namespace {
@@ -110,6 +111,7 @@ void CALLBACK dspCallback(HDSP, DWORD, void* buffer, DWORD length, void* user)
 {
     if (!user || !buffer)
         return;
+    const AudioWorkScope audioThread;
     processAudio(*static_cast<PluginInstance*>(user), static_cast<float*>(buffer), length);
 }
 
