@@ -2,6 +2,7 @@
 #include "host/HostContext.h"
 #include "platform/LoadHooks.h"
 #include "platform/ThreadTimer.h"
+#include "registry/DeferredTeardown.h"
 #include "registry/Registry.h"
 
 namespace talven {
@@ -22,8 +23,9 @@ void onLibraryUnload()
 {
     // Editor closes handed to a window's thread that ended before running
     // them still hold their plug-ins: those go now, while their code and the
-    // host object are still there.
+    // host object are still there, and so do teardowns the audio thread left.
     releaseAbandonedEditors();
+    runDeferredTeardowns();
     registryUnload();
     // No timer thread may run the library's code once it can be unmapped.
     stopAllThreadTimers();

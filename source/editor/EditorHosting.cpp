@@ -229,6 +229,12 @@ bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
     return false;
 }
 
+void silenceEditor(EditorSlot& slot)
+{
+    if (const WindowPtr window = currentEditor(slot).window)
+        window->silence();
+}
+
 void setEditorPositionCallback(EditorSlot& slot, Steinberg::Vst::EditorHost::PositionCallback callback)
 {
     if (const WindowPtr window = currentEditor(slot).window)

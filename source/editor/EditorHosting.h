@@ -57,6 +57,11 @@ struct PluginCode {
 // never call this with a library lock held.
 bool closeEditorForGood(EditorSlot& slot, PluginCode& code);
 
+// No position report of the instance's editor from now on (IWindow::silence):
+// for a teardown that will close it only after the caller returned. Any
+// thread.
+void silenceEditor(EditorSlot& slot);
+
 // Gives the window made last its position callback; a window keeps only the
 // first it is given. Nothing when there is no window.
 void setEditorPositionCallback(EditorSlot& slot, Steinberg::Vst::EditorHost::PositionCallback callback);

@@ -83,6 +83,35 @@ protected:
     }
 };
 
+TEST_F(AudioThreadCallbackTest, ADetachOrFreeFromTheCallbackAfterABlockLeavesTheTerminationToAnotherThread)
+{
+    for (const OnAudioThread action : {OnAudioThread::detach, OnAudioThread::freeChannel}) {
+        SCOPED_TRACE(action == OnAudioThread::detach ? "detach" : "free");
+        CallbackSide side;
+        side.action = action;
+        actFromNextBlock(side, 0);
+        EXPECT_EQ(side.result.load(), 1);
+        // The plug-in is terminated by the next library call here, never on
+        // the audio thread; the handle is gone for good.
+        EXPECT_TRUE(waitUntil([&] {
+            TALVEN_GetBypass(side.handle);
+            return plugin.stats().terminations > 0;
+        }));
+        const TalvenRestartStats stats = plugin.stats();
+        EXPECT_EQ(stats.terminations, 1);
+        EXPECT_NE(stats.terminationThread, side.audioThread.load());
+        EXPECT_EQ(stats.terminationThread, plugin.threadTag());
+        EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, side.handle), 0);
+        EXPECT_EQ(stats.violations, 0);
+        if (action == OnAudioThread::freeChannel)
+            stream = 0;
+        else
+            BASS_ChannelFree(stream);
+        handle = 0;
+        plugin.reset();
+    }
+}
+
 TEST_F(AudioThreadCallbackTest, ARestartPendingWhenTheCallbackReadsThePluginOnTheAudioThreadWaitsForTheProgram)
 {
     for (const OnAudioThread action : {OnAudioThread::readParameter, OnAudioThread::readInfo}) {
