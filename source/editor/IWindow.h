@@ -70,6 +70,9 @@ public:
     // afterwards. Windows that report only on the caller's thread need no
     // wait.
     virtual void silence() {}
+    // Whether the window belongs to the calling thread (its close happens
+    // here rather than on its own thread). Any thread.
+    virtual bool ownedByCallingThread() const { return true; }
     virtual NativePlatformWindow getNativePlatformWindow() const = 0;
     // What the window offers the view through its frame besides: the Linux
     // window its run loop (Steinberg::Linux::IRunLoop); otherwise

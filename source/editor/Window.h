@@ -55,6 +55,7 @@ public:
     Size getContentSize() override;
     void setPositionCallback(PositionCallback callback) override;
     void silence() override; // any thread
+    bool ownedByCallingThread() const override { return ownerThread_ == 0 || ownerThread_ == GetCurrentThreadId(); }
     NativePlatformWindow getNativePlatformWindow() const override;
     tresult queryInterface(const TUID iid, void** obj) override;
     std::unique_ptr<WindowTask> handToOwnerThread(std::unique_ptr<WindowTask> task) override;

@@ -490,6 +490,11 @@ void X11Window::reportPosition(int32 closing) const
     --reporting_;
 }
 
+bool X11Window::ownedByCallingThread() const
+{
+    return talven::EditorThread::isCurrent();
+}
+
 void X11Window::silence()
 {
     callbackSet_.store(true);

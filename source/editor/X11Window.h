@@ -59,6 +59,7 @@ public:
     Size getContentSize() override;
     void setPositionCallback(PositionCallback callback) override; // any thread
     void silence() override;                                      // any thread
+    bool ownedByCallingThread() const override;                   // any thread
     void setIdleTick(std::function<void()> tick) override;
     NativePlatformWindow getNativePlatformWindow() const override;
     // The run loop (Steinberg::Linux::IRunLoop) for the view shown in it.
