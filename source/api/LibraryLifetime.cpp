@@ -23,7 +23,10 @@ void onLibraryUnload()
 {
     // Editor closes handed to a window's thread that ended before running
     // them still hold their plug-ins: those go now, while their code and the
-    // host object are still there, and so do teardowns the audio thread left.
+    // host object are still there. The editor thread ends first, finishing
+    // the closes handed to it; what it and the audio thread left undone
+    // (terminations, module unloads) is done here.
+    stopEditorThread();
     releaseAbandonedEditors();
     runDeferredTeardowns();
     registryUnload();

@@ -3,6 +3,7 @@
 #include "platform/ScopedLock.h"
 #include "platform/StaticRecursiveLock.h"
 #include "platform/ThreadRole.h"
+#include "sdk/LoadedModules.h"
 
 #include <atomic>
 #include <utility>
@@ -56,6 +57,7 @@ void runDeferredTeardowns() noexcept
         }
         delete batch;
     }
+    VST3::Hosting::releaseParkedModules();
 }
 
 } // namespace talven

@@ -13,8 +13,9 @@ namespace talven {
 // caller then does it itself. Any thread.
 bool deferTeardown(std::function<void()> work) noexcept;
 
-// Runs the work kept so far, oldest first; nothing on the audio thread
-// (ThreadRole). Cheap when nothing waits. Any
+// Runs the work kept so far, oldest first, and unloads the modules whose last
+// user went on a thread that may not unload them; nothing on the audio thread
+// or a thread that keeps modules (ThreadRole). Cheap when nothing waits. Any
 // thread, no library lock held.
 void runDeferredTeardowns() noexcept;
 

@@ -3,6 +3,7 @@
 #include "sdk/ModuleLock.h"
 
 #include "platform/ScopedLock.h"
+#include "platform/ThreadRole.h"
 
 #include <utility>
 
@@ -24,7 +25,9 @@ std::size_t loadedCount = 0;           // guarded by moduleLock()
 
 // The last user's release runs the module's exit and unloads it, still under
 // the module lock, so that no create of the same library can slip in between
-// the count reaching zero and the exit.
+// the count reaching zero and the exit. On a thread that may not unload
+// (ThreadRole) the entry stays, with no user, for releaseParkedModules; a
+// create meanwhile shares it again.
 void releaseUser(Module* module) noexcept
 {
     talven::ScopedLock guard(moduleLock());
@@ -32,7 +35,7 @@ void releaseUser(Module* module) noexcept
         LoadedModule* entry = *link;
         if (entry->module.get() != module)
             continue;
-        if (--entry->users > 0)
+        if (--entry->users > 0 || !talven::mayUnloadModulesHere())
             return;
         std::unique_ptr<LoadedModule> last(entry);
         *link = entry->next;
@@ -70,6 +73,23 @@ Module::Ptr adoptLoadedModule(std::unique_ptr<Module> module)
     loadedModules = entry.release();
     ++loadedCount;
     return userOf(*loadedModules);
+}
+
+void releaseParkedModules() noexcept
+{
+    if (!talven::mayUnloadModulesHere())
+        return;
+    talven::ScopedLock guard(moduleLock());
+    for (LoadedModule** link = &loadedModules; *link;) {
+        LoadedModule* entry = *link;
+        if (entry->users > 0) {
+            link = &entry->next;
+            continue;
+        }
+        *link = entry->next;
+        --loadedCount;
+        delete entry; // exit point, then the library is unloaded
+    }
 }
 
 std::size_t loadedModuleCount()
