@@ -5,6 +5,7 @@
 #include "platform/ScopedLock.h"
 #include "platform/ThreadRole.h"
 
+#include <atomic>
 #include <utility>
 
 namespace VST3 {
@@ -22,6 +23,9 @@ struct LoadedModule {
 // a module may be released on some thread while the process runs its exit.
 LoadedModule* loadedModules = nullptr; // guarded by moduleLock()
 std::size_t loadedCount = 0;           // guarded by moduleLock()
+// Set when an entry is kept with no user; lets every library call look
+// without taking the module lock.
+std::atomic<bool> anyParked{false};
 
 // The last user's release runs the module's exit and unloads it, still under
 // the module lock, so that no create of the same library can slip in between
@@ -35,8 +39,12 @@ void releaseUser(Module* module) noexcept
         LoadedModule* entry = *link;
         if (entry->module.get() != module)
             continue;
-        if (--entry->users > 0 || !talven::mayUnloadModulesHere())
+        if (--entry->users > 0)
             return;
+        if (!talven::mayUnloadModulesHere()) {
+            anyParked.store(true);
+            return;
+        }
         std::unique_ptr<LoadedModule> last(entry);
         *link = entry->next;
         --loadedCount;
@@ -77,9 +85,10 @@ Module::Ptr adoptLoadedModule(std::unique_ptr<Module> module)
 
 void releaseParkedModules() noexcept
 {
-    if (!talven::mayUnloadModulesHere())
+    if (!anyParked.load() || !talven::mayUnloadModulesHere())
         return;
     talven::ScopedLock guard(moduleLock());
+    anyParked.store(false);
     for (LoadedModule** link = &loadedModules; *link;) {
         LoadedModule* entry = *link;
         if (entry->users > 0) {
