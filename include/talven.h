@@ -37,7 +37,14 @@ extern "C" {
 /* Receives the editor window's outer left and top edge in screen coordinates,
  * and closing = 1 when the window was hidden or closed, 0 when the user
  * finished moving or sizing it. Called on the window's thread: on Linux the
- * library's editor thread. */
+ * library's editor thread.
+ * When TALVEN_ChannelRemoveDSP or TALVEN_ChannelFree closes the editor, the
+ * closing report is made before that call returns if the window belongs to
+ * the calling thread (on Windows the thread that showed it; on Linux a call
+ * made from this callback, on the editor thread); otherwise (Linux from any
+ * other thread, or a call from the audio thread) it is not made at all.
+ * Either way no report of that attachment is made once the call returned,
+ * so a program may free what the callback uses then. */
 typedef void (TALVEN_CALL *TALVEN_POSITIONPROC)(int32_t left, int32_t top, int32_t closing);
 
 /* A parameter's description: the layout of VST 3's ParameterInfo (792 bytes).
@@ -83,11 +90,17 @@ uint32_t TALVEN_CALL TALVEN_ChannelSetDSP(uint32_t channel, const char *path, ui
  * freed, which detaches the plug-in by itself), when another detach of it is
  * under way (one called from a callback that detach makes, for example), or
  * from inside the plug-in's own processing. No library lock is held while
- * the editor's position callback runs: it may call any function. */
+ * the editor's position callback runs: it may call any function. Once this
+ * returns neither callback of the instance is called again (see
+ * TALVEN_POSITIONPROC for the editor's closing report). Called on the audio
+ * thread (from the parameter callback after a block), it switches nothing
+ * off there: the plug-in is switched off and released by the next library
+ * call on another thread, or at the library's unload. */
 int32_t TALVEN_CALL TALVEN_ChannelRemoveDSP(uint32_t channel, uint32_t handle);
 
 /* Frees a BASS stream (BASS_StreamFree) and returns its result; a plug-in
- * attached to it is taken down as the stream goes. */
+ * attached to it is taken down as the stream goes, as TALVEN_ChannelRemoveDSP
+ * does, and none of its callbacks is called once this returns. */
 int32_t TALVEN_CALL TALVEN_ChannelFree(uint32_t channel);
 
 /* 1 while the plug-in is bypassed, else 0 (also for an unknown handle). */
@@ -244,7 +257,9 @@ typedef void (TALVEN_CALL *TALVEN_PARAMPROC)(uint32_t handle, uint32_t id, doubl
  * it; the library does so at the start of the next TALVEN_GetInfo or
  * TALVEN_GetParam for the instance, on the caller's thread, or, while the
  * plug-in's editor is shown, on the editor's next tick (a few tens of
- * milliseconds later), never on the audio thread. The plug-in is switched
+ * milliseconds later), never on the audio thread: called from the parameter
+ * callback after a block, they leave the restart for the next such call on
+ * another thread. The plug-in is switched
  * off and on again meanwhile and the blocks in between pass unprocessed. So
  * the latency and channel counts read here are the plug-in's as they stand
  * after every restart it asked for.

@@ -12,18 +12,22 @@
     } while (false)
 
 #include "host/ReportScope.h"
+#include "registry/DeferredTeardown.h"
 
 namespace talven {
 
 // Runs body and returns its result; any exception it lets out becomes
 // failure, so none crosses into the caller's C code. Edits the plug-in
 // reports meanwhile reach the program's parameter callback once body is
-// done, outside the plug-in's calls (ReportScope).
+// done, outside the plug-in's calls (ReportScope). Teardowns left by the
+// audio thread or the editor thread are finished first, where this thread
+// may do them.
 template <typename Result, typename Body>
 Result guardBoundary(Result failure, Body&& body) noexcept
 {
     try {
         ReportScope reportsAfterwards;
+        runDeferredTeardowns();
         return body();
     } catch (...) {
         return failure;

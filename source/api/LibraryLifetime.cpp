@@ -2,6 +2,7 @@
 #include "host/HostContext.h"
 #include "platform/LoadHooks.h"
 #include "platform/ThreadTimer.h"
+#include "registry/DeferredTeardown.h"
 #include "registry/Registry.h"
 
 namespace talven {
@@ -22,8 +23,12 @@ void onLibraryUnload()
 {
     // Editor closes handed to a window's thread that ended before running
     // them still hold their plug-ins: those go now, while their code and the
-    // host object are still there.
+    // host object are still there. The editor thread ends first, finishing
+    // the closes handed to it; what it and the audio thread left undone
+    // (terminations, module unloads) is done here.
+    stopEditorThread();
     releaseAbandonedEditors();
+    runDeferredTeardowns();
     registryUnload();
     // No timer thread may run the library's code once it can be unmapped.
     stopAllThreadTimers();

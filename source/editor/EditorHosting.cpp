@@ -222,6 +222,10 @@ bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
     if (!taken.window && !taken.controller)
         return false;
     if (taken.window) {
+        // A window of another thread closes after the caller returned: the
+        // program, which may free its callback then, hears nothing of it.
+        if (!taken.window->ownedByCallingThread())
+            taken.window->silence();
         // The controller (and the view it may still hold) moves into the
         // teardown, so that its last release happens on the window's thread;
         // this thread keeps only the window, which may go on any thread.
@@ -241,6 +245,12 @@ bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
     // The controller, then the window, go here, after the view left the
     // window.
     return false;
+}
+
+void silenceEditor(EditorSlot& slot)
+{
+    if (const WindowPtr window = currentEditor(slot).window)
+        window->silence();
 }
 
 void setEditorPositionCallback(EditorSlot& slot, Steinberg::Vst::EditorHost::PositionCallback callback)

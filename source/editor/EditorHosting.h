@@ -59,11 +59,18 @@ struct PluginCode {
 // leaves it, so that the plug-in's code is no longer reached once code is
 // released. When the window belongs to another thread, the close is posted
 // there together with code, which that thread releases after the close, in
-// order; true then (code is empty), and nothing waits for that thread.
+// order; true then (code is empty), and nothing waits for that thread but a
+// position report under way: that window is silenced first (its close comes
+// after the caller returned and makes no report; IWindow::silence).
 // Otherwise the close happens here and code is left to the caller. Closing
 // calls the program's position callback, which may re-enter any export:
 // never call this with a library lock held.
 bool closeEditorForGood(EditorSlot& slot, PluginCode& code);
+
+// No position report of the instance's editor from now on (IWindow::silence):
+// for a teardown that will close it only after the caller returned. Any
+// thread.
+void silenceEditor(EditorSlot& slot);
 
 // Gives the window made last its position callback; a window keeps only the
 // first it is given. Nothing when there is no window.

@@ -1,6 +1,7 @@
 #include "editor/EditorThread.h"
 
 #include "host/ReportScope.h"
+#include "platform/ThreadRole.h"
 
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -18,6 +19,8 @@ namespace {
 // Set once the process's EditorThread is destroyed (library unload or process
 // exit): from then on nothing may reach it.
 std::atomic<bool> threadGone{false};
+// The process's EditorThread once it was made; never made just to stop it.
+std::atomic<EditorThread*> made{nullptr};
 
 thread_local bool onEditorThread = false;
 thread_local EventLoop* currentLoop = nullptr;
@@ -88,15 +91,32 @@ EditorThread* EditorThread::instance()
     if (threadGone.load())
         return nullptr;
     static EditorThread thread;
+    made.store(&thread);
     return &thread;
 }
 
 EditorThread::~EditorThread()
 {
     threadGone.store(true);
+    // Process exit: static destructors of the library may have run, so what
+    // is queued is dropped unrun.
+    stop(false);
+}
+
+void EditorThread::stopForGood() noexcept
+{
+    EditorThread* const thread = made.load();
+    if (thread && !threadGone.load())
+        thread->stop(true);
+}
+
+void EditorThread::stop(bool finishQueued) noexcept
+{
     std::thread ending;
     {
         std::lock_guard<std::mutex> guard(mutex_);
+        if (!stopped_)
+            finishQueued_ = finishQueued;
         stopped_ = true;
         ending = std::move(thread_);
         if (running_)
@@ -105,10 +125,13 @@ EditorThread::~EditorThread()
     if (!ending.joinable())
         return;
     // exit() called from an editor callback: this thread cannot wait for itself.
-    if (ending.get_id() == std::this_thread::get_id())
-        ending.detach();
-    else
-        ending.join();
+    try {
+        if (ending.get_id() == std::this_thread::get_id())
+            ending.detach();
+        else
+            ending.join();
+    } catch (...) {
+    }
 }
 
 bool EditorThread::call(const std::function<void()>& work)
@@ -196,6 +219,9 @@ void EditorThread::wake()
 void EditorThread::run(int wakeFd)
 {
     onEditorThread = true;
+    // Joined at library unload under the loader lock: a module released here
+    // waits for a thread that may unload it.
+    markThreadKeepsModules();
     // Named for whoever inspects the process (debuggers, top, tests).
     pthread_setname_np(pthread_self(), "talven-editor");
     {
@@ -223,31 +249,44 @@ bool EditorThread::runQueued()
 {
     for (;;) {
         std::deque<Queued> batch;
+        bool stopping = false;
+        bool finish = true;
         {
             std::lock_guard<std::mutex> guard(mutex_);
-            if (stopped_) {
-                // Unload or exit: callers stop waiting; the rest would run
-                // plug-in code that may be gone, so it is dropped unrun.
-                for (Queued& queued : queue_) {
-                    if (queued.completion)
-                        queued.completion->finish(false);
-                    static_cast<void>(queued.task.release());
-                }
-                queue_.clear();
+            stopping = stopped_;
+            finish = finishQueued_;
+            if (stopping) {
                 running_ = false;
                 wakeFd_ = -1;
-                return false;
-            }
-            if (queue_.empty())
+            } else if (queue_.empty()) {
                 return true;
+            }
             batch.swap(queue_);
         }
         for (Queued& queued : batch) {
+            // Unload or exit: a caller waiting in call() is let go unrun (its
+            // work may reach code that is going), but the closes handed over
+            // still run, so that every view leaves its window and every
+            // plug-in is released; its module is kept for the unloading
+            // thread (markThreadKeepsModules).
+            if (stopping && (queued.completion || !finish)) {
+                // At exit the task is not even destroyed: its destructor
+                // would release plug-in code that may be gone.
+                if (queued.completion)
+                    queued.completion->finish(false);
+                if (finish)
+                    queued.task.reset();
+                else
+                    static_cast<void>(queued.task.release());
+                continue;
+            }
             queued.task->run();
             queued.task.reset();
             if (queued.completion)
                 queued.completion->finish(true);
         }
+        if (stopping)
+            return false;
     }
 }
 

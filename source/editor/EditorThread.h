@@ -36,6 +36,13 @@ public:
     static std::unique_ptr<Steinberg::Vst::EditorHost::WindowTask> post(
         std::unique_ptr<Steinberg::Vst::EditorHost::WindowTask> task);
 
+    // Ends the thread for good: work queued so far runs (closes and their
+    // releases; a caller waiting in call() is let go unrun), then it is
+    // joined, unless this is the editor thread itself. The thread unloads no
+    // module (it is joined under the loader lock at library unload), so the
+    // join never waits for that lock. Any thread, also more than once.
+    static void stopForGood() noexcept;
+
     // True on the editor thread. Any thread.
     static bool isCurrent();
     // Whether an editor thread runs now. Any thread.
@@ -45,6 +52,9 @@ public:
     static EventLoop* loop();
 
     ~EditorThread();
+    // finishQueued: run the closes still queued (unload) or drop them unrun
+    // (exit, after static destructors).
+    void stop(bool finishQueued) noexcept;
     EditorThread(const EditorThread&) = delete;
     EditorThread& operator=(const EditorThread&) = delete;
 
@@ -73,6 +83,7 @@ private:
     std::deque<Queued> queue_;  // guarded by mutex_
     bool running_ = false;      // guarded by mutex_
     bool stopped_ = false;      // guarded by mutex_: no thread ever again
+    bool finishQueued_ = false; // guarded by mutex_: set with stopped_
     int wakeFd_ = -1;           // guarded by mutex_; the running thread's
     std::thread thread_;        // guarded by mutex_
 };

@@ -40,4 +40,9 @@ EditorWindowFactory* platformEditorWindowFactory();
 // it could run them. Cheap when there are none. Any thread, no lock held.
 void releaseAbandonedEditors() noexcept;
 
+// Library unload: ends a library-owned editor thread for good, after it ran
+// the closes handed to it, and waits for it (unless called on it). Nothing
+// where windows belong to the program's threads. Any thread.
+void stopEditorThread() noexcept;
+
 } // namespace talven

@@ -64,6 +64,15 @@ public:
     virtual Size getContentSize() = 0;
     // Stores the position callback; only the first call on a window counts.
     virtual void setPositionCallback(PositionCallback callback) = 0;
+    // Any thread. No position report is made once this returns: a report in
+    // progress on another thread is waited for (one on this thread, which
+    // may be the caller's own callback, is not), and no callback is taken
+    // afterwards. Windows that report only on the caller's thread need no
+    // wait.
+    virtual void silence() {}
+    // Whether the window belongs to the calling thread (its close happens
+    // here rather than on its own thread). Any thread.
+    virtual bool ownedByCallingThread() const { return true; }
     virtual NativePlatformWindow getNativePlatformWindow() const = 0;
     // What the window offers the view through its frame besides: the Linux
     // window its run loop (Steinberg::Linux::IRunLoop); otherwise

@@ -32,4 +32,6 @@ void releaseAbandonedEditors() noexcept
     PostedWindowTasks::runAbandoned();
 }
 
+void stopEditorThread() noexcept {}
+
 } // namespace talven

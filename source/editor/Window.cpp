@@ -115,6 +115,7 @@ bool Window::init(const char* title, Size contentSize, bool resizable, const Win
     link->window = weak_from_this();
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link.release()));
     hwnd_ = hwnd;
+    ownerThread_ = GetCurrentThreadId();
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE);
     self_ = shared_from_this();
     return true;
@@ -228,10 +229,18 @@ Size Window::getContentSize()
 
 void Window::setPositionCallback(PositionCallback callback)
 {
-    if (callbackSet_)
+    if (!callbackSet_.exchange(true))
+        positionCallback_.store(callback);
+}
+
+void Window::silence()
+{
+    callbackSet_.store(true);
+    positionCallback_.store(nullptr);
+    if (ownerThread_ == GetCurrentThreadId())
         return;
-    positionCallback_ = callback;
-    callbackSet_ = true;
+    while (reporting_.load() > 0)
+        Sleep(1);
 }
 
 NativePlatformWindow Window::getNativePlatformWindow() const
@@ -264,14 +273,16 @@ std::unique_ptr<WindowTask> Window::handToOwnerThread(std::unique_ptr<WindowTask
 void Window::reportPosition(int32 closing) const
 {
     RECT outer = outerRect(hwnd_);
-    if (!positionCallback_)
-        return;
+    ++reporting_;
+    const PositionCallback callback = positionCallback_.load();
     // The callback is the calling program's code: nothing it throws may
     // unwind through the system's message dispatch.
     try {
-        positionCallback_(outer.left, outer.top, closing);
+        if (callback)
+            callback(outer.left, outer.top, closing);
     } catch (...) {
     }
+    --reporting_;
 }
 
 Window::Link* Window::link() const

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <functional>
 #include <memory>
 
 namespace Steinberg::Vst::EditorHost {
@@ -52,6 +54,8 @@ public:
     void resize(Size newSize) override;
     Size getContentSize() override;
     void setPositionCallback(PositionCallback callback) override;
+    void silence() override; // any thread
+    bool ownedByCallingThread() const override { return ownerThread_ == 0 || ownerThread_ == GetCurrentThreadId(); }
     NativePlatformWindow getNativePlatformWindow() const override;
     tresult queryInterface(const TUID iid, void** obj) override;
     std::unique_ptr<WindowTask> handToOwnerThread(std::unique_ptr<WindowTask> task) override;
@@ -97,8 +101,11 @@ private:
     std::shared_ptr<Window> self_;
     WindowControllerPtr controller_;
     HWND hwnd_ = nullptr;
-    bool callbackSet_ = false;
-    PositionCallback positionCallback_ = nullptr;
+    // Set on the window's thread, cleared by silence() from any thread.
+    std::atomic<bool> callbackSet_{false};
+    std::atomic<PositionCallback> positionCallback_{nullptr};
+    mutable std::atomic<int> reporting_{0}; // reports under way
+    DWORD ownerThread_ = 0;                 // the thread that made the window
     std::function<void()> idleTick_;
 };
 

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace Steinberg::Vst::EditorHost {
 namespace {
@@ -479,15 +480,33 @@ X11Window::Point X11Window::outerPosition() const
 void X11Window::reportPosition(int32 closing) const
 {
     const Point outer = outerPosition();
+    // Counted before the callback is read: silence() either finds this
+    // report under way or this finds the callback gone.
+    ++reporting_;
     const PositionCallback callback = positionCallback_.load();
-    if (!callback)
-        return;
     // The calling program's code: nothing it throws may unwind into the
     // editor thread's loop.
     try {
-        callback(outer.x, outer.y, closing);
+        if (callback)
+            callback(outer.x, outer.y, closing);
     } catch (...) {
     }
+    --reporting_;
+}
+
+bool X11Window::ownedByCallingThread() const
+{
+    return talven::EditorThread::isCurrent();
+}
+
+void X11Window::silence()
+{
+    callbackSet_.store(true);
+    positionCallback_.store(nullptr);
+    if (talven::EditorThread::isCurrent())
+        return;
+    while (reporting_.load() > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void X11Window::retireRunLoop()

@@ -58,6 +58,8 @@ public:
     void resize(Size newSize) override;
     Size getContentSize() override;
     void setPositionCallback(PositionCallback callback) override; // any thread
+    void silence() override;                                      // any thread
+    bool ownedByCallingThread() const override;                   // any thread
     void setIdleTick(std::function<void()> tick) override;
     NativePlatformWindow getNativePlatformWindow() const override;
     // The run loop (Steinberg::Linux::IRunLoop) for the view shown in it.
@@ -100,6 +102,8 @@ private:
     // Set from the attach's thread while the editor thread may report.
     std::atomic<bool> callbackSet_{false};
     std::atomic<PositionCallback> positionCallback_{nullptr};
+    // Reports under way (editor thread), for silence() to wait for.
+    mutable std::atomic<int> reporting_{0};
 };
 
 } // namespace Steinberg::Vst::EditorHost

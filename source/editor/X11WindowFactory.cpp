@@ -1,4 +1,5 @@
 #include "editor/EditorWindowFactory.h"
+#include "editor/EditorThread.h"
 #include "editor/X11Window.h"
 
 namespace talven {
@@ -28,5 +29,10 @@ EditorWindowFactory* platformEditorWindowFactory()
 // The editor thread is the library's own and runs every close handed to it:
 // none is ever left behind.
 void releaseAbandonedEditors() noexcept {}
+
+void stopEditorThread() noexcept
+{
+    EditorThread::stopForGood();
+}
 
 } // namespace talven

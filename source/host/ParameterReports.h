@@ -45,6 +45,8 @@ public:
     // released: the reports made inside it, on this thread. Cheap when there
     // are none. Audio thread or the flushing caller's.
     void deliverDeferred();
+    // Whether reports wait for deliverDeferred. Any thread; an atomic read.
+    bool anyDeferred() const { return deferredCount_.load(std::memory_order_acquire) != 0; }
 
     // No callback from now on; waits for calls in progress on other threads
     // (not for one on this thread, which may be the one closing). Any thread,

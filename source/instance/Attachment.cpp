@@ -13,6 +13,8 @@
 #include "instance/InstanceService.h"
 #include "log/TraceLog.h"
 #include "platform/BlockScope.h"
+#include "platform/ThreadRole.h"
+#include "registry/DeferredTeardown.h"
 
 #include <new>
 #include <string>
@@ -263,6 +265,20 @@ int detachPlugin(std::uint32_t handle)
     record->plugin.reports->close();
     if (!takeDspOffChannel(*record))
         leaveLastReleaseToFreeSync(*record);
+    // From a callback on the audio thread (the parameter callback after a
+    // block) the plug-in is neither switched off nor terminated there: that
+    // waits, with the attachment's hold, for the next library call on a
+    // thread that may block. No block reaches it any more, and its editor
+    // makes no report after this returns.
+    if (AudioWorkScope::active()) {
+        silenceEditor(record->editor);
+        PluginInstance* const detached = record;
+        if (deferTeardown([detached, handle] {
+                switchOffAndRelease(*detached);
+                unrefHandle(handle);
+            }))
+            return 1;
+    }
     switchOffAndRelease(*record);
     unrefHandle(handle); // the attachment's hold
     return 1;

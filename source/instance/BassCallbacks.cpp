@@ -2,7 +2,11 @@
 
 #include "instance/Attachment.h"
 #include "instance/InstanceHold.h"
+#include "editor/EditorHosting.h"
 #include "log/TraceLog.h"
+#include "platform/ThreadRole.h"
+
+#include <memory>
 
 namespace talven {
 namespace {
@@ -84,8 +88,14 @@ bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
         outcome = Outcome::processFailed;
     }
     // Edits the plug-in reported from inside the block reach the program now,
-    // with the instance lock released.
-    instance.plugin.reports->deliverDeferred();
+    // with the instance lock released. The callback may detach the plug-in or
+    // free the channel: the reports stay alive to the end of the delivery,
+    // and the record is not touched after it (its teardown waits for a
+    // thread that may block, since this is the audio thread).
+    if (instance.plugin.reports->anyDeferred()) {
+        const std::shared_ptr<ParameterReports> reports = instance.plugin.reports;
+        reports->deliverDeferred();
+    }
     switch (outcome) {
     case Outcome::processed:
         writeTraceLine("processAudio: end<<<");
@@ -110,6 +120,7 @@ void CALLBACK dspCallback(HDSP, DWORD, void* buffer, DWORD length, void* user)
 {
     if (!user || !buffer)
         return;
+    const AudioWorkScope audioThread;
     processAudio(*static_cast<PluginInstance*>(user), static_cast<float*>(buffer), length);
 }
 
@@ -133,6 +144,11 @@ void CALLBACK syncCallback(HSYNC, DWORD, DWORD, void* user)
     // The program's parameter callback is not called once the free returned.
     if (record->attached.load())
         record->plugin.reports->close();
+    // Freed on the audio thread (from a callback of the block), the record's
+    // teardown and its editor's close wait for another thread: the position
+    // callback must not hear of them after the free returned.
+    if (AudioWorkScope::active())
+        silenceEditor(record->editor);
     releaseAttachment(*record);
     // A detach that met this free in progress left the last release here.
     if (record->freeSyncOwesRelease.exchange(false))

@@ -2,6 +2,7 @@
 
 #include "instance/BusPreparation.h"
 #include "platform/BlockScope.h"
+#include "platform/ThreadRole.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
@@ -52,7 +53,10 @@ private:
 void carryOutRestarts(PluginInstance& instance)
 {
     HostedPlugin& plugin = instance.plugin;
-    if (!plugin.restarts->any() || BlockScope::inside(&instance))
+    // Never on the audio thread (a library call from the parameter callback
+    // after a block): switching the plug-in off and on, and setting it up
+    // again, wait for a thread that may block.
+    if (!plugin.restarts->any() || BlockScope::inside(&instance) || AudioWorkScope::active())
         return;
     // One state change at a time, and not while a detach takes the plug-in.
     ScopedLock control(plugin.controlLock);

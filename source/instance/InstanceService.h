@@ -17,7 +17,7 @@ void serviceInstance(PluginInstance& instance);
 // (kLatencyChanged, kIoChanged, kReloadComponent), asking its buses again and
 // preparing the blocks again for the last two. Blocks pass dry meanwhile.
 // Nothing when none is pending, or for a detached, bypassed-and-inactive or
-// never-started plug-in beyond what it needs.
+// never-started plug-in beyond what it needs, and nothing on the audio thread.
 void carryOutRestarts(PluginInstance& instance);
 
 // The controller hears the latest value of every parameter the processor

@@ -29,19 +29,39 @@ void supersedeQueuedEdits(HostedPlugin& plugin)
 
 // Hands the edits queued for the processor to it now rather than with the
 // next block: only to a plug-in that is processing and not bypassed, and
-// waiting for a block in progress.
+// waiting for a block in progress. What the plug-in reports from that call
+// waits in its reports until the caller has let go of every lock.
 bool deliverQueuedEdits(PluginInstance& instance)
 {
     HostedPlugin& plugin = instance.plugin;
-    bool delivered = false;
+    ScopedLock guard(plugin.lock);
+    if (plugin.bypass.load() != 0 || !plugin.processing.load() || !plugin.hasProvider())
+        return false;
+    return instance.blocks.flushEdits();
+}
+
+// The store under the control lock; see storePresetFor.
+bool storeUnderControlLock(PluginInstance& instance, PresetManager& manager, const char* path)
+{
+    HostedPlugin& plugin = instance.plugin;
+    // Bypass and activation stay as they are for the whole store.
+    ScopedLock control(plugin.controlLock);
+    std::vector<std::pair<Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue>> waiting;
     {
+        // Read while no block takes them.
         ScopedLock guard(plugin.lock);
-        if (plugin.bypass.load() != 0 || !plugin.processing.load() || !plugin.hasProvider())
-            return false;
-        delivered = instance.blocks.flushEdits();
+        plugin.paramTransfer->forEachUnread([&](auto id, auto value) { waiting.emplace_back(id, value); });
     }
-    plugin.reports->deliverDeferred();
-    return delivered;
+    deliverQueuedEdits(instance);
+
+    if (!manager.writePreset(path))
+        return false;
+    manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
+    for (const auto& [id, value] : waiting) {
+        manager.setControllerValue(id, value);
+        plugin.paramTransfer->addChange(id, value, 0);
+    }
+    return true;
 }
 
 } // namespace
@@ -63,29 +83,14 @@ bool storePresetFor(std::uint32_t handle, const char* path)
     PluginInstance* const instance = hold.get();
     if (!instance || BlockScope::inside(instance))
         return false;
-    HostedPlugin& plugin = instance->plugin;
-    PresetManager manager(plugin.provider());
+    PresetManager manager(instance->plugin.provider());
     if (!manager.hasPlugin())
         return false;
-
-    // Bypass and activation stay as they are for the whole store.
-    ScopedLock control(plugin.controlLock);
-    std::vector<std::pair<Steinberg::Vst::ParamID, Steinberg::Vst::ParamValue>> waiting;
-    {
-        // Read while no block takes them.
-        ScopedLock guard(plugin.lock);
-        plugin.paramTransfer->forEachUnread([&](auto id, auto value) { waiting.emplace_back(id, value); });
-    }
-    deliverQueuedEdits(*instance);
-
-    if (!manager.writePreset(path))
-        return false;
-    manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
-    for (const auto& [id, value] : waiting) {
-        manager.setControllerValue(id, value);
-        plugin.paramTransfer->addChange(id, value, 0);
-    }
-    return true;
+    const bool stored = storeUnderControlLock(*instance, manager, path);
+    // What the plug-in reported from the flush reaches the program with no
+    // library lock held: its callback may call any export.
+    instance->plugin.reports->deliverDeferred();
+    return stored;
 }
 
 bool recallPresetFor(std::uint32_t handle, const char* path)

@@ -1,6 +1,8 @@
 #include "registry/Registry.h"
 
 #include "log/TraceLog.h"
+#include "platform/ThreadRole.h"
+#include "registry/DeferredTeardown.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/ScopedLock.h"
 #include "platform/StaticRecursiveLock.h"
@@ -151,6 +153,10 @@ int unrefHandle(std::uint32_t handle)
             return 1;
         sjhashRemoveElement(&state.handles, bucket, element);
     }
+    // The plug-in's termination and its module's unload never run on the
+    // audio thread: the record waits for a thread that may block.
+    if (AudioWorkScope::active() && deferTeardown([record] { record->destroy(); }))
+        return 1;
     record->destroy();
     return 1;
 }

@@ -30,7 +30,8 @@ HandleRecord* refHandle(std::uint32_t handle);
 
 // Releases one hold: 1 when the handle was known, 0 when not. When the last
 // hold goes, the handle leaves the table and the record is destroyed before
-// this returns, on the calling thread and outside the table lock. Any thread.
+// this returns, on the calling thread and outside the table lock; on the
+// audio thread it is destroyed later instead (DeferredTeardown). Any thread.
 int unrefHandle(std::uint32_t handle);
 
 // Destruction's deferred-release step: owes one more release of the module,

@@ -3,7 +3,9 @@
 #include "sdk/ModuleLock.h"
 
 #include "platform/ScopedLock.h"
+#include "platform/ThreadRole.h"
 
+#include <atomic>
 #include <utility>
 
 namespace VST3 {
@@ -21,10 +23,15 @@ struct LoadedModule {
 // a module may be released on some thread while the process runs its exit.
 LoadedModule* loadedModules = nullptr; // guarded by moduleLock()
 std::size_t loadedCount = 0;           // guarded by moduleLock()
+// Set when an entry is kept with no user; lets every library call look
+// without taking the module lock.
+std::atomic<bool> anyParked{false};
 
 // The last user's release runs the module's exit and unloads it, still under
 // the module lock, so that no create of the same library can slip in between
-// the count reaching zero and the exit.
+// the count reaching zero and the exit. On a thread that may not unload
+// (ThreadRole) the entry stays, with no user, for releaseParkedModules; a
+// create meanwhile shares it again.
 void releaseUser(Module* module) noexcept
 {
     talven::ScopedLock guard(moduleLock());
@@ -34,6 +41,10 @@ void releaseUser(Module* module) noexcept
             continue;
         if (--entry->users > 0)
             return;
+        if (!talven::mayUnloadModulesHere()) {
+            anyParked.store(true);
+            return;
+        }
         std::unique_ptr<LoadedModule> last(entry);
         *link = entry->next;
         --loadedCount;
@@ -70,6 +81,24 @@ Module::Ptr adoptLoadedModule(std::unique_ptr<Module> module)
     loadedModules = entry.release();
     ++loadedCount;
     return userOf(*loadedModules);
+}
+
+void releaseParkedModules() noexcept
+{
+    if (!anyParked.load() || !talven::mayUnloadModulesHere())
+        return;
+    talven::ScopedLock guard(moduleLock());
+    anyParked.store(false);
+    for (LoadedModule** link = &loadedModules; *link;) {
+        LoadedModule* entry = *link;
+        if (entry->users > 0) {
+            link = &entry->next;
+            continue;
+        }
+        *link = entry->next;
+        --loadedCount;
+        delete entry; // exit point, then the library is unloaded
+    }
 }
 
 std::size_t loadedModuleCount()

@@ -22,6 +22,10 @@ Module::Ptr shareLoadedModule(void* library);
 // lock held. On std::bad_alloc the module is released (its exit runs).
 Module::Ptr adoptLoadedModule(std::unique_ptr<Module> module);
 
+// Unloads the modules whose last user went on a thread that may not unload
+// them. Nothing on such a thread. Any other thread, no library lock held.
+void releaseParkedModules() noexcept;
+
 // How many modules are loaded now. Any thread.
 std::size_t loadedModuleCount();
 

@@ -391,7 +391,9 @@ TEST_F(ForeignThreadTeardownTest, ADetachOnAnotherThreadClosesTheEditorAndReleas
     EXPECT_TRUE(finishesWithoutThisThread([&] { detached = TALVEN_ChannelRemoveDSP(0, handle); }));
     EXPECT_EQ(detached, 1);
     expectTornDownOnThisThread();
-    EXPECT_THAT(positionReports(), ElementsAre(Report{30, 40, 1}));
+    // Closed here after the detach returned on the other thread: the program
+    // may have let its callback go by then, so the close is not reported.
+    EXPECT_THAT(positionReports(), IsEmpty());
 }
 
 TEST_F(ForeignThreadTeardownTest, FreeingTheChannelOnAnotherThreadClosesTheEditorAndReleasesThePluginOnTheEditorsThread)
@@ -400,6 +402,7 @@ TEST_F(ForeignThreadTeardownTest, FreeingTheChannelOnAnotherThreadClosesTheEdito
     EXPECT_TRUE(finishesWithoutThisThread([&] { freed = TALVEN_ChannelFree(stream); }));
     EXPECT_NE(freed, 0);
     expectTornDownOnThisThread();
+    EXPECT_THAT(positionReports(), IsEmpty());
 }
 
 // The editor shows on a thread that ends, without dispatching another

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace talven::test {
 namespace {
 
@@ -82,6 +84,19 @@ TEST(ExitOrder, ExitProcessWithAPluginAttachedAndTheIdleTimerRunningEndsTheProce
 TEST(ExitOrder, UnloadingTheLibraryReleasesAPluginWhoseEditorsThreadEndedBeforeClosingIt)
 {
     expectEnds({"talven_exit_probe", "editor-thread-ends-then-unload", 0});
+}
+#endif
+
+#ifndef _WIN32
+// An editor's close still on its way on the editor thread when the library
+// is unloaded: the unload ends (the editor thread, which it waits for under
+// the loader lock, never needs that lock) and releases view, plug-in and
+// module, a hundred times over.
+TEST(ExitOrder, UnloadingTheLibraryRightAfterDetachingAnInstanceWithAnEditorEndsEveryTime)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X display";
+    expectEnds({"talven_exit_probe", "editor-detach-unload-rounds", 0});
 }
 #endif
 

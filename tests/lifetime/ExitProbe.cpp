@@ -13,6 +13,11 @@
 #include "bass.h"
 #include "talven.h"
 
+#ifndef _WIN32
+#include "EditorExports.h"
+#include "EntryLog.h"
+#endif
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -294,6 +299,49 @@ int editorThreadEndsThenUnload()
 }
 #endif
 
+#if !defined(_WIN32) && !defined(TALVEN_EXIT_PROBE_LINKED)
+// Whether the plug-in's module was left entered or with a view alive. Its
+// module is never unmapped (it has unique symbols, which the loader keeps),
+// so its own records still answer after the library let go of it.
+bool editorPluginLeftSomething(const std::string& module)
+{
+    void* plugin = dlopen(module.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!plugin)
+        return false; // never loaded, or gone entirely
+    TalvenTestEntryCounts counts{};
+    if (auto read = reinterpret_cast<TalvenTestEntryCountsProc>(dlsym(plugin, TALVEN_TEST_ENTRY_COUNTS_SYMBOL)))
+        read(&counts);
+    auto liveViews = reinterpret_cast<TalvenEditorLiveViewsProc>(dlsym(plugin, TALVEN_EDITOR_LIVE_VIEWS));
+    const bool left = counts.initCalls != counts.exitCalls || (liveViews && liveViews() != 0);
+    dlclose(plugin);
+    return left;
+}
+
+// Round after round: the library loaded, an editor shown, the plug-in
+// detached and the library unloaded at once, while the editor's close is
+// still on its way on the library's editor thread. Each unload must end and
+// take the view, the plug-in and its module's entry along.
+int editorDetachThenUnloadRounds()
+{
+    const std::string editorPlugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/EditorEffect.vst3";
+    const std::string editorModule = editorPlugin + "/Contents/x86_64-linux/EditorEffect.so";
+    const HSTREAM stream = makeStream(false);
+    for (int round = 0; round < 100; ++round) {
+        if (round > 0 && !openLibrary())
+            return 4;
+        const std::uint32_t handle = library.setDsp(stream, editorPlugin.c_str(), 0, 0, 1, 20, 20, nullptr, "editor");
+        if (handle == 0 || library.removeDsp(stream, handle) != 1)
+            return 2;
+        closeLibrary();
+        if (libraryLoaded())
+            return 3;
+        if (editorPluginLeftSomething(editorModule))
+            return 9;
+    }
+    return 0;
+}
+#endif
+
 #ifdef _WIN32
 // ExitProcess with an instance attached and the idle timer running.
 int exitProcessWhileAttached()
@@ -317,6 +365,10 @@ int run(const std::string& scenario)
         return unloadWithTimerRunning();
     if (scenario == "unload-with-timer-of-another-thread")
         return unloadWithTimerOfAnotherThread();
+#endif
+#if !defined(_WIN32) && !defined(TALVEN_EXIT_PROBE_LINKED)
+    if (scenario == "editor-detach-unload-rounds")
+        return editorDetachThenUnloadRounds();
 #endif
 #ifdef _WIN32
     if (scenario == "exit-process")

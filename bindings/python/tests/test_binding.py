@@ -185,3 +185,34 @@ def test_a_program_ending_with_a_plugin_on_a_playing_channel_exits_cleanly(tmp_p
                            capture_output=True, text=True, timeout=120)
     assert "playing through the plug-in" in child.stdout, child.stderr
     assert child.returncode == 0, child.stderr
+
+
+EDITOR_CHILD = r"""
+import gc, sys, time
+sys.path[:0] = [sys.argv[1], sys.argv[2]]
+import talven
+from conftest import SineChannel, load_bass
+bass = load_bass()
+assert bass.BASS_Init(0, 48000, 0, None, None)
+channel = SineChannel(bass)
+heard = []
+for _ in range(10):
+    plugin = talven.Plugin(channel.handle, sys.argv[3])
+    plugin.show_editor(30, 40, on_position=lambda left, top, closing: heard.append(closing))
+    plugin.close()
+    del plugin
+    gc.collect()
+time.sleep(1)
+print("closed", len(heard), flush=True)
+"""
+
+
+@pytest.mark.skipif(not os.environ.get("DISPLAY"), reason="needs an X display")
+def test_closing_a_plugin_with_its_editor_shown_leaves_no_callback_to_a_dropped_object():
+    # The editor closes on the library's editor thread after close()
+    # returned; the object and its callbacks are gone by then.
+    editor = os.path.join(os.environ["TALVEN_TEST_PLUGIN_DIR"], "EditorEffect.vst3")
+    child = subprocess.run([sys.executable, "-c", EDITOR_CHILD, os.path.join(HERE, ".."), HERE, editor],
+                           capture_output=True, text=True, timeout=120)
+    assert child.returncode == 0, child.stderr
+    assert "closed" in child.stdout, child.stderr

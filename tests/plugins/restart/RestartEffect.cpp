@@ -59,6 +59,8 @@ SMTG_EXPORT_SYMBOL void TalvenRestartRead(TalvenRestartStats* out)
     out->viewThread = all.viewThread;
     out->activationThread = all.activationThread;
     out->requestThread = all.requestThread;
+    out->terminations = all.terminations;
+    out->terminationThread = all.terminationThread;
 }
 
 SMTG_EXPORT_SYMBOL void TalvenRestartReset(void)

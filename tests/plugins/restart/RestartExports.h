@@ -46,6 +46,8 @@ struct TalvenRestartStats {
     int64_t viewThread;       // thread tag of the view's attached call
     int64_t activationThread; // thread tag of the latest setActive(true)
     int64_t requestThread;    // thread tag of the latest restartComponent call
+    int32_t terminations;     // the processor's terminate calls
+    int64_t terminationThread; // thread tag of the latest of those
 };
 
 // What one process call with samples was told.

@@ -57,6 +57,13 @@ public:
         return kResultOk;
     }
 
+    tresult PLUGIN_API terminate() override
+    {
+        ++counters().terminations;
+        counters().terminationThread = threadTag();
+        return Component::terminate();
+    }
+
     tresult PLUGIN_API setActive(TBool state) override
     {
         const StateCall call(inStateCall_, inProcess_);

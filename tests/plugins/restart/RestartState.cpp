@@ -141,6 +141,8 @@ void reset()
     all.viewThread = 0;
     all.activationThread = 0;
     all.requestThread = 0;
+    all.terminations = 0;
+    all.terminationThread = 0;
     latencyWanted = 0;
     outputsWanted = 2;
     ioRequested = false;

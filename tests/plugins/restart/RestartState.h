@@ -20,6 +20,8 @@ struct Counters {
     std::atomic<int32_t> requestsMade{0}, lastResult{0}, peakDeliveries{0};
     std::atomic<double> lastDeliveredPeak{0};
     std::atomic<int64_t> peakThread{0}, viewThread{0}, activationThread{0}, requestThread{0};
+    std::atomic<int32_t> terminations{0};
+    std::atomic<int64_t> terminationThread{0};
 };
 Counters& counters();
 
