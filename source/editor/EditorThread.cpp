@@ -1,6 +1,6 @@
 #include "editor/EditorThread.h"
 
-#include "host/ReportScope.h"
+#include "platform/ReportScope.h"
 
 #include <pthread.h>
 #include <sys/eventfd.h>

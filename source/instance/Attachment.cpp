@@ -5,7 +5,7 @@
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
 #include "host/ProcessingSetup.h"
-#include "host/ReportScope.h"
+#include "platform/ReportScope.h"
 #include "instance/BassCallbacks.h"
 #include "instance/EditorCalls.h"
 #include "instance/InstanceHold.h"
