@@ -374,10 +374,14 @@ namespace Talven
             }
         }
 
+        // A plug-in's display text is a String128: at most 128 UTF-16 units,
+        // each of at most three bytes in UTF-8, and the terminating zero.
+        public const int ParameterTextBytes = 128 * 3 + 1;
+
         // The value as the plug-in shows it; value below 0: the current one.
         public string GetParameterText(uint id, double value = -1)
         {
-            var text = new byte[256];
+            var text = new byte[ParameterTextBytes];
             if (TalvenNative.TALVEN_GetParamText(Handle, id, value, text, text.Length) == 0)
                 throw new TalvenException("no text for parameter " + id);
             return Utf8.Read(text);
