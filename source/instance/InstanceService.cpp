@@ -1,5 +1,6 @@
 #include "instance/InstanceService.h"
 
+#include "host/Instantiation.h"
 #include "platform/BlockScope.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -26,6 +27,27 @@ bool setUpAgain(PluginInstance& instance, IComponent& component, IAudioProcessor
     }
     ProcessSetup setup{kRealtime, instance.blocks.sampleSize(), BlockProcessor::kMaxFrames, instance.plugin.sampleRate};
     return processor.setupProcessing(setup) == kResultOk;
+}
+
+// After a reload or an I/O change the plug-in may list other parameters:
+// the processor's reports of new ones get slots, those of parameters gone
+// lose theirs. Blocks pass dry meanwhile (DryBlocks), so none stores.
+void renewOutputSlots(PluginInstance& instance)
+{
+    const ControllerReference controller = instance.plugin.controller();
+    if (!controller)
+        return;
+    // Let go after the instance lock, below.
+    OutputParameters fresh;
+    try {
+        fresh.prepare(sweepParameters(*controller.get()));
+    } catch (const std::bad_alloc&) {
+        return; // the old slots stay: values of parameters still listed arrive
+    }
+    if (instance.outputs.sameIdsAs(fresh))
+        return;
+    ScopedLock guard(instance.plugin.lock);
+    instance.outputs.adopt(fresh);
 }
 
 // Marks the restart for the audio thread, and clears the mark when it ends.
@@ -85,8 +107,10 @@ void carryOutRestarts(PluginInstance& instance)
         plugin.processing = false;
         return;
     }
-    if ((flags & (kIoChanged | kReloadComponent)) != 0)
+    if ((flags & (kIoChanged | kReloadComponent)) != 0) {
         cycle.answered(kIoChanged | kReloadComponent);
+        renewOutputSlots(instance);
+    }
     if (!wasActive)
         return; // bypassed: the end of the bypass activates it again
     if (component->setActive(true) != kResultOk) {

@@ -15,7 +15,9 @@ void serviceInstance(PluginInstance& instance);
 
 // Switches the plug-in off and on again for the restarts it asked for
 // (kLatencyChanged, kIoChanged, kReloadComponent), asking its buses again and
-// preparing the blocks again for the last two. Blocks pass dry meanwhile.
+// preparing the blocks again for the last two, and making the slots of the
+// processor's reports again when the parameter list changed. Blocks pass dry
+// meanwhile.
 // Nothing when none is pending, or for a detached, bypassed-and-inactive or
 // never-started plug-in beyond what it needs.
 void carryOutRestarts(PluginInstance& instance);
