@@ -291,8 +291,8 @@ namespace Talven
 
     // One plug-in attached to one BASS channel. Dispose detaches it (freeing
     // the channel also does, but dispose the object still, so that it lets
-    // go of its callbacks). Call the parameter members of one plug-in from
-    // one thread at a time, as the library asks.
+    // go of its callbacks). The parameter members may be called from any
+    // threads: the library lets one call at a time into the plug-in.
     public sealed class TalvenPlugin : IDisposable
     {
         // Every attached plug-in, so that the delegates the library holds

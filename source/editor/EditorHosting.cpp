@@ -157,7 +157,11 @@ void openEditor(EditorSlot& slot, const ControllerSource& source, std::int32_t x
     if (!source())
         return;
 
-    const IPtr<IPlugView> view = owned(controller->createView(Vst::ViewType::kEditor));
+    IPtr<IPlugView> view;
+    {
+        const auto turn = controller.turn();
+        view = owned(controller->createView(Vst::ViewType::kEditor));
+    }
     if (!view)
         return;
     ViewRect rect(0, 0, 0, 0);

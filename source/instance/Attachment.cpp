@@ -147,16 +147,20 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
         }
         const Steinberg::Vst::ControllerReference controller = instance->plugin.controller();
         // Asked once, here, without showing anything.
-        if (controller)
+        if (controller) {
+            const auto turn = controller.turn();
             instance->plugin.offersEditor = offersEditorView(*controller.get());
+        }
         if (showEditor != 0) {
             showEditorOf(*instance, x, y, title);
             writeTraceLine("openEditor createViewAndShow true");
         }
         // The processor's reports of these parameters wait for the
         // controller in slots made now.
-        if (controller)
+        if (controller) {
+            const auto turn = controller.turn();
             instance->outputs.prepare(sweepParameters(*controller.get()));
+        }
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -200,7 +204,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
         const ReportScope reportsAfterTick;
         InstanceHold tickHold(handle);
         if (tickHold.get())
-            serviceInstance(*tickHold.get());
+            serviceInstance(*tickHold.get(), false);
     };
     record.channel = channel;
     record.floatChannel = floatChannel;

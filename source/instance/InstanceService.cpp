@@ -69,7 +69,7 @@ private:
 
 } // namespace
 
-void carryOutRestarts(PluginInstance& instance)
+void carryOutRestarts(PluginInstance& instance, bool mayWait)
 {
     HostedPlugin& plugin = instance.plugin;
     if (!plugin.restarts->any() || BlockScope::inside(&instance))
@@ -80,6 +80,12 @@ void carryOutRestarts(PluginInstance& instance)
     // the plug-in called back from. It is half done; the next call will do.
     if (plugin.restarting.load())
         return;
+    // A plug-in may be its own controller, and the slots made again below
+    // come from the controller's list: no other caller in it meanwhile.
+    const ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn(mayWait);
+    if (!turn.held())
+        return; // left for a later call
     const int32 flags = plugin.restarts->take();
     if (flags == 0 || !instance.attached.load() || !plugin.processing.load())
         return;
@@ -124,23 +130,26 @@ void carryOutRestarts(PluginInstance& instance)
     cycle.answered(kLatencyChanged);
 }
 
-void deliverOutputValues(PluginInstance& instance)
+void deliverOutputValues(PluginInstance& instance, bool mayWait)
 {
     const ControllerReference controller = instance.plugin.controller();
     if (!controller)
         return;
+    const auto turn = controller.turn(mayWait);
+    if (!turn.held())
+        return; // the values wait in their slots for a later call
     instance.outputs.take([&](ParamID id, double value) {
         controller->setParamNormalized(id, value);
         instance.plugin.reports->report(id, value);
     });
 }
 
-void serviceInstance(PluginInstance& instance)
+void serviceInstance(PluginInstance& instance, bool mayWait)
 {
     if (BlockScope::inside(&instance))
         return;
-    carryOutRestarts(instance);
-    deliverOutputValues(instance);
+    carryOutRestarts(instance, mayWait);
+    deliverOutputValues(instance, mayWait);
 }
 
 } // namespace talven

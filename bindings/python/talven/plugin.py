@@ -106,8 +106,8 @@ class Plugin:
 
     Use it as a context manager, or call close(): that detaches it (freeing
     the channel does too, but close the object still, so that it lets go of
-    its callbacks). Call the parameter members of one plug-in from one
-    thread at a time, as the library asks.
+    its callbacks). The parameter members may be called from any threads:
+    the library lets one call at a time into the plug-in.
     """
 
     def __init__(self, channel, path, priority=0, class_id=None):
