@@ -118,13 +118,14 @@ int32_t TALVEN_CALL TALVEN_GetBypass(uint32_t handle);
  * refused switch-back leaves the plug-in deactivated and bypassed. */
 int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request);
 
-/* The four parameter functions ask the plug-in's edit controller, on the
- * calling thread, while audio may run. A VST 3 edit controller expects one
- * thread at a time: for one instance, call them from one thread (or under a
- * lock of your own); a detach on another thread is safe. For a handle that
- * names no instance, an instance already detached, or a plug-in without an
- * edit controller they reach no plug-in and give the failure value noted on
- * each. */
+/* The parameter functions ask the plug-in's edit controller, on the calling
+ * thread, while audio may run. They may be called from any threads at once:
+ * a VST 3 edit controller expects one call at a time, so the library lets
+ * one caller at a time into an instance's controller (its editor's thread
+ * included) and the others wait; a detach on another thread is safe. For a
+ * handle that names no instance, an instance already detached, or a plug-in
+ * without an edit controller they reach no plug-in and give the failure
+ * value noted on each. */
 
 /* The plug-in's parameter count; 0 on failure. */
 int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle);
@@ -311,11 +312,12 @@ int32_t TALVEN_CALL TALVEN_SetParamCallback(uint32_t handle, TALVEN_PARAMPROC ca
 /* A parameter's value as the plug-in itself shows it ("-12.0 dB", "Fast"),
  * through its controller's own conversion, as UTF-8 into text: size bytes,
  * always zero-terminated, cut at a character boundary when the text does not
- * fit (still 1). value is normalized (0 to 1); below 0 it means the
- * parameter's current value. Returns 1, or 0 for an unknown or detached
- * handle, a null text, size below 1, a value above 1 or not a number, or a
- * plug-in that gives no text for it. Like the other parameter functions, call
- * it for one instance from one thread at a time. */
+ * fit (still 1). 385 bytes always hold the whole text (a plug-in's text is at
+ * most 128 UTF-16 units, each at most 3 bytes of UTF-8, and the zero). value
+ * is normalized (0 to 1); below 0 it means the parameter's current value.
+ * Returns 1, or 0 for an unknown or detached handle, a null text, size below
+ * 1, a value above 1 or not a number, or a plug-in that gives no text for it.
+ * Like the other parameter functions, it may be called from any thread. */
 int32_t TALVEN_CALL TALVEN_GetParamText(uint32_t handle, uint32_t id, double value, char *text, int32_t size);
 
 /* The normalized value the plug-in reads out of text (UTF-8, at most 127

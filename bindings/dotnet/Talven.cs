@@ -291,8 +291,8 @@ namespace Talven
 
     // One plug-in attached to one BASS channel. Dispose detaches it (freeing
     // the channel also does, but dispose the object still, so that it lets
-    // go of its callbacks). Call the parameter members of one plug-in from
-    // one thread at a time, as the library asks.
+    // go of its callbacks). The parameter members may be called from any
+    // threads: the library lets one call at a time into the plug-in.
     public sealed class TalvenPlugin : IDisposable
     {
         // Every attached plug-in, so that the delegates the library holds
@@ -374,10 +374,14 @@ namespace Talven
             }
         }
 
+        // A plug-in's display text is a String128: at most 128 UTF-16 units,
+        // each of at most three bytes in UTF-8, and the terminating zero.
+        public const int ParameterTextBytes = 128 * 3 + 1;
+
         // The value as the plug-in shows it; value below 0: the current one.
         public string GetParameterText(uint id, double value = -1)
         {
-            var text = new byte[256];
+            var text = new byte[ParameterTextBytes];
             if (TalvenNative.TALVEN_GetParamText(Handle, id, value, text, text.Length) == 0)
                 throw new TalvenException("no text for parameter " + id);
             return Utf8.Read(text);

@@ -11,7 +11,7 @@
             return (failure);                    \
     } while (false)
 
-#include "host/ReportScope.h"
+#include "platform/ReportScope.h"
 #include "registry/DeferredTeardown.h"
 
 namespace talven {

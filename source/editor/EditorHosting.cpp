@@ -157,7 +157,11 @@ EditorOpening openEditor(EditorSlot& slot, const ControllerSource& source, std::
     if (!source())
         return EditorOpening::nothing;
 
-    const IPtr<IPlugView> view = owned(controller->createView(Vst::ViewType::kEditor));
+    IPtr<IPlugView> view;
+    {
+        const auto turn = controller.turn();
+        view = owned(controller->createView(Vst::ViewType::kEditor));
+    }
     if (!view)
         return EditorOpening::nothing;
     ViewRect rect(0, 0, 0, 0);

@@ -1,6 +1,6 @@
 #include "editor/EditorThread.h"
 
-#include "host/ReportScope.h"
+#include "platform/ReportScope.h"
 #include "platform/ThreadRole.h"
 
 #include <pthread.h>

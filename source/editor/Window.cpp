@@ -4,7 +4,7 @@
 #include "editor/PostedWindowTasks.h"
 #include "editor/WindowClass.h"
 #include "editor/WindowTitle.h"
-#include "host/ReportScope.h"
+#include "platform/ReportScope.h"
 
 #include "pluginterfaces/gui/iplugview.h"
 

@@ -20,7 +20,7 @@ IPtr<PlugProvider> HostedPlugin::provider() const
 
 Steinberg::Vst::ControllerReference HostedPlugin::controller() const
 {
-    return Steinberg::Vst::ControllerReference(provider());
+    return Steinberg::Vst::ControllerReference(provider(), &controllerLock);
 }
 
 IPtr<PlugProvider> HostedPlugin::exchangeProvider(IPtr<PlugProvider> next)

@@ -35,7 +35,8 @@ public:
     // until the caller lets go, whatever a detach on another thread does.
     // Null before instantiation and after the detach. Any thread.
     Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider() const;
-    // Its controller, kept alive the same way; empty without one. Any thread.
+    // Its controller, kept alive the same way, whose turns take
+    // controllerLock; empty without one. Any thread.
     Steinberg::Vst::ControllerReference controller() const;
     // Replaces the provider (null takes it away) and returns the old one for
     // the caller to release outside every lock. Caller holds the instance
@@ -70,6 +71,12 @@ public:
     // into the program; re-entrant, so a plug-in calling back on the same
     // thread does not deadlock.
     RecursiveLock controlLock;
+    // Serialises every call the library makes into the controller (the
+    // parameter functions, the editor thread's hand-over of reported values,
+    // restarts, presets, the view's creation): see ControllerReference::Turn.
+    // Taken after controlLock where both are held, never before it; never by
+    // the audio thread.
+    mutable RecursiveLock controllerLock;
 
     // True once processing was switched on; cleared when the channel goes.
     std::atomic<bool> processing{false};

@@ -1,6 +1,6 @@
 #include "host/ParameterReports.h"
 
-#include "host/ReportScope.h"
+#include "platform/ReportScope.h"
 #include "platform/BlockScope.h"
 
 #include <algorithm>

@@ -2,6 +2,8 @@
 
 #include "talven.h"
 
+#include "platform/ReportScope.h"
+
 #include "pluginterfaces/vst/vsttypes.h"
 
 #include <array>
@@ -19,7 +21,7 @@ namespace talven {
 // on the thread on which the plug-in reported them, never while a library
 // lock is held, and never once the instance was taken down. Shared by the
 // instance and its component handler, which may outlive it.
-class ParameterReports : public std::enable_shared_from_this<ParameterReports> {
+class ParameterReports : public std::enable_shared_from_this<ParameterReports>, public ReportReceiver {
 public:
     // Reports made from inside a block (the plug-in's process call holds the
     // instance lock) wait here until the block ends; more are dropped.
@@ -39,7 +41,7 @@ public:
 
     // The callback hears it now, unless closed or none is set. The thread
     // the edit was reported on, outside every plug-in call and library lock.
-    void deliverNow(Steinberg::Vst::ParamID id, double value) { call(id, value); }
+    void deliverNow(std::uint32_t id, double value) override { call(id, value); }
 
     // After a block (or a flush) of the instance, with the instance lock
     // released: the reports made inside it, on this thread. Cheap when there

@@ -22,6 +22,7 @@ bool getParamText(const HostedPlugin& plugin, Vst::ParamID id, double value, cha
     const Vst::ControllerReference controller = plugin.controller();
     if (!controller)
         return false;
+    const auto turn = controller.turn();
     if (value < 0.0)
         value = controller->getParamNormalized(id);
     Vst::String128 string{};
@@ -46,6 +47,7 @@ bool getParamValueFromText(const HostedPlugin& plugin, Vst::ParamID id, const ch
     const Vst::ControllerReference controller = plugin.controller();
     if (!controller)
         return false;
+    const auto turn = controller.turn();
     Vst::String128 string{};
     for (std::size_t i = 0; i < utf16->size(); ++i)
         string[i] = static_cast<Vst::TChar>((*utf16)[i]);

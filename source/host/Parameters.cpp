@@ -10,12 +10,14 @@ namespace talven {
 std::int32_t getParamCount(const HostedPlugin& plugin)
 {
     const Vst::ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn();
     return controller ? controller->getParameterCount() : 0;
 }
 
 tresult getParamInfo(const HostedPlugin& plugin, std::int32_t index, Vst::ParameterInfo& info)
 {
     const Vst::ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn();
     if (!controller)
         return kResultFalse;
     // Checked here: a plug-in may index an array with it, and one that
@@ -28,6 +30,7 @@ tresult getParamInfo(const HostedPlugin& plugin, std::int32_t index, Vst::Parame
 double getParam(const HostedPlugin& plugin, Vst::ParamID id)
 {
     const Vst::ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn();
     return controller ? controller->getParamNormalized(id) : 0.0;
 }
 
@@ -39,6 +42,7 @@ tresult setParam(HostedPlugin& plugin, Vst::ParamID id, float value)
     // with them, so nothing outside reaches the plug-in.
     const Vst::ParamValue normalized = std::clamp(static_cast<Vst::ParamValue>(value), 0.0, 1.0);
     const Vst::ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn();
     if (!controller)
         return kResultFalse;
     tresult result = kResultFalse;

@@ -31,6 +31,8 @@ std::optional<PluginDescription> describePlugin(HostedPlugin& plugin)
     const IPtr<PlugProvider>& provider = controller.provider();
     if (!provider)
         return std::nullopt;
+    // The component too: a plug-in may be its own controller.
+    const auto turn = controller.turn();
     PluginDescription description;
     description.classInfo = provider->classInfo();
     if (plugin.module)

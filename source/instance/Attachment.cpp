@@ -5,7 +5,7 @@
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
 #include "host/ProcessingSetup.h"
-#include "host/ReportScope.h"
+#include "platform/ReportScope.h"
 #include "instance/BassCallbacks.h"
 #include "instance/BusPreparation.h"
 #include "instance/EditorCalls.h"
@@ -164,8 +164,10 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
         }
         // The processor's reports of these parameters wait for the
         // controller in slots made now.
-        if (controller)
+        if (controller) {
+            const auto turn = controller.turn();
             instance->outputs.prepare(sweepParameters(*controller.get()));
+        }
         return true;
     } catch (const std::bad_alloc&) {
         return false;
@@ -209,7 +211,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
         const ReportScope reportsAfterTick;
         InstanceHold tickHold(handle);
         if (tickHold.get())
-            serviceInstance(*tickHold.get());
+            serviceInstance(*tickHold.get(), false);
     };
     record.channel = channel;
     record.floatChannel = floatChannel;

@@ -1,5 +1,6 @@
 #include "instance/InstanceService.h"
 
+#include "host/Instantiation.h"
 #include "instance/BusPreparation.h"
 #include "platform/BlockScope.h"
 #include "platform/ThreadRole.h"
@@ -31,6 +32,27 @@ bool setUpAgain(PluginInstance& instance, IComponent& component, IAudioProcessor
     return processor.setupProcessing(setup) == kResultOk;
 }
 
+// After a reload or an I/O change the plug-in may list other parameters:
+// the processor's reports of new ones get slots, those of parameters gone
+// lose theirs. Blocks pass dry meanwhile (DryBlocks), so none stores.
+void renewOutputSlots(PluginInstance& instance)
+{
+    const ControllerReference controller = instance.plugin.controller();
+    if (!controller)
+        return;
+    // Let go after the instance lock, below.
+    OutputParameters fresh;
+    try {
+        fresh.prepare(sweepParameters(*controller.get()));
+    } catch (const std::bad_alloc&) {
+        return; // the old slots stay: values of parameters still listed arrive
+    }
+    if (instance.outputs.sameIdsAs(fresh))
+        return;
+    ScopedLock guard(instance.plugin.lock);
+    instance.outputs.adopt(fresh);
+}
+
 // Marks the restart for the audio thread, and clears the mark when it ends.
 class DryBlocks {
 public:
@@ -50,7 +72,7 @@ private:
 
 } // namespace
 
-void carryOutRestarts(PluginInstance& instance)
+void carryOutRestarts(PluginInstance& instance, bool mayWait)
 {
     HostedPlugin& plugin = instance.plugin;
     // Never on the audio thread (a library call from the parameter callback
@@ -64,6 +86,12 @@ void carryOutRestarts(PluginInstance& instance)
     // the plug-in called back from. It is half done; the next call will do.
     if (plugin.restarting.load())
         return;
+    // A plug-in may be its own controller, and the slots made again below
+    // come from the controller's list: no other caller in it meanwhile.
+    const ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn(mayWait);
+    if (!turn.held())
+        return; // left for a later call
     const int32 flags = plugin.restarts->take();
     if (flags == 0 || !instance.attached.load() || !plugin.processing.load())
         return;
@@ -91,8 +119,10 @@ void carryOutRestarts(PluginInstance& instance)
         plugin.processing = false;
         return;
     }
-    if ((flags & (kIoChanged | kReloadComponent)) != 0)
+    if ((flags & (kIoChanged | kReloadComponent)) != 0) {
         cycle.answered(kIoChanged | kReloadComponent);
+        renewOutputSlots(instance);
+    }
     if (!wasActive)
         return; // bypassed: the end of the bypass activates it again
     if (component->setActive(true) != kResultOk) {
@@ -106,23 +136,26 @@ void carryOutRestarts(PluginInstance& instance)
     cycle.answered(kLatencyChanged);
 }
 
-void deliverOutputValues(PluginInstance& instance)
+void deliverOutputValues(PluginInstance& instance, bool mayWait)
 {
     const ControllerReference controller = instance.plugin.controller();
     if (!controller)
         return;
+    const auto turn = controller.turn(mayWait);
+    if (!turn.held())
+        return; // the values wait in their slots for a later call
     instance.outputs.take([&](ParamID id, double value) {
         controller->setParamNormalized(id, value);
         instance.plugin.reports->report(id, value);
     });
 }
 
-void serviceInstance(PluginInstance& instance)
+void serviceInstance(PluginInstance& instance, bool mayWait)
 {
     if (BlockScope::inside(&instance))
         return;
-    carryOutRestarts(instance);
-    deliverOutputValues(instance);
+    carryOutRestarts(instance, mayWait);
+    deliverOutputValues(instance, mayWait);
 }
 
 } // namespace talven

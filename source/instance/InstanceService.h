@@ -11,18 +11,23 @@ namespace talven {
 // handed to its controller and the program's parameter callback.
 
 // Both of the below. No lock held; not from inside the instance's block.
-void serviceInstance(PluginInstance& instance);
+// mayWait: false on the editor's thread, which never waits for another
+// thread's call into the controller (that call may be waiting for the editor
+// thread): what finds the controller busy is left for a later call.
+void serviceInstance(PluginInstance& instance, bool mayWait = true);
 
 // Switches the plug-in off and on again for the restarts it asked for
 // (kLatencyChanged, kIoChanged, kReloadComponent), asking its buses again and
-// preparing the blocks again for the last two. Blocks pass dry meanwhile.
+// preparing the blocks again for the last two, and making the slots of the
+// processor's reports again when the parameter list changed. Blocks pass dry
+// meanwhile.
 // Nothing when none is pending, or for a detached, bypassed-and-inactive or
 // never-started plug-in beyond what it needs, and nothing on the audio thread.
-void carryOutRestarts(PluginInstance& instance);
+void carryOutRestarts(PluginInstance& instance, bool mayWait = true);
 
 // The controller hears the latest value of every parameter the processor
 // reported since the last call (setParamNormalized), and so does the
 // program's parameter callback.
-void deliverOutputValues(PluginInstance& instance);
+void deliverOutputValues(PluginInstance& instance, bool mayWait = true);
 
 } // namespace talven

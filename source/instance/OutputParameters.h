@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace talven {
@@ -18,16 +19,29 @@ namespace talven {
 class OutputParameters {
 public:
     // Slots for these parameter ids (the controller's, in any order); what
-    // the processor reports for other ids is dropped. Once, at attach, before
-    // the DSP is set and the handle handed out. May throw std::bad_alloc.
+    // the processor reports for other ids is dropped. At attach, before the
+    // DSP is set and the handle handed out; or on a spare object that
+    // adopt() then swaps in. May throw std::bad_alloc.
     void prepare(std::vector<Steinberg::Vst::ParamID> ids);
+
+    // True when both have slots for exactly the same ids. The thread that
+    // prepares or adopts (one at a time).
+    bool sameIdsAs(const OutputParameters& other) const;
+
+    // Swaps the slots with those of fresh (prepared for the plug-in's new
+    // parameter list); values stored and not yet taken move along for the ids
+    // both have. Caller holds the instance lock, so that no block stores
+    // meanwhile, and lets fresh (now the old slots) go after releasing it.
+    // Never the audio thread; one adopter at a time.
+    void adopt(OutputParameters& fresh) noexcept;
 
     // Audio thread: notes value as the latest of id.
     void store(Steinberg::Vst::ParamID id, double value) noexcept;
 
     // Hands each value stored since the last take to deliver, once, and
     // returns how many. Any thread but the audio thread; two threads taking
-    // at once each get distinct values.
+    // at once each get distinct values. deliver runs with no lock held.
+    // May throw std::bad_alloc.
     std::size_t take(const std::function<void(Steinberg::Vst::ParamID, double)>& deliver);
 
 private:
@@ -37,9 +51,14 @@ private:
         std::atomic<bool> changed{false};
     };
 
+    Slot* find(Steinberg::Vst::ParamID id) const noexcept;
+
+    // The audio thread reads slots_ and count_ under the instance lock, the
+    // takers under slotsLock_; adopt() changes them under both.
     std::unique_ptr<Slot[]> slots_; // sorted by id
     std::size_t count_ = 0;
     std::atomic<bool> anyChanged_{false};
+    std::mutex slotsLock_;
 };
 
 } // namespace talven

@@ -54,6 +54,8 @@ bool storeUnderControlLock(PluginInstance& instance, PresetManager& manager, con
     }
     deliverQueuedEdits(instance);
 
+    const Steinberg::Vst::ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn();
     if (!manager.writePreset(path))
         return false;
     manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
@@ -114,6 +116,8 @@ bool recallPresetFor(std::uint32_t handle, const char* path)
         return false;
     // Not while bypass or the detach switch the plug-in.
     ScopedLock control(plugin.controlLock);
+    const Steinberg::Vst::ControllerReference controller = plugin.controller();
+    const auto turn = controller.turn();
     const Steinberg::tresult result = manager.loadPreset(buffer, [&] { supersedeQueuedEdits(plugin); });
     return result == Steinberg::kResultOk || result == Steinberg::kNotImplemented;
 }

@@ -27,6 +27,8 @@ public:
     RecursiveLock& operator=(const RecursiveLock&) = delete;
 
     void lock();
+    // Takes the lock only when that needs no wait (or this thread holds it).
+    bool tryLock();
     void unlock();
 
 private:

@@ -10,8 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <thread>
+#include <vector>
 
 namespace talven::test {
 namespace {
@@ -70,6 +73,58 @@ TEST_F(EditorServiceTest, ARequestedRestartIsCarriedOutOnTheEditorsThread)
     EXPECT_EQ(plugin.stats().activationThread, editorThread);
     EXPECT_EQ(info().latencySamples, 99);
     ASSERT_TRUE(waitProcessed());
+    finishAndCheckFrames();
+}
+
+// Two program threads call every parameter function of the instance at once
+// while the editor's thread hands the controller the peaks the processor
+// reports: the library lets one call at a time into the controller (the
+// sanitizer tree sees any overlap), none hangs, and every value set is one
+// of those set.
+TEST_F(EditorServiceTest, TwoProgramThreadsMayCallTheParameterFunctionsWhileTheEditorHandsOverValues)
+{
+    const std::uint32_t h = handle;
+    // Only the two gains the frame check knows (x 0.5 and x 1.5).
+    const std::vector<std::function<void(int)>> calls = {
+        [h](int i) { TALVEN_SetParam(h, TALVEN_RESTART_GAIN_ID, i % 2 == 0 ? 0.25f : 0.75f); },
+        [h](int) { TALVEN_GetParam(h, TALVEN_RESTART_GAIN_ID); },
+        [h](int) { TALVEN_GetParam(h, TALVEN_RESTART_PEAK_ID); },
+        [h](int) {
+            char text[385];
+            TALVEN_GetParamText(h, TALVEN_RESTART_PEAK_ID, -1.0, text, sizeof text);
+        },
+        [h](int) {
+            double value = 0;
+            TALVEN_GetParamValueFromText(h, TALVEN_RESTART_GAIN_ID, "0.5", &value);
+        },
+        [h](int i) {
+            TALVEN_PARAMETERINFO info{};
+            TALVEN_GetParamInfo(h, i % TALVEN_GetParamCount(h), &info);
+        },
+    };
+    const int before = plugin.stats().peakDeliveries;
+    std::atomic<bool> stop{false};
+    std::atomic<int> rounds{0};
+    const auto program = [&] {
+        for (int i = 0; !stop.load(); ++i) {
+            for (const auto& call : calls)
+                call(i);
+            ++rounds;
+        }
+    };
+    std::thread first(program);
+    std::thread second(program);
+    // Both threads go on until the controller heard of many peaks meanwhile
+    // (from the editor's tick, or from a program thread's read).
+    const bool served = waitUntil([&] {
+        return rounds.load() >= 10000 && plugin.stats().peakDeliveries >= before + 100;
+    });
+    stop = true;
+    first.join();
+    second.join();
+    EXPECT_TRUE(served);
+    const double gain = TALVEN_GetParam(handle, TALVEN_RESTART_GAIN_ID);
+    EXPECT_TRUE(gain == 0.25 || gain == 0.75) << gain;
     finishAndCheckFrames();
 }
 

@@ -7,6 +7,8 @@
 
 #include "instance/OutputParameters.h"
 
+#include "pluginterfaces/vst/ivsteditcontroller.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -74,6 +76,46 @@ TEST_F(OutputParameterTest, ReadingAnotherParameterHandsTheReportedValuesOverToo
     TALVEN_GetParam(handle, TALVEN_RESTART_GAIN_ID);
     EXPECT_EQ(plugin.stats().lastDeliveredPeak, 0.5);
     ASSERT_EQ(reports.of(TALVEN_RESTART_PEAK_ID).size(), 1u);
+}
+
+// The plug-in lists a read-only parameter more, then no more, and asks for a
+// restart that makes its host read the list again: the values it reports of
+// a parameter listed after attach arrive, and the others keep arriving.
+TEST_F(OutputParameterTest, ValuesOfParametersListedByARestartArriveAfterIt)
+{
+    using namespace Steinberg::Vst;
+    struct Case {
+        const char* what;
+        Steinberg::int32 flags;
+        float level;
+    };
+    const Case cases[] = {
+        {"a reload", kReloadComponent, 0.5f},
+        {"an I/O change", kIoChanged, 0.75f},
+        {"both", kReloadComponent | kIoChanged, 0.25f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        plugin.listLevel(true);
+        ASSERT_EQ(plugin.request(c.flags), Steinberg::kResultOk);
+        // Carries the restart out, on this thread.
+        EXPECT_EQ(TALVEN_GetParamCount(handle), 3);
+        TALVEN_GetParam(handle, TALVEN_RESTART_GAIN_ID);
+        pullAt(c.level);
+        EXPECT_EQ(TALVEN_GetParam(handle, TALVEN_RESTART_LEVEL_ID), c.level / 2);
+        const std::vector<HeardReports::Report> heard = reports.of(TALVEN_RESTART_LEVEL_ID);
+        ASSERT_FALSE(heard.empty());
+        EXPECT_EQ(heard.back().value, c.level / 2);
+
+        plugin.listLevel(false);
+        ASSERT_EQ(plugin.request(c.flags), Steinberg::kResultOk);
+        TALVEN_GetParam(handle, TALVEN_RESTART_GAIN_ID);
+        EXPECT_EQ(TALVEN_GetParamCount(handle), 2);
+        pullAt(c.level / 4);
+        EXPECT_EQ(TALVEN_GetParam(handle, TALVEN_RESTART_PEAK_ID), c.level / 4);
+        EXPECT_EQ(TALVEN_GetParam(handle, TALVEN_RESTART_LEVEL_ID), c.level / 2);
+    }
+    EXPECT_EQ(plugin.stats().violations, 0);
 }
 
 // An audio thread stores rising values for three parameters while another

@@ -80,6 +80,12 @@ void RestartPlugin::setOutputChannels(int channels) const
         call(channels);
 }
 
+void RestartPlugin::listLevel(bool listed) const
+{
+    if (auto call = symbol<TalvenRestartListLevelProc>(TALVEN_RESTART_LIST_LEVEL))
+        call(listed ? 1 : 0);
+}
+
 std::int32_t RestartPlugin::request(std::int32_t flags, std::int32_t where) const
 {
     auto call = symbol<TalvenRestartRequestProc>(TALVEN_RESTART_REQUEST);

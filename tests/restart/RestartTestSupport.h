@@ -43,6 +43,7 @@ public:
     void reset() const;
     void setLatency(int samples) const;
     void setOutputChannels(int channels) const;
+    void listLevel(bool listed) const;
     // TALVEN_RESTART_NOW answers the handler's result; the others 0.
     std::int32_t request(std::int32_t flags, std::int32_t where = TALVEN_RESTART_NOW) const;
     std::vector<TalvenRestartContext> contexts() const;

@@ -264,6 +264,25 @@ static class Tests
         }
     }
 
+    static void ParameterTextsArriveWholeUpToTheLongestAPluginCanShow()
+    {
+        const uint mix = 1;
+        var cases = new[] {
+            new { Value = 0.0, Expected = new string('\u97f3', 127) }, // three UTF-8 bytes a unit
+            new { Value = 0.5, Expected = (string)null },              // the plug-in's own short text
+        };
+        using (var channel = new SineChannel())
+        using (var plugin = TalvenPlugin.Attach(channel.Handle, Path.Combine(PluginDir, "Recorder.vst3"))) {
+            foreach (var c in cases) {
+                string text = plugin.GetParameterText(mix, c.Value);
+                if (c.Expected == null)
+                    Check.That(text.Length > 0 && text.All(ch => ch < 128), "short text at " + c.Value + ": " + text);
+                else
+                    Check.That(text == c.Expected, "whole text at " + c.Value + ": " + text.Length + " characters");
+            }
+        }
+    }
+
     static void DisposeDetachesThePluginAndItsHandleStopsAnswering()
     {
         using (var channel = new SineChannel()) {
@@ -361,6 +380,7 @@ static class Tests
             BypassPassesTheChannelThroughUntouched,
             AStoredPresetRecallsTheValuesItHeld,
             ParameterEditsReachTheEventAfterTheProgramDroppedThePlugin,
+            ParameterTextsArriveWholeUpToTheLongestAPluginCanShow,
             DisposeDetachesThePluginAndItsHandleStopsAnswering,
             AProgramEndingWithAPluginOnAPlayingChannelExitsCleanly,
         };

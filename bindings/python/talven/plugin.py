@@ -9,6 +9,10 @@ from dataclasses import dataclass
 from . import _native
 from ._native import TALVEN_ALL_PARAMETERS, library
 
+# A plug-in's display text is a String128: at most 128 UTF-16 units, each of
+# at most three bytes in UTF-8, and the terminating zero.
+PARAMETER_TEXT_BYTES = 128 * 3 + 1
+
 
 class TalvenError(Exception):
     """A call the library answered with failure."""
@@ -102,8 +106,8 @@ class Plugin:
 
     Use it as a context manager, or call close(): that detaches it (freeing
     the channel does too, but close the object still, so that it lets go of
-    its callbacks). Call the parameter members of one plug-in from one
-    thread at a time, as the library asks.
+    its callbacks). The parameter members may be called from any threads:
+    the library lets one call at a time into the plug-in.
     """
 
     def __init__(self, channel, path, priority=0, class_id=None):
@@ -172,7 +176,7 @@ class Plugin:
 
     def parameter_text(self, parameter_id, value=-1.0):
         """The value as the plug-in shows it; value below 0: the current one."""
-        text = ctypes.create_string_buffer(256)
+        text = ctypes.create_string_buffer(PARAMETER_TEXT_BYTES)
         if not library().TALVEN_GetParamText(self.handle, parameter_id, value, text, len(text)):
             raise TalvenError(f"no text for parameter {parameter_id}")
         return text.value.decode("utf-8", errors="replace")

@@ -132,6 +132,22 @@ def test_parameter_edits_reach_the_handler_after_the_program_dropped_the_plugin(
     assert _native.library().TALVEN_ChannelRemoveDSP(0, handle) == 1
 
 
+def test_parameter_texts_arrive_whole_up_to_the_longest_a_plugin_can_show(channel):
+    recorder = os.path.join(os.environ["TALVEN_TEST_PLUGIN_DIR"], "Recorder.vst3")
+    mix = 1
+    cases = [
+        (0.0, "\u97f3" * 127),  # 127 UTF-16 units of three UTF-8 bytes each
+        (0.5, None),  # the plug-in's own short text
+    ]
+    with talven.Plugin(channel.handle, recorder) as plugin:
+        for value, expected in cases:
+            text = plugin.parameter_text(mix, value)
+            if expected is None:
+                assert text and text.isascii(), value
+            else:
+                assert text == expected, value
+
+
 def test_close_detaches_the_plugin_and_its_handle_stops_answering(channel):
     plugin = talven.Plugin(channel.handle, ZAM)
     plugin[makeup_id(plugin)] = 0.5

@@ -350,6 +350,11 @@ tresult PLUGIN_API RecordingController::setParamNormalized(ParamID tag, ParamVal
 tresult PLUGIN_API RecordingController::getParamStringByValue(ParamID tag, ParamValue value, String128 string)
 {
     recordCall("Controller::getParamStringByValue");
+    if (withParameters_ && tag == kMixId && value == 0.0) {
+        std::fill_n(string, kLongTextUnits, static_cast<TChar>(kLongTextUnit));
+        string[kLongTextUnits] = 0;
+        return kResultOk;
+    }
     return EditController::getParamStringByValue(tag, value, string);
 }
 

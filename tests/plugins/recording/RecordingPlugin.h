@@ -16,6 +16,10 @@ namespace talven::testplugin {
 // Parameter ids of the recording controller.
 constexpr Steinberg::Vst::ParamID kGainId = 0;
 constexpr Steinberg::Vst::ParamID kMixId = 1;
+// Mix at 0 shows as the longest text VST 3 allows (127 UTF-16 units), each
+// unit a character of three UTF-8 bytes: what a binding's text buffer must hold.
+constexpr int kLongTextUnits = 127;
+constexpr char16_t kLongTextUnit = u'\u97f3'; // three bytes in UTF-8
 // The processor multiplies every sample by 2 * gain (normalized gain).
 constexpr double kDefaultGain = 0.25;
 

@@ -4,7 +4,10 @@
 #include "public.sdk/source/common/pluginview.h"
 #include "public.sdk/source/vst/vsteditcontroller.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <iterator>
 
 namespace talven::testplugin::restart {
 namespace {
@@ -67,8 +70,35 @@ public:
         return result;
     }
 
+    // The level parameter joins the list while a test has it listed.
+    int32 PLUGIN_API getParameterCount() override
+    {
+        return EditController::getParameterCount() + (levelListed() ? 1 : 0);
+    }
+
+    tresult PLUGIN_API getParameterInfo(int32 index, ParameterInfo& info) override
+    {
+        if (!levelListed() || index != EditController::getParameterCount())
+            return EditController::getParameterInfo(index, info);
+        info = {};
+        info.id = kLevelId;
+        const char16_t title[] = u"Level";
+        std::copy(std::begin(title), std::end(title), info.title);
+        info.flags = ParameterInfo::kIsReadOnly;
+        return kResultOk;
+    }
+
+    ParamValue PLUGIN_API getParamNormalized(ParamID tag) override
+    {
+        return tag == kLevelId ? level_.load() : EditController::getParamNormalized(tag);
+    }
+
     tresult PLUGIN_API setParamNormalized(ParamID tag, ParamValue value) override
     {
+        if (tag == kLevelId) {
+            level_ = value;
+            return kResultOk;
+        }
         if (tag == kPeakId) {
             Counters& all = counters();
             all.lastDeliveredPeak = value;
@@ -82,6 +112,9 @@ public:
     {
         return name && std::strcmp(name, ViewType::kEditor) == 0 ? new RestartView : nullptr;
     }
+
+private:
+    std::atomic<double> level_{0};
 };
 
 } // namespace

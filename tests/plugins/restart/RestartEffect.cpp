@@ -78,6 +78,11 @@ SMTG_EXPORT_SYMBOL void TalvenRestartSetOutputChannels(int32_t channels)
     restart::nextOutputChannels() = channels == 1 ? 1 : 2;
 }
 
+SMTG_EXPORT_SYMBOL void TalvenRestartListLevel(int32_t listed)
+{
+    restart::levelListed() = listed != 0;
+}
+
 SMTG_EXPORT_SYMBOL int32_t TalvenRestartRequest(int32_t flags, int32_t where)
 {
     if (where == TALVEN_RESTART_NOW)

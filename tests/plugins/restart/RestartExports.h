@@ -15,6 +15,11 @@
 // 1), which the processor reports in its output parameter changes.
 #define TALVEN_RESTART_PEAK_ID 1
 
+// Read-only, present only while a test has it listed (TalvenRestartListLevel):
+// half the peak, reported beside it. The plug-in changes its parameter list
+// as a plug-in does before it asks for a reload.
+#define TALVEN_RESTART_LEVEL_ID 2
+
 // Where the plug-in calls restartComponent for a test's request.
 #define TALVEN_RESTART_NOW 0                 // at once, on the requesting thread
 #define TALVEN_RESTART_IN_PROCESS 1          // from inside its next process call
@@ -81,6 +86,12 @@ typedef void (*TalvenRestartSetLatencyProc)(int32_t samples);
 // inactive, and only once it told its host.
 #define TALVEN_RESTART_SET_OUTPUT_CHANNELS "TalvenRestartSetOutputChannels"
 typedef void (*TalvenRestartSetOutputChannelsProc)(int32_t channels);
+
+// Lists the level parameter (1) or not (0) from now on, in the controller's
+// parameter list and in what the processor reports; tell the host with a
+// restart request.
+#define TALVEN_RESTART_LIST_LEVEL "TalvenRestartListLevel"
+typedef void (*TalvenRestartListLevelProc)(int32_t listed);
 
 // Calls restartComponent(flags) where says (TALVEN_RESTART_...). NOW answers
 // the handler's result (-1 without a handler); the others answer 0 and leave

@@ -11,6 +11,7 @@ namespace talven::testplugin::restart {
 
 constexpr Steinberg::Vst::ParamID kGainId = TALVEN_RESTART_GAIN_ID;
 constexpr Steinberg::Vst::ParamID kPeakId = TALVEN_RESTART_PEAK_ID;
+constexpr Steinberg::Vst::ParamID kLevelId = TALVEN_RESTART_LEVEL_ID;
 constexpr double kDefaultGain = TALVEN_RESTART_DEFAULT_GAIN;
 
 // Each answers a new object holding one reference.

@@ -246,6 +246,10 @@ private:
         int32 index = 0;
         if (IParamValueQueue* queue = data.outputParameterChanges->addParameterData(kPeakId, index))
             queue->addPoint(data.numSamples - 1, peak, index);
+        if (!levelListed())
+            return;
+        if (IParamValueQueue* queue = data.outputParameterChanges->addParameterData(kLevelId, index))
+            queue->addPoint(data.numSamples - 1, peak / 2, index);
     }
 
     // Read by the audio thread, written by the host's other threads: atomic,

@@ -13,6 +13,7 @@ std::atomic<int32_t> outputsWanted{2};
 std::atomic<Steinberg::Vst::IComponentHandler*> handler{nullptr};
 std::atomic<int64_t> nextThreadTag{1};
 std::atomic<bool> ioRequested{false};
+std::atomic<bool> levelOn{false};
 
 // One queued request per place; 0: none.
 std::atomic<int32_t> inProcess{0};
@@ -39,6 +40,11 @@ std::atomic<int32_t>& nextLatency()
 std::atomic<int32_t>& nextOutputChannels()
 {
     return outputsWanted;
+}
+
+std::atomic<bool>& levelListed()
+{
+    return levelOn;
 }
 
 void publishHandler(Steinberg::Vst::IComponentHandler* published)
@@ -146,6 +152,7 @@ void reset()
     latencyWanted = 0;
     outputsWanted = 2;
     ioRequested = false;
+    levelOn = false;
     inProcess = 0;
     inActivation = 0;
     inEveryActivation = 0;

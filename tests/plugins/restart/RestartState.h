@@ -29,6 +29,8 @@ Counters& counters();
 // deactivation.
 std::atomic<int32_t>& nextLatency();
 std::atomic<int32_t>& nextOutputChannels();
+// Whether the level parameter is listed now.
+std::atomic<bool>& levelListed();
 
 // The handler of the newest controller (null without one): the processor
 // asks through it too, as a plug-in whose halves share one object does.

@@ -1,12 +1,19 @@
 #pragma once
 
-#include "pluginterfaces/vst/vsttypes.h"
-
+#include <cstdint>
 #include <memory>
 
 namespace talven {
 
-class ParameterReports;
+// What a report waits to be handed to: the parameter reports of one
+// instance, kept alive by the waiting report.
+class ReportReceiver {
+public:
+    virtual ~ReportReceiver() = default;
+    // The thread that made the report, outside every plug-in call and
+    // library lock.
+    virtual void deliverNow(std::uint32_t id, double value) = 0;
+};
 
 // Keeps the program's parameter callback out of the plug-in's own calls.
 // A plug-in reports an edit from inside some call of its own (a view's timer,
@@ -28,7 +35,7 @@ public:
 
     // Keeps a report for the end of the outermost scope on this thread. Off
     // the audio thread (allocates). May throw std::bad_alloc.
-    static void defer(std::shared_ptr<ParameterReports> reports, Steinberg::Vst::ParamID id, double value);
+    static void defer(std::shared_ptr<ReportReceiver> receiver, std::uint32_t id, double value);
 
     // A thread outside every scope may still be inside a plug-in call the
     // library cannot see (a plug-in's window procedure run by the program's

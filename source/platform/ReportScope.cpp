@@ -1,6 +1,4 @@
-#include "host/ReportScope.h"
-
-#include "host/ParameterReports.h"
+#include "platform/ReportScope.h"
 
 #include <atomic>
 #include <utility>
@@ -10,8 +8,8 @@ namespace talven {
 namespace {
 
 struct Waiting {
-    std::shared_ptr<ParameterReports> reports;
-    Steinberg::Vst::ParamID id;
+    std::shared_ptr<ReportReceiver> receiver;
+    std::uint32_t id;
     double value;
 };
 using WaitingList = std::vector<Waiting>;
@@ -32,7 +30,7 @@ void deliverWaiting() noexcept
     while (waiting) {
         WaitingList* batch = std::exchange(waiting, nullptr);
         for (const Waiting& report : *batch)
-            report.reports->deliverNow(report.id, report.value);
+            report.receiver->deliverNow(report.id, report.value);
         delete batch;
     }
 }
@@ -60,11 +58,11 @@ bool ReportScope::active() noexcept
     return depth > 0;
 }
 
-void ReportScope::defer(std::shared_ptr<ParameterReports> reports, Steinberg::Vst::ParamID id, double value)
+void ReportScope::defer(std::shared_ptr<ReportReceiver> receiver, std::uint32_t id, double value)
 {
     if (!waiting)
         waiting = new WaitingList;
-    waiting->push_back({std::move(reports), id, value});
+    waiting->push_back({std::move(receiver), id, value});
 }
 
 void ReportScope::setWaker(Waker given) noexcept
