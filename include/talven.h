@@ -343,6 +343,51 @@ int32_t TALVEN_CALL TALVEN_GetParamValueFromText(uint32_t handle, uint32_t id, c
  * move. The transport always reads as playing. */
 int32_t TALVEN_CALL TALVEN_SetTransport(uint32_t handle, double tempo, int32_t numerator, int32_t denominator);
 
+/* The plug-in's whole state in memory: the same bytes that TALVEN_StorePreset
+ * writes to a file (a VST 3 preset with the component's and the controller's
+ * state), made the same way (values set before still reach it, the plug-in
+ * takes the state back) and never written to disk. data NULL or capacity
+ * smaller than the state: returns the size needed and writes nothing (the
+ * state is made afresh on each call). Otherwise returns the size written;
+ * -1 for an unknown or detached handle or a plug-in that could not give its
+ * state. */
+int32_t TALVEN_CALL TALVEN_GetState(uint32_t handle, void *data, int32_t capacity);
+
+/* Loads a state made by TALVEN_GetState, or the bytes of a preset file of the
+ * same plug-in class (another host's too: component state alone or with the
+ * controller's, with or without meta-information, chunks in any order), with
+ * every check and effect of TALVEN_RecallPreset: values set before that
+ * still wait for the next block are dropped, meta-information is written
+ * again by the stores that follow. Returns 1, or 0 with nothing changed for
+ * damaged data, another class's state, a null data or size below 1, or an
+ * unknown or detached handle. */
+int32_t TALVEN_CALL TALVEN_SetState(uint32_t handle, const void *data, int32_t size);
+
+/* Programs of the plug-in's root unit: its program list and the parameter
+ * flagged as program change. A plug-in with such a parameter but no list has
+ * a program per step of it, named by the parameter's value texts; one with a
+ * list but no such parameter has names but no current program and none can
+ * be selected. The number of programs; 0 for none or an unknown handle. */
+int32_t TALVEN_CALL TALVEN_GetProgramCount(uint32_t handle);
+
+/* The name of program index (0 to count-1) as UTF-8 into name, size bytes
+ * with the terminating zero, cut at a character boundary. Returns 1, or 0
+ * for an unknown handle, an index outside the programs, a null name or size
+ * below 1. */
+int32_t TALVEN_CALL TALVEN_GetProgramName(uint32_t handle, int32_t index, char *name, int32_t size);
+
+/* The program the plug-in's program-change parameter stands at; -1 without
+ * one or for an unknown handle. */
+int32_t TALVEN_CALL TALVEN_GetProgram(uint32_t handle);
+
+/* Selects program index: the program-change parameter is set as
+ * TALVEN_SetParam sets a parameter (index/(count-1), the controller first),
+ * so the processor takes the program with its next block. The values of the
+ * parameters the program changed reach the parameter callback. Returns 1, or
+ * 0 with nothing changed for an unknown handle, an index outside the
+ * programs or a plug-in whose programs cannot be selected. */
+int32_t TALVEN_CALL TALVEN_SetProgram(uint32_t handle, int32_t index);
+
 #ifdef __cplusplus
 }
 #endif

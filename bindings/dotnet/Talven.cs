@@ -184,6 +184,26 @@ namespace Talven
 
         [DllImport(Library, CallingConvention = Call)]
         public static extern int TALVEN_SetTransport(uint handle, double tempo, int numerator, int denominator);
+
+        // data null or capacity too small: the size needed; -1 on failure.
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetState(uint handle, [Out] byte[] data, int capacity);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetState(uint handle, [In] byte[] data, int size);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetProgramCount(uint handle);
+
+        // name receives size bytes of UTF-8 (Utf8.Read decodes it).
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetProgramName(uint handle, int index, [Out] byte[] name, int size);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetProgram(uint handle);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetProgram(uint handle, int index);
     }
 
     // Strings to NUL-terminated UTF-8 and back, whatever the platform's
@@ -421,6 +441,53 @@ namespace Talven
         {
             if (TalvenNative.TALVEN_RecallPreset(path, Handle) == 0)
                 throw new TalvenException("could not recall the preset " + path);
+        }
+
+        // The plug-in's whole state: the bytes of a preset file, made in memory.
+        public byte[] State
+        {
+            get
+            {
+                int size = TalvenNative.TALVEN_GetState(Handle, null, 0);
+                if (size < 0)
+                    throw new TalvenException("the plug-in gave no state");
+                var state = new byte[size];
+                if (TalvenNative.TALVEN_GetState(Handle, state, size) != size)
+                    throw new TalvenException("the plug-in's state changed its size while it was read");
+                return state;
+            }
+            set
+            {
+                if (value == null || value.Length == 0 || TalvenNative.TALVEN_SetState(Handle, value, value.Length) == 0)
+                    throw new TalvenException("the plug-in did not take the state");
+            }
+        }
+
+        // The names of the plug-in's programs, in order.
+        public string[] Programs
+        {
+            get
+            {
+                var names = new string[Math.Max(TalvenNative.TALVEN_GetProgramCount(Handle), 0)];
+                for (int i = 0; i < names.Length; ++i) {
+                    var name = new byte[256];
+                    if (TalvenNative.TALVEN_GetProgramName(Handle, i, name, name.Length) == 0)
+                        throw new TalvenException("no name for program " + i);
+                    names[i] = Utf8.Read(name);
+                }
+                return names;
+            }
+        }
+
+        // The current program's index (-1: none); setting selects one.
+        public int Program
+        {
+            get { return TalvenNative.TALVEN_GetProgram(Handle); }
+            set
+            {
+                if (TalvenNative.TALVEN_SetProgram(Handle, value) == 0)
+                    throw new TalvenException("program " + value + " cannot be selected");
+            }
         }
 
         // Shows the plug-in's editor (x and y both 0: centred). positionChanged

@@ -5,6 +5,7 @@
 #include "instance/BlockProcessor.h"
 #include "instance/OutputParameters.h"
 #include "instance/Transport.h"
+#include "presets/PresetMetaInfo.h"
 #include "registry/HandleRecord.h"
 
 #include <atomic>
@@ -63,6 +64,9 @@ public:
     // Tempo and time signature for the process context of every block.
     Transport transport;
     EditorSlot editor;
+    // The "Info" chunk of the preset last recalled, which the stores that
+    // follow write again. Read and written under plugin.controlLock.
+    PresetMetaInfo presetMetaInfo;
 
 private:
     // Deleted only by destroy(), and by createHandle for a record that was

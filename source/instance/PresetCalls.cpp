@@ -3,11 +3,15 @@
 #include "instance/InstanceHold.h"
 #include "platform/BlockScope.h"
 #include "presets/PresetManager.h"
+#include "presets/PresetMemory.h"
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <utility>
 #include <vector>
 
+using namespace Steinberg;
 using Steinberg::Vst::InterAppAudio::PresetManager;
 
 namespace talven {
@@ -40,8 +44,29 @@ bool deliverQueuedEdits(PluginInstance& instance)
     return instance.blocks.flushEdits();
 }
 
-// The store under the control lock; see storePresetFor.
-bool storeUnderControlLock(PluginInstance& instance, PresetManager& manager, const char* path)
+// Where a store writes and its load-back reads: the file at path, or a
+// memory stream (the state in memory, which never touches the disk).
+struct PresetPlace {
+    const char* path = nullptr;
+    Steinberg::IBStream* memory = nullptr;
+
+    bool write(PresetManager& manager, const PresetMetaInfo& meta) const
+    {
+        if (path)
+            return manager.writePreset(path, meta);
+        return memory->seek(0, Steinberg::IBStream::kIBSeekSet, nullptr) == Steinberg::kResultOk
+               && manager.writePreset(memory, meta);
+    }
+    Steinberg::tresult load(PresetManager& manager, const std::function<void()>& before, PresetMetaInfo* meta) const
+    {
+        if (path)
+            return manager.loadPreset(path, before, meta);
+        return manager.loadPreset(memory, before, meta);
+    }
+};
+
+// The store under the control lock; see storePreset.
+bool storeUnderControlLock(PluginInstance& instance, PresetManager& manager, const PresetPlace& place)
 {
     HostedPlugin& plugin = instance.plugin;
     // Bypass and activation stay as they are for the whole store.
@@ -56,17 +81,15 @@ bool storeUnderControlLock(PluginInstance& instance, PresetManager& manager, con
 
     const Steinberg::Vst::ControllerReference controller = plugin.controller();
     const auto turn = controller.turn();
-    if (!manager.writePreset(path))
+    if (!place.write(manager, instance.presetMetaInfo))
         return false;
-    manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
+    place.load(manager, [&] { supersedeQueuedEdits(plugin); }, nullptr);
     for (const auto& [id, value] : waiting) {
         manager.setControllerValue(id, value);
         plugin.paramTransfer->addChange(id, value, 0);
     }
     return true;
 }
-
-} // namespace
 
 // The load-back makes the plug-in take the state it has just given. Edits
 // queued for the processor are handed to it first (a call without samples),
@@ -77,10 +100,8 @@ bool storeUnderControlLock(PluginInstance& instance, PresetManager& manager, con
 // plug-in to the file's values they are given again, to the controller and
 // queued for the processor. Nothing the caller set is lost; for a processor
 // that took them it changes nothing.
-bool storePresetFor(std::uint32_t handle, const char* path)
+bool storePreset(std::uint32_t handle, const PresetPlace& place)
 {
-    if (handle == 0 || !path)
-        return false;
     InstanceHold hold(handle);
     PluginInstance* const instance = hold.get();
     if (!instance || BlockScope::inside(instance))
@@ -88,23 +109,15 @@ bool storePresetFor(std::uint32_t handle, const char* path)
     PresetManager manager(instance->plugin.provider());
     if (!manager.hasPlugin())
         return false;
-    const bool stored = storeUnderControlLock(*instance, manager, path);
+    const bool stored = storeUnderControlLock(*instance, manager, place);
     // What the plug-in reported from the flush reaches the program with no
     // library lock held: its callback may call any export.
     instance->plugin.reports->deliverDeferred();
     return stored;
 }
 
-bool recallPresetFor(std::uint32_t handle, const char* path)
+bool recallPreset(std::uint32_t handle, const PresetPlace& place)
 {
-    if (handle == 0 || !path)
-        return false;
-    char buffer[kRecallPathCapacity] = {};
-    const std::size_t length = strnlen(path, kRecallPathCapacity);
-    if (length == kRecallPathCapacity)
-        return false;
-    std::memcpy(buffer, path, length);
-
     InstanceHold hold(handle);
     PluginInstance* const instance = hold.get();
     // From inside the plug-in's own process call: refused.
@@ -118,8 +131,63 @@ bool recallPresetFor(std::uint32_t handle, const char* path)
     ScopedLock control(plugin.controlLock);
     const Steinberg::Vst::ControllerReference controller = plugin.controller();
     const auto turn = controller.turn();
-    const Steinberg::tresult result = manager.loadPreset(buffer, [&] { supersedeQueuedEdits(plugin); });
-    return result == Steinberg::kResultOk || result == Steinberg::kNotImplemented;
+    PresetMetaInfo meta;
+    const Steinberg::tresult result = place.load(manager, [&] { supersedeQueuedEdits(plugin); }, &meta);
+    if (result != Steinberg::kResultOk && result != Steinberg::kNotImplemented)
+        return false;
+    instance->presetMetaInfo = std::move(meta);
+    return true;
+}
+
+} // namespace
+
+bool storePresetFor(std::uint32_t handle, const char* path)
+{
+    if (handle == 0 || !path)
+        return false;
+    PresetPlace place;
+    place.path = path;
+    return storePreset(handle, place);
+}
+
+bool recallPresetFor(std::uint32_t handle, const char* path)
+{
+    if (handle == 0 || !path)
+        return false;
+    char buffer[kRecallPathCapacity] = {};
+    const std::size_t length = strnlen(path, kRecallPathCapacity);
+    if (length == kRecallPathCapacity)
+        return false;
+    std::memcpy(buffer, path, length);
+    PresetPlace place;
+    place.path = buffer;
+    return recallPreset(handle, place);
+}
+
+bool getStateFor(std::uint32_t handle, std::vector<char>& state)
+{
+    if (handle == 0)
+        return false;
+    IPtr<PresetMemory> memory = owned(PresetMemory::create());
+    PresetPlace place;
+    place.memory = memory;
+    if (!storePreset(handle, place))
+        return false;
+    state = memory->bytes();
+    return true;
+}
+
+bool setStateFor(std::uint32_t handle, const void* data, std::size_t size)
+{
+    if (handle == 0 || !data || size == 0 || size > static_cast<std::size_t>(PresetMemory::kMaxSize))
+        return false;
+    // A copy of the caller's bytes: a plug-in may keep its stream beyond the
+    // call, the caller's buffer may not live that long.
+    const char* const bytes = static_cast<const char*>(data);
+    IPtr<PresetMemory> memory = owned(PresetMemory::create(std::vector<char>(bytes, bytes + size)));
+    PresetPlace place;
+    place.memory = memory;
+    return recallPreset(handle, place);
 }
 
 } // namespace talven

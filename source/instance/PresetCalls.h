@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace talven {
 
@@ -17,5 +19,14 @@ bool storePresetFor(std::uint32_t handle, const char* path);
 // bytes or more, or a file that is missing, damaged or stored for another
 // plug-in class, which apply nothing.
 bool recallPresetFor(std::uint32_t handle, const char* path);
+
+// The work of TALVEN_GetState: the store's work, the preset written into
+// memory instead of a file. state receives the preset's bytes; false as for
+// storePresetFor.
+bool getStateFor(std::uint32_t handle, std::vector<char>& state);
+
+// The work of TALVEN_SetState: the recall's work, the preset read from a copy
+// of the size bytes at data. False as for recallPresetFor, and for no data.
+bool setStateFor(std::uint32_t handle, const void* data, std::size_t size);
 
 } // namespace talven

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "presets/PresetMetaInfo.h"
+
 #include "pluginterfaces/base/funknown.h"
+#include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivstcomponent.h"
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
@@ -14,7 +17,13 @@ namespace talven {
 // when the new one was written whole; true then. Caller's thread; the
 // plug-in's getState calls may meet its processing on the audio thread.
 bool writePresetFile(const char* path, const Steinberg::FUID& cid, Steinberg::Vst::IComponent* component,
-                     Steinberg::Vst::IEditController* controller);
+                     Steinberg::Vst::IEditController* controller, const PresetMetaInfo& meta = {});
+
+// The same preset written into stream from its current position (a memory
+// stream for the state in memory), and meta, when present, as its "Info"
+// chunk. True when every part was written.
+bool writePreset(Steinberg::IBStream* stream, const Steinberg::FUID& cid, Steinberg::Vst::IComponent* component,
+                 Steinberg::Vst::IEditController* controller, const PresetMetaInfo& meta = {});
 
 // Reads the preset file at path and, when it is one for class cid, gives the
 // component its "Comp" chunk (setState), then, if the component took it or
@@ -22,10 +31,19 @@ bool writePresetFile(const char* path, const Steinberg::FUID& cid, Steinberg::Vs
 // (setComponentState) and its own "Cont" chunk if there is one (setState).
 // kResultFalse when nothing was applied, else the component's result.
 // beforeApplying, when given, runs once the file proved to be one for this
-// class, just before the component is given its state. Caller's thread.
+// class, just before the component is given its state. When the component
+// took the state (or has none) and meta is given, it receives the file's
+// "Info" chunk (present false without one). Caller's thread.
 Steinberg::tresult applyPresetFile(const char* path, const Steinberg::FUID& cid,
                                    Steinberg::Vst::IComponent* component,
                                    Steinberg::Vst::IEditController* controller,
-                                   const std::function<void()>& beforeApplying = {});
+                                   const std::function<void()>& beforeApplying = {}, PresetMetaInfo* meta = nullptr);
+
+// The same for a preset read from source (a memory stream for the state in
+// memory); fileName, UTF-8 or null, is what the plug-in is told the preset's
+// file is called.
+Steinberg::tresult applyPreset(Steinberg::IBStream* source, const char* fileName, const Steinberg::FUID& cid,
+                               Steinberg::Vst::IComponent* component, Steinberg::Vst::IEditController* controller,
+                               const std::function<void()>& beforeApplying = {}, PresetMetaInfo* meta = nullptr);
 
 } // namespace talven

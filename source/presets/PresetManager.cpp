@@ -33,20 +33,38 @@ PresetManager::PresetManager(IPtr<PlugProvider> plugin) : provider(std::move(plu
 
 PresetManager::~PresetManager() = default;
 
-bool PresetManager::writePreset(const char* path)
+bool PresetManager::writePreset(const char* path, const talven::PresetMetaInfo& meta)
 {
     if (!provider || !path)
         return false;
     const PluginSides sides = obtainSides(*provider);
-    return talven::writePresetFile(path, cid, sides.component, sides.controller);
+    return talven::writePresetFile(path, cid, sides.component, sides.controller, meta);
 }
 
-tresult PresetManager::loadPreset(const char* path, const std::function<void()>& beforeApplying)
+bool PresetManager::writePreset(IBStream* stream, const talven::PresetMetaInfo& meta)
+{
+    if (!provider || !stream)
+        return false;
+    const PluginSides sides = obtainSides(*provider);
+    return talven::writePreset(stream, cid, sides.component, sides.controller, meta);
+}
+
+tresult PresetManager::loadPreset(const char* path, const std::function<void()>& beforeApplying,
+                                  talven::PresetMetaInfo* meta)
 {
     if (!provider || !path)
         return kResultFalse;
     const PluginSides sides = obtainSides(*provider);
-    return talven::applyPresetFile(path, cid, sides.component, sides.controller, beforeApplying);
+    return talven::applyPresetFile(path, cid, sides.component, sides.controller, beforeApplying, meta);
+}
+
+tresult PresetManager::loadPreset(IBStream* stream, const std::function<void()>& beforeApplying,
+                                  talven::PresetMetaInfo* meta)
+{
+    if (!provider || !stream)
+        return kResultFalse;
+    const PluginSides sides = obtainSides(*provider);
+    return talven::applyPreset(stream, nullptr, cid, sides.component, sides.controller, beforeApplying, meta);
 }
 
 void PresetManager::setControllerValue(ParamID id, ParamValue value)

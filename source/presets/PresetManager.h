@@ -1,5 +1,6 @@
 #pragma once
 
+#include "presets/PresetMetaInfo.h"
 #include "sdk/PlugProvider.h"
 
 #include "base/source/fobject.h"
@@ -26,15 +27,24 @@ public:
     // False when the instance has no plug-in (never made, or detached).
     bool hasPlugin() const { return provider != nullptr; }
 
-    // Writes the preset file, replacing a file at path only with a whole one.
-    // True when the file was written and put in place.
-    bool writePreset(const char* path);
+    // Writes the preset file, replacing a file at path only with a whole one,
+    // with meta as its "Info" chunk when present. True when the file was
+    // written and put in place.
+    bool writePreset(const char* path, const talven::PresetMetaInfo& meta = {});
+    // The same preset written into stream (the state in memory).
+    bool writePreset(IBStream* stream, const talven::PresetMetaInfo& meta = {});
 
     // Applies the preset file at path if it was stored for this plug-in
     // class: kResultFalse when nothing was applied, else the component's
     // setState result. beforeApplying runs, when given, once the file proved
     // to be one for this class, just before the plug-in is given its state.
-    tresult loadPreset(const char* path, const std::function<void()>& beforeApplying = {});
+    // meta, when given, receives the file's "Info" chunk once the plug-in
+    // took the state.
+    tresult loadPreset(const char* path, const std::function<void()>& beforeApplying = {},
+                       talven::PresetMetaInfo* meta = nullptr);
+    // The same for a preset read from stream (the state in memory).
+    tresult loadPreset(IBStream* stream, const std::function<void()>& beforeApplying = {},
+                       talven::PresetMetaInfo* meta = nullptr);
 
     // Gives the controller the value of one parameter (setParamNormalized).
     void setControllerValue(ParamID id, ParamValue value);

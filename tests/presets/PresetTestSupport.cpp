@@ -131,6 +131,60 @@ Bytes presetFile(const std::string& classText, const std::vector<Chunk>& chunks,
     return file.data();
 }
 
+Bytes presetFileListed(const std::string& classText, const std::vector<Chunk>& chunks,
+                       const std::vector<std::size_t>& listOrder)
+{
+    std::vector<std::int64_t> offsets;
+    std::int64_t at = 48;
+    for (const Chunk& chunk : chunks) {
+        offsets.push_back(at);
+        at += static_cast<std::int64_t>(chunk.data.size());
+    }
+    ByteWriter file;
+    file.text("VST3").int32(1).text(classText).int64(at);
+    for (const Chunk& chunk : chunks)
+        file.bytes(chunk.data);
+    file.text("List").int32(static_cast<std::int32_t>(listOrder.size()));
+    for (std::size_t index : listOrder)
+        file.text(chunks[index].id).int64(offsets[index]).int64(static_cast<std::int64_t>(chunks[index].data.size()));
+    return file.data();
+}
+
+namespace {
+
+std::int64_t readInt(const Bytes& file, std::size_t at, std::size_t size)
+{
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        value |= static_cast<std::uint64_t>(file.at(at + i)) << (8 * i);
+    return size == 4 ? static_cast<std::int32_t>(value) : static_cast<std::int64_t>(value);
+}
+
+} // namespace
+
+std::optional<Bytes> chunkOf(const Bytes& file, const std::string& id)
+{
+    if (file.size() < 48)
+        return std::nullopt;
+    const auto list = static_cast<std::size_t>(readInt(file, 40, 8));
+    if (list + 8 > file.size() || std::string(file.begin() + list, file.begin() + list + 4) != "List")
+        return std::nullopt;
+    const std::int64_t count = readInt(file, list + 4, 4);
+    for (std::int64_t i = 0; i < count; ++i) {
+        const std::size_t entry = list + 8 + static_cast<std::size_t>(i) * 20;
+        if (entry + 20 > file.size())
+            break;
+        if (std::string(file.begin() + entry, file.begin() + entry + 4) != id)
+            continue;
+        const auto offset = static_cast<std::size_t>(readInt(file, entry + 4, 8));
+        const auto size = static_cast<std::size_t>(readInt(file, entry + 12, 8));
+        if (offset + size > file.size())
+            return std::nullopt;
+        return Bytes(file.begin() + offset, file.begin() + offset + size);
+    }
+    return std::nullopt;
+}
+
 // -------------------------------------------------------------------- fakes
 
 namespace {

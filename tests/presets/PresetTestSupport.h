@@ -6,6 +6,7 @@
 #include "pluginterfaces/base/funknown.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,13 @@ struct Chunk {
 // A preset file as the format lays it out: header (with this class ID text
 // and version), the chunks back to back from offset 48, and the list.
 Bytes presetFile(const std::string& classText, const std::vector<Chunk>& chunks, std::int32_t version = 1);
+// The same with the chunks' data in the given order and the list naming them
+// in listOrder (indices into chunks).
+Bytes presetFileListed(const std::string& classText, const std::vector<Chunk>& chunks,
+                       const std::vector<std::size_t>& listOrder);
+// The data of the first chunk the file's list names id; none for a file
+// without one or whose list cannot be read.
+std::optional<Bytes> chunkOf(const Bytes& file, const std::string& id);
 
 // What a plug-in's two sides were asked, in order: "Component::setState <hex>",
 // "Controller::setComponentState <hex>", ...

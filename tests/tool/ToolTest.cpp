@@ -38,6 +38,8 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new Registry
 
 const std::string kRecorder = std::string(TALVEN_TEST_PLUGIN_DIR) + "/Recorder.vst3";
 const std::string kZamCompX2 = "/usr/lib/vst3/ZamCompX2.vst3";
+// Five programs; program k plays at gain k/10.
+const std::string kProgramGain = std::string(TALVEN_TEST_PLUGIN_DIR) + "/ProgramGain.vst3";
 
 struct Audio {
     SF_INFO info{};
@@ -274,6 +276,42 @@ TEST(ToolTest, APresetSavedFromABypassedOrListingRunHoldsTheSetValues)
     }
 }
 
+TEST(ToolTest, ProgramsAreListedSelectedAndKeptInTheRawStateWithTheSetValuesWinning)
+{
+    writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 3000);
+    const ToolRun listed = runApply({"--programs", kProgramGain});
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out, "0\tSilence\n1\tOne Tenth\n2\tTwo Tenths\n3\tThree Tenths\n4\tFour Tenths\n");
+
+    std::remove("two.state");
+    ASSERT_EQ(runApply({"--program", "2", "--state-out", "two.state", "--programs", kProgramGain}).exitCode, 0);
+    std::ifstream state("two.state", std::ios::binary);
+    std::string head(4, '\0');
+    state.read(&head[0], 4);
+    EXPECT_EQ(head, "VST3");
+
+    struct Case {
+        std::vector<std::string> options;
+        float gain;
+    };
+    const Case cases[] = {
+        {{"--program", "3"}, 0.3f},
+        {{"--program=1"}, 0.1f},
+        {{"--state-in", "two.state"}, 0.2f},
+        {{"--state-in=two.state", "--program", "4"}, 0.4f},
+        {{"--program", "3", "--set", "0=0.25"}, 0.25f},
+        {{}, 0.5f},
+    };
+    const float dry = readAudio("input.wav").samples[100];
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = c.options;
+        arguments.insert(arguments.end(), {kProgramGain, "input.wav", "programmed.wav"});
+        const ToolRun run = runApply(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(readAudio("programmed.wav").samples[100], dry * c.gain) << c.gain;
+    }
+}
+
 TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
 {
     writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1000);
@@ -304,6 +342,16 @@ TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
          "cannot write preset /nowhere/p.vstpreset"},
         {{kRecorder, "input.wav", "out.wav", "--preset"}, 2, "--preset needs FILE"},
         {{"--save-preset=", kRecorder, "input.wav", "out.wav"}, 2, "--save-preset needs FILE"},
+        {{"--program", "9", kProgramGain, "input.wav", "out.wav"}, 1, "bad --program 9"},
+        {{"--program", "1", kRecorder, "input.wav", "out.wav"}, 1, "bad --program 1"},
+        {{"--program", "-1", kProgramGain, "input.wav", "out.wav"}, 2, "bad --program '-1'"},
+        {{"--program"}, 2, "--program needs N"},
+        {{"--state-in", "missing.state", kRecorder, "input.wav", "out.wav"}, 1, "cannot read state missing.state"},
+        {{"--state-in", "not-audio.wav", kRecorder, "input.wav", "out.wav"}, 1, "cannot give state not-audio.wav"},
+        {{"--state-in", "zam.vstpreset", kRecorder, "input.wav", "out.wav"}, 1, "cannot give state zam.vstpreset"},
+        {{"--state-out", "/nowhere/s.state", kRecorder, "input.wav", "out.wav"}, 1,
+         "cannot write state /nowhere/s.state"},
+        {{"--scan", "--programs"}, 2, "--scan takes only FOLDERs"},
     };
     for (const Case& each : cases) {
         SCOPED_TRACE(each.says);

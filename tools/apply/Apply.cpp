@@ -4,6 +4,7 @@
 #include "Info.h"
 #include "ParameterTable.h"
 #include "PathText.h"
+#include "PrintableText.h"
 
 #include "bass.h"
 #include "talven.h"
@@ -12,6 +13,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -161,6 +164,57 @@ bool recallPreset(const Options& options, std::uint32_t handle, std::string& err
     return false;
 }
 
+bool giveState(const Options& options, std::uint32_t handle, std::string& error)
+{
+    if (options.stateIn.empty())
+        return true;
+    const std::optional<std::filesystem::path> path = pathFromArgument(options.stateIn);
+    std::ifstream file;
+    if (path)
+        file.open(*path, std::ios::binary);
+    const std::vector<char> state((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (!file.is_open() || file.bad()) {
+        error = "cannot read state " + options.stateIn;
+        return false;
+    }
+    if (state.empty() || state.size() > 0x7FFFFFFFu ||
+        TALVEN_SetState(handle, state.data(), static_cast<std::int32_t>(state.size())) != 1) {
+        error = "cannot give state " + options.stateIn + ": damaged or made for another plug-in";
+        return false;
+    }
+    return true;
+}
+
+bool selectProgram(const Options& options, std::uint32_t handle, std::string& error)
+{
+    if (options.program < 0 || TALVEN_SetProgram(handle, options.program) == 1)
+        return true;
+    error = "bad --program " + std::to_string(options.program) + ": the plug-in has no such program to select" +
+            " (see --programs)";
+    return false;
+}
+
+bool writeState(const Options& options, std::uint32_t handle, std::string& error)
+{
+    const std::int32_t size = TALVEN_GetState(handle, nullptr, 0);
+    std::vector<char> state(static_cast<std::size_t>(std::max(size, 0)));
+    if (size <= 0 || TALVEN_GetState(handle, state.data(), size) != size) {
+        error = "the plug-in gave no state for " + options.stateOut;
+        return false;
+    }
+    const std::optional<std::filesystem::path> path = pathFromArgument(options.stateOut);
+    std::ofstream file;
+    if (path)
+        file.open(*path, std::ios::binary | std::ios::trunc);
+    file.write(state.data(), static_cast<std::streamsize>(state.size()));
+    file.close();
+    if (!file) {
+        error = "cannot write state " + options.stateOut;
+        return false;
+    }
+    return true;
+}
+
 bool setParameters(const Options& options, std::uint32_t handle, std::string& error)
 {
     for (const Setting& setting : options.settings) {
@@ -178,10 +232,12 @@ bool setParameters(const Options& options, std::uint32_t handle, std::string& er
     return true;
 }
 
-// The preset first, so that --set values win over it.
+// The whole states first, then the program, so that --set values win over
+// them.
 bool applySettings(const Options& options, std::uint32_t handle, std::string& error)
 {
-    if (!recallPreset(options, handle, error) || !setParameters(options, handle, error))
+    if (!giveState(options, handle, error) || !recallPreset(options, handle, error) ||
+        !selectProgram(options, handle, error) || !setParameters(options, handle, error))
         return false;
     if (options.bypass && TALVEN_SetBypass(handle, 1) != 1) {
         error = "the plug-in could not be bypassed";
@@ -190,13 +246,14 @@ bool applySettings(const Options& options, std::uint32_t handle, std::string& er
     return true;
 }
 
-// --save-preset, from a second instance of the plug-in on a silent stream of
-// its own, given the preset and the --set values: a --set value reaches the
-// processor, whose state the preset holds, only with a block, and the main
-// run may give it none (--bypass, --list without INPUT).
+// --save-preset and --state-out, from a second instance of the plug-in on a
+// silent stream of its own, given the states, the program and the --set
+// values: a --set value reaches the processor, whose state the preset holds,
+// only with a block, and the main run may give it none (--bypass, --list
+// without INPUT).
 bool savePreset(const Options& options, std::string& error)
 {
-    if (options.savePreset.empty())
+    if (options.savePreset.empty() && options.stateOut.empty())
         return true;
     Stream stream(BASS_StreamCreate(44100, 2, BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT, silence, nullptr));
     Attachment plugin(stream.get() ? TALVEN_ChannelSetDSP(stream.get(), options.plugin.c_str(), 0, 0, 0, 0, 0,
@@ -206,15 +263,16 @@ bool savePreset(const Options& options, std::string& error)
         error = "cannot load " + options.plugin + " to store its preset";
         return false;
     }
-    if (!recallPreset(options, plugin.get(), error) || !setParameters(options, plugin.get(), error))
+    if (!giveState(options, plugin.get(), error) || !recallPreset(options, plugin.get(), error) ||
+        !selectProgram(options, plugin.get(), error) || !setParameters(options, plugin.get(), error))
         return false;
     std::vector<float> block(2 * 64);
     BASS_ChannelGetData(stream.get(), block.data(), static_cast<DWORD>(block.size() * sizeof(float)));
-    if (TALVEN_StorePreset(options.savePreset.c_str(), 0, plugin.get()) != 1) {
+    if (!options.savePreset.empty() && TALVEN_StorePreset(options.savePreset.c_str(), 0, plugin.get()) != 1) {
         error = "cannot write preset " + options.savePreset;
         return false;
     }
-    return true;
+    return options.stateOut.empty() || writeState(options, plugin.get(), error);
 }
 
 bool pluginExists(const std::string& path)
@@ -224,7 +282,18 @@ bool pluginExists(const std::string& path)
     return file && std::filesystem::exists(*file, error);
 }
 
-// --list and --info.
+// --programs: one line per program, its index and name separated by a tab.
+void printPrograms(std::uint32_t handle, std::FILE* out)
+{
+    const std::int32_t count = TALVEN_GetProgramCount(handle);
+    for (std::int32_t index = 0; index < count; ++index) {
+        char name[256] = {};
+        TALVEN_GetProgramName(handle, index, name, sizeof name);
+        std::fprintf(out, "%d\t%s\n", static_cast<int>(index), printable(name).c_str());
+    }
+}
+
+// --list, --info and --programs.
 bool describe(const Options& options, std::uint32_t handle, std::FILE* out, std::string& error)
 {
     if (options.info && !printInfo(handle, options.plugin, out, error))
@@ -233,6 +302,11 @@ bool describe(const Options& options, std::uint32_t handle, std::FILE* out, std:
         std::fputc('\n', out);
     if (options.list)
         printParameterTable(handle, out);
+    if (options.programs) {
+        if (options.info || options.list)
+            std::fputc('\n', out);
+        printPrograms(handle, out);
+    }
     std::fflush(out);
     return true;
 }

@@ -19,6 +19,15 @@ bool parseId(const std::string& text, std::uint32_t& id)
     return true;
 }
 
+bool parseProgram(const std::string& text, std::int32_t& program)
+{
+    std::uint32_t value = 0;
+    if (!parseId(text, value) || value > 0x7FFFFFFFu)
+        return false;
+    program = static_cast<std::int32_t>(value);
+    return true;
+}
+
 bool parseValue(const std::string& text, float& value)
 {
     if (text.empty())
@@ -45,11 +54,11 @@ std::optional<Setting> parseSetting(const std::string& text, std::string& error)
     return setting;
 }
 
-// "--preset" or "--save-preset" when argument is one of them, alone or
-// with "=FILE"; else null.
+// "--preset", "--save-preset", "--state-in" or "--state-out" when argument
+// is one of them, alone or with "=FILE"; else null.
 const char* fileOption(const std::string& argument)
 {
-    for (const char* name : {"--preset", "--save-preset"}) {
+    for (const char* name : {"--preset", "--save-preset", "--state-in", "--state-out"}) {
         const std::string option(name);
         if (argument == option || argument.rfind(option + "=", 0) == 0)
             return name;
@@ -61,7 +70,8 @@ const char* fileOption(const std::string& argument)
 std::optional<Options> scanOptions(Options options, const std::vector<std::string>& folders, std::string& error)
 {
     if (options.list || options.info || options.bypass || options.keepLatency || !options.settings.empty() ||
-        !options.preset.empty() || !options.savePreset.empty()) {
+        !options.preset.empty() || !options.savePreset.empty() || options.programs || options.program >= 0 || !options.stateIn.empty() ||
+        !options.stateOut.empty()) {
         error = "--scan takes only FOLDERs";
         return std::nullopt;
     }
@@ -79,17 +89,23 @@ std::optional<Options> scanOptions(Options options, const std::vector<std::strin
 
 const char* usageText()
 {
-    return "usage: talven-apply [--list] [--info] [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] [--bypass]\n"
+    return "usage: talven-apply [--list] [--info] [--programs] [--state-in FILE] [--preset FILE] [--program N]\n"
+           "                    [--set ID=VALUE]... [--save-preset FILE] [--state-out FILE] [--bypass]\n"
            "                    [--keep-latency] PLUGIN INPUT OUTPUT\n"
-           "       talven-apply --list|--info [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] PLUGIN\n"
+           "       talven-apply --list|--info|--programs [--state-in FILE] [--preset FILE] [--program N]\n"
+           "                    [--set ID=VALUE]... [--save-preset FILE] [--state-out FILE] PLUGIN\n"
            "       talven-apply --scan [FOLDER]...\n"
            "Runs INPUT through the VST 3 effect PLUGIN and writes OUTPUT in INPUT's format.\n"
            "  --list              print the plug-in's parameters (after the --set values): index, id,\n"
            "                      title, units, default and current value, and the current value's text\n"
            "  --info              print what the attached plug-in tells of itself, and the classes of its module\n"
+           "  --programs          print the plug-in's programs: index and name, separated by a tab\n"
+           "  --state-in FILE     give the plug-in the raw state in FILE (as --state-out writes it) first\n"
            "  --preset FILE       recall the VST 3 preset FILE before the --set values\n"
+           "  --program N         select program N (see --programs) before the --set values\n"
            "  --set ID=VALUE      set parameter ID (see --list) to the normalized VALUE, 0 to 1\n"
            "  --save-preset FILE  store the plug-in's state, with the --set values, to FILE\n"
+           "  --state-out FILE    write the plug-in's raw state, with the --set values, to FILE\n"
            "  --bypass            attach the plug-in but pass the audio through untouched\n"
            "  --keep-latency      leave the plug-in's latency in OUTPUT. Without it, OUTPUT is aligned\n"
            "                      with INPUT: the frames of the latency the plug-in reports (after the\n"
@@ -124,6 +140,23 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
             options.info = true;
         } else if (argument == "--scan") {
             options.scan = true;
+        } else if (argument == "--programs") {
+            options.programs = true;
+        } else if (argument == "--program" || argument.rfind("--program=", 0) == 0) {
+            std::string text;
+            if (argument == "--program") {
+                if (i + 1 == arguments.size()) {
+                    error = "--program needs N";
+                    return std::nullopt;
+                }
+                text = arguments[++i];
+            } else {
+                text = argument.substr(10);
+            }
+            if (!parseProgram(text, options.program)) {
+                error = "bad --program '" + text + "': expected a program index from 0 (see --programs)";
+                return std::nullopt;
+            }
         } else if (argument == "--bypass") {
             options.bypass = true;
         } else if (argument == "--keep-latency") {
@@ -146,7 +179,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
                 error = std::string(name) + " needs FILE";
                 return std::nullopt;
             }
-            (std::string(name) == "--preset" ? options.preset : options.savePreset) = file;
+            const std::string option(name);
+            std::string& field = option == "--preset"        ? options.preset
+                                 : option == "--save-preset" ? options.savePreset
+                                 : option == "--state-in"    ? options.stateIn
+                                                             : options.stateOut;
+            field = file;
         } else if (argument == "--set" || argument.rfind("--set=", 0) == 0) {
             std::string text;
             if (argument == "--set") {
@@ -170,7 +208,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
 
     if (options.scan)
         return scanOptions(options, positional, error);
-    const bool pluginAlone = options.list || options.info;
+    const bool pluginAlone = options.list || options.info || options.programs;
     if (positional.size() == 3) {
         options.plugin = positional[0];
         options.input = positional[1];

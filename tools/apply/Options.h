@@ -27,6 +27,10 @@ struct Options {
     std::vector<Setting> settings;
     std::string preset;      // --preset: recalled before the --set values
     std::string savePreset;  // --save-preset: stored with the --set values
+    bool programs = false;   // --programs: list them
+    std::int32_t program = -1; // --program: selected before the --set values; -1 none
+    std::string stateIn;     // --state-in: raw state given before the preset
+    std::string stateOut;    // --state-out: raw state written, as --save-preset
     std::string plugin;
     std::string input;   // empty only with --list or --info
     std::string output;

@@ -138,7 +138,7 @@ static class Tests
             declared.Add(method.Name);
         }
         declared.Sort();
-        Check.That(exported.Count == 22 && exported.SequenceEqual(declared),
+        Check.That(exported.Count == 28 && exported.SequenceEqual(declared),
                    "the declarations are the exports: missing " + string.Join(",", exported.Except(declared)) +
                    ", extra " + string.Join(",", declared.Except(exported)));
     }
@@ -228,6 +228,45 @@ static class Tests
             }
         } finally {
             File.Delete(path);
+        }
+    }
+
+    static void AStateGivenToAFreshPluginGivesBackTheSameBytes()
+    {
+        byte[] state;
+        using (var channel = new SineChannel())
+        using (var plugin = TalvenPlugin.Attach(channel.Handle, Zam)) {
+            plugin[ParameterId(plugin, "Makeup")] = 0.25;
+            long first;
+            channel.Pull(out first);
+            state = plugin.State;
+            Check.That(state.Length > 48 && state[0] == 'V' && state[3] == '3', "a preset's bytes");
+        }
+        using (var channel = new SineChannel())
+        using (var fresh = TalvenPlugin.Attach(channel.Handle, Zam)) {
+            uint makeup = ParameterId(fresh, "Makeup");
+            fresh.State = state;
+            Check.That(Math.Abs(fresh[makeup] - 0.25) < 1e-6, "Makeup set as 0.25, not " + fresh[makeup]);
+            Check.That(fresh.State.SequenceEqual(state), "the same bytes back");
+            bool threw = false;
+            try { fresh.State = state.Take(40).ToArray(); } catch (TalvenException) { threw = true; }
+            Check.That(threw, "a damaged state is an exception");
+            Check.That(fresh.State.SequenceEqual(state), "and changed nothing");
+        }
+    }
+
+    static void ProgramsAreNamedAndSelected()
+    {
+        using (var channel = new SineChannel())
+        using (var plugin = TalvenPlugin.Attach(channel.Handle, Zam)) {
+            var names = plugin.Programs;
+            Check.That(names.Length > 1 && names.All(n => n.Length > 0), "named programs");
+            Check.That(plugin.Program == 0, "the first program at the start");
+            plugin.Program = names.Length - 1;
+            Check.That(plugin.Program == names.Length - 1, "the last program selected");
+            bool threw = false;
+            try { plugin.Program = names.Length; } catch (TalvenException) { threw = true; }
+            Check.That(threw, "a program past the last is an exception");
         }
     }
 
@@ -379,6 +418,8 @@ static class Tests
             ModuleClassesAndInfoDescribeTheAttachedPlugin,
             BypassPassesTheChannelThroughUntouched,
             AStoredPresetRecallsTheValuesItHeld,
+            AStateGivenToAFreshPluginGivesBackTheSameBytes,
+            ProgramsAreNamedAndSelected,
             ParameterEditsReachTheEventAfterTheProgramDroppedThePlugin,
             ParameterTextsArriveWholeUpToTheLongestAPluginCanShow,
             DisposeDetachesThePluginAndItsHandleStopsAnswering,

@@ -102,6 +102,12 @@ PROTOTYPES = {
     "TALVEN_GetParamText": (_i32, [_u32, _u32, _dbl, ctypes.c_char_p, _i32]),
     "TALVEN_GetParamValueFromText": (_i32, [_u32, _u32, _str, ctypes.POINTER(_dbl)]),
     "TALVEN_SetTransport": (_i32, [_u32, _dbl, _i32, _i32]),
+    "TALVEN_GetState": (_i32, [_u32, _ptr, _i32]),
+    "TALVEN_SetState": (_i32, [_u32, _ptr, _i32]),
+    "TALVEN_GetProgramCount": (_i32, [_u32]),
+    "TALVEN_GetProgramName": (_i32, [_u32, _i32, ctypes.c_char_p, _i32]),
+    "TALVEN_GetProgram": (_i32, [_u32]),
+    "TALVEN_SetProgram": (_i32, [_u32, _i32]),
 }
 
 _lock = threading.Lock()

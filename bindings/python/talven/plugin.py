@@ -209,6 +209,47 @@ class Plugin:
         if not library().TALVEN_RecallPreset(_text(path), self.handle):
             raise TalvenError(f"could not recall the preset {path}")
 
+    @property
+    def state(self):
+        """The plug-in's whole state: the bytes of a preset file, made in memory."""
+        size = library().TALVEN_GetState(self.handle, None, 0)
+        if size < 0:
+            raise TalvenError("the plug-in gave no state")
+        buffer = ctypes.create_string_buffer(size)
+        written = library().TALVEN_GetState(self.handle, buffer, size)
+        if written != size:
+            raise TalvenError("the plug-in's state changed its size while it was read")
+        return buffer.raw
+
+    @state.setter
+    def state(self, data):
+        data = bytes(data)
+        buffer = ctypes.create_string_buffer(data, len(data))
+        if not data or not library().TALVEN_SetState(self.handle, buffer, len(data)):
+            raise TalvenError("the plug-in did not take the state")
+
+    @property
+    def programs(self):
+        """The names of the plug-in's programs, in order."""
+        names = []
+        for index in range(library().TALVEN_GetProgramCount(self.handle)):
+            name = ctypes.create_string_buffer(256)
+            if not library().TALVEN_GetProgramName(self.handle, index, name, len(name)):
+                raise TalvenError(f"no name for program {index}")
+            names.append(name.value.decode("utf-8", errors="replace"))
+        return names
+
+    @property
+    def program(self):
+        """The current program's index, or None."""
+        index = library().TALVEN_GetProgram(self.handle)
+        return None if index < 0 else index
+
+    @program.setter
+    def program(self, index):
+        if not library().TALVEN_SetProgram(self.handle, index):
+            raise TalvenError(f"program {index} cannot be selected")
+
     def show_editor(self, x=0, y=0, title=None, on_position=None):
         """Shows the plug-in's editor (x and y both 0: centred). on_position
         hears (left, top, closing) on the window's thread."""

@@ -13,7 +13,7 @@ import pytest
 
 import talven
 from talven import _native
-from conftest import ZAM, dry, rms
+from conftest import ZAM, SineChannel, dry, rms
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -41,7 +41,7 @@ def test_structs_have_the_layout_of_the_c_header():
 def test_every_export_has_a_prototype_and_nothing_else_does():
     with open(os.environ["TALVEN_DEF"]) as f:
         exported = {line.strip() for line in f if line.strip().startswith("TALVEN_")}
-    assert len(exported) == 22
+    assert len(exported) == 28
     assert set(_native.PROTOTYPES) == exported
     lib = _native.library()
     for name in exported:
@@ -113,6 +113,38 @@ def test_a_stored_preset_recalls_the_values_it_held(channel, tmp_path):
         assert plugin[makeup] == pytest.approx(0.25, abs=1e-6)
         with pytest.raises(talven.TalvenError):
             plugin.recall_preset(tmp_path / "missing.vstpreset")
+
+
+def test_a_state_given_to_a_fresh_plugin_gives_back_the_same_bytes(bass, channel):
+    with talven.Plugin(channel.handle, ZAM) as plugin:
+        plugin[makeup_id(plugin)] = 0.25
+        channel.pull()
+        state = plugin.state
+        assert state[:4] == b"VST3"
+    other = SineChannel(bass)
+    try:
+        with talven.Plugin(other.handle, ZAM) as fresh:
+            assert fresh[makeup_id(fresh)] != pytest.approx(0.25, abs=1e-6)
+            fresh.state = state
+            assert fresh[makeup_id(fresh)] == pytest.approx(0.25, abs=1e-6)
+            assert fresh.state == state
+            for damaged in (b"", state[:40], b"RIFF" + state[4:]):
+                with pytest.raises(talven.TalvenError):
+                    fresh.state = damaged
+            assert fresh.state == state
+    finally:
+        bass.BASS_StreamFree(other.handle)
+
+
+def test_programs_are_named_and_selected(channel):
+    with talven.Plugin(channel.handle, ZAM) as plugin:
+        names = plugin.programs
+        assert len(names) > 1 and all(names)
+        assert plugin.program == 0
+        plugin.program = len(names) - 1
+        assert plugin.program == len(names) - 1
+        with pytest.raises(talven.TalvenError):
+            plugin.program = len(names)
 
 
 def test_parameter_edits_reach_the_handler_after_the_program_dropped_the_plugin(channel):
