@@ -1,5 +1,6 @@
 #include "instance/PresetCalls.h"
 
+#include "editor/EditorWork.h"
 #include "instance/InstanceHold.h"
 #include "platform/BlockScope.h"
 #include "presets/PresetManager.h"
@@ -44,8 +45,6 @@ bool deliverQueuedEdits(PluginInstance& instance)
     return delivered;
 }
 
-} // namespace
-
 // The load-back makes the plug-in take the state it has just given. Edits
 // queued for the processor are handed to it first (a call without samples),
 // so that the state written holds what the caller set last. Not every
@@ -54,16 +53,11 @@ bool deliverQueuedEdits(PluginInstance& instance)
 // queued values are noted before, and after the load-back has set the
 // plug-in to the file's values they are given again, to the controller and
 // queued for the processor. Nothing the caller set is lost; for a processor
-// that took them it changes nothing.
-bool storePresetFor(std::uint32_t handle, const char* path)
+// that took them it changes nothing. On the UI thread (runOnUiThread), under
+// the caller's hold on the instance.
+bool storeOnUiThread(PluginInstance& instance, const char* path)
 {
-    if (handle == 0 || !path)
-        return false;
-    InstanceHold hold(handle);
-    PluginInstance* const instance = hold.get();
-    if (!instance || BlockScope::inside(instance))
-        return false;
-    HostedPlugin& plugin = instance->plugin;
+    HostedPlugin& plugin = instance.plugin;
     PresetManager manager(plugin.provider());
     if (!manager.hasPlugin())
         return false;
@@ -76,7 +70,7 @@ bool storePresetFor(std::uint32_t handle, const char* path)
         ScopedLock guard(plugin.lock);
         plugin.paramTransfer->forEachUnread([&](auto id, auto value) { waiting.emplace_back(id, value); });
     }
-    deliverQueuedEdits(*instance);
+    deliverQueuedEdits(instance);
 
     if (!manager.writePreset(path))
         return false;
@@ -86,6 +80,35 @@ bool storePresetFor(std::uint32_t handle, const char* path)
         plugin.paramTransfer->addChange(id, value, 0);
     }
     return true;
+}
+
+// The recall itself, on the UI thread (runOnUiThread), under the caller's
+// hold on the instance.
+bool recallOnUiThread(PluginInstance& instance, const char* path)
+{
+    HostedPlugin& plugin = instance.plugin;
+    PresetManager manager(plugin.provider());
+    if (!manager.hasPlugin())
+        return false;
+    // Not while bypass or the detach switch the plug-in.
+    ScopedLock control(plugin.controlLock);
+    const Steinberg::tresult result = manager.loadPreset(path, [&] { supersedeQueuedEdits(plugin); });
+    return result == Steinberg::kResultOk || result == Steinberg::kNotImplemented;
+}
+
+} // namespace
+
+bool storePresetFor(std::uint32_t handle, const char* path)
+{
+    if (handle == 0 || !path)
+        return false;
+    InstanceHold hold(handle);
+    PluginInstance* const instance = hold.get();
+    if (!instance || BlockScope::inside(instance))
+        return false;
+    bool stored = false;
+    runOnUiThread([&] { stored = storeOnUiThread(*instance, path); });
+    return stored;
 }
 
 bool recallPresetFor(std::uint32_t handle, const char* path)
@@ -103,14 +126,9 @@ bool recallPresetFor(std::uint32_t handle, const char* path)
     // From inside the plug-in's own process call: refused.
     if (!instance || BlockScope::inside(instance))
         return false;
-    HostedPlugin& plugin = instance->plugin;
-    PresetManager manager(plugin.provider());
-    if (!manager.hasPlugin())
-        return false;
-    // Not while bypass or the detach switch the plug-in.
-    ScopedLock control(plugin.controlLock);
-    const Steinberg::tresult result = manager.loadPreset(buffer, [&] { supersedeQueuedEdits(plugin); });
-    return result == Steinberg::kResultOk || result == Steinberg::kNotImplemented;
+    bool recalled = false;
+    runOnUiThread([&] { recalled = recallOnUiThread(*instance, buffer); });
+    return recalled;
 }
 
 } // namespace talven

@@ -1,0 +1,76 @@
+#include "editor/XlibErrorHandler.h"
+
+#include "editor/EditorThread.h"
+#include "log/TraceLog.h"
+
+#include <X11/Xlib.h>
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace talven {
+namespace {
+
+using SetErrorHandler = XErrorHandler (*)(XErrorHandler);
+
+// The program's own handler, or null when it had none (Xlib's default). Set
+// before Talven's handler is installed and read by it from any thread.
+std::atomic<XErrorHandler> programHandler{nullptr};
+
+// Called by Xlib on the thread that read the error, with Xlib's global lock
+// held: may not call Xlib back (XGetErrorText would be fine, but a trace line
+// with the codes is enough).
+int ignorePluginError(Display* display, XErrorEvent* error)
+{
+    if (!EditorThread::isCurrent()) {
+        if (const XErrorHandler program = programHandler.load())
+            return program(display, error);
+    }
+    char line[160];
+    std::snprintf(line, sizeof(line), "X error %u (request %u.%u, resource 0x%lx) on a plug-in's connection ignored",
+                  static_cast<unsigned>(error->error_code), static_cast<unsigned>(error->request_code),
+                  static_cast<unsigned>(error->minor_code), static_cast<unsigned long>(error->resourceid));
+    writeTraceLine(line);
+    return 0;
+}
+
+SetErrorHandler setErrorHandlerIn(void* library)
+{
+    return library ? reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler")) : nullptr;
+}
+
+} // namespace
+
+XlibErrorHandler::XlibErrorHandler()
+{
+    library_ = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    const SetErrorHandler setHandler = setErrorHandlerIn(library_);
+    if (!setHandler) {
+        if (library_)
+            dlclose(library_);
+        library_ = nullptr;
+        return;
+    }
+    // Null installs Xlib's default and hands back what was current; the
+    // default's address then comes back from the second call, which tells a
+    // program's own handler from it.
+    const XErrorHandler previous = setHandler(nullptr);
+    const XErrorHandler xlibDefault = setHandler(ignorePluginError);
+    programHandler.store(previous == xlibDefault || previous == ignorePluginError ? nullptr : previous);
+}
+
+XlibErrorHandler::~XlibErrorHandler()
+{
+    const SetErrorHandler setHandler = setErrorHandlerIn(library_);
+    if (!setHandler)
+        return;
+    // Talven's code may be unloaded next: its handler must not stay behind.
+    const XErrorHandler program = programHandler.load();
+    const XErrorHandler current = setHandler(program);
+    if (current != ignorePluginError)
+        setHandler(current);
+    dlclose(library_);
+}
+
+} // namespace talven
