@@ -83,6 +83,9 @@ public:
     // touching the plug-in or its block processor. Changed under controlLock
     // and passed through the instance lock.
     std::atomic<bool> restarting{false};
+    // True while the main buses are activated (set up for processing, not
+    // yet released at the switch-off). Changed under controlLock.
+    std::atomic<bool> busesActive{false};
     // Counts the activations (setActive(true)); the process context's
     // continuous time starts again at each.
     std::atomic<std::uint32_t> activations{0};

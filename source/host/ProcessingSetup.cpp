@@ -1,5 +1,6 @@
 #include "host/ProcessingSetup.h"
 
+#include "host/BusSetup.h"
 #include "log/TraceLog.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -37,14 +38,21 @@ bool startProcessing(HostedPlugin& plugin, double sampleRate, std::int32_t maxFr
 
 void switchOffProcessing(HostedPlugin& plugin, PlugProvider& provider)
 {
-    if (!plugin.active.exchange(false))
+    const bool wasActive = plugin.active.exchange(false);
+    const bool busesActive = plugin.busesActive.exchange(false);
+    if (!wasActive && !busesActive)
         return;
     IPtr<IComponent> component = owned(provider.getComponent());
     if (!component)
         return;
-    if (FUnknownPtr<IAudioProcessor> processor{component})
-        processor->setProcessing(false);
-    component->setActive(false);
+    if (wasActive) {
+        if (FUnknownPtr<IAudioProcessor> processor{component})
+            processor->setProcessing(false);
+        component->setActive(false);
+    }
+    // Buses may change only while the component is inactive.
+    if (busesActive)
+        releaseBuses(*component);
 }
 
 } // namespace talven

@@ -16,8 +16,10 @@ bool startProcessing(HostedPlugin& plugin, double sampleRate, std::int32_t maxFr
 
 // Stops processing and deactivates the component, in that order, as VST 3
 // requires before the plug-in is terminated; only for an active component
-// (clears plugin.active). Results are not looked at. Caller's thread, with
-// the control lock held and no block in progress or to come.
+// (clears plugin.active). Then deactivates the main buses, when they were
+// activated (clears plugin.busesActive). Results are not looked at.
+// Caller's thread, with the control lock held and no block in progress or to
+// come.
 void switchOffProcessing(HostedPlugin& plugin, Steinberg::Vst::PlugProvider& provider);
 
 } // namespace talven

@@ -7,6 +7,7 @@
 #include "host/ProcessingSetup.h"
 #include "host/ReportScope.h"
 #include "instance/BassCallbacks.h"
+#include "instance/BusPreparation.h"
 #include "instance/EditorCalls.h"
 #include "instance/InstanceHold.h"
 #include "instance/InstanceService.h"
@@ -79,21 +80,30 @@ void switchOffAndRelease(PluginInstance& record)
     closeEditorForGood(record.editor, code);
 }
 
-// The processing set-up of a new instance, before its DSP is set: the block
-// processor for the channel's layout, then the plug-in told the rate, the
-// sample size and the longest block, and switched on. When the plug-in
-// refuses, processing stays off and every block passes dry.
-void prepareProcessing(PluginInstance& record, const BASS_CHANNELINFO& info)
+// The processing set-up of a new instance, before its DSP is set: the buses
+// negotiated and activated for the channel's layout, the block processor for
+// what the plug-in took, then the plug-in told the rate, the sample size and
+// the longest block, and switched on. When the plug-in refuses a step,
+// processing stays off and every block passes dry. False only for a plug-in
+// whose buses offer nothing to process the channel with: the attach refuses
+// it.
+bool prepareProcessing(PluginInstance& record, const BASS_CHANNELINFO& info)
 {
     HostedPlugin& plugin = record.plugin;
     ScopedLock control(plugin.controlLock);
     const Steinberg::IPtr<Steinberg::Vst::PlugProvider> provider = plugin.provider();
     if (!provider)
-        return;
+        return true;
     Steinberg::IPtr<Steinberg::Vst::IComponent> component = Steinberg::owned(provider->getComponent());
-    if (!component || !record.blocks.prepare(*component, record.channelCount))
-        return;
-    startProcessing(plugin, static_cast<double>(info.freq), BlockProcessor::kMaxFrames, record.blocks.sampleSize());
+    if (!component)
+        return true;
+    const Preparation prepared = prepareBusesAndBlocks(record, *component);
+    if (prepared == Preparation::unusable)
+        return false;
+    if (prepared == Preparation::ready)
+        startProcessing(plugin, static_cast<double>(info.freq), BlockProcessor::kMaxFrames,
+                        record.blocks.sampleSize());
+    return true;
 }
 
 // Owns the attachment hold until the attach succeeds; a failed attach gives
@@ -214,7 +224,8 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
         return 0;
     setEditorPositionCallback(record.editor, options.positionCallback);
     try {
-        prepareProcessing(record, info);
+        if (!prepareProcessing(record, info))
+            return 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }

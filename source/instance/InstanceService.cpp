@@ -1,5 +1,6 @@
 #include "instance/InstanceService.h"
 
+#include "instance/BusPreparation.h"
 #include "platform/BlockScope.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -13,12 +14,13 @@ using namespace Steinberg::Vst;
 namespace talven {
 namespace {
 
-// Buses asked again, blocks prepared for them and the set-up told again.
-// False when the plug-in refuses.
+// Buses negotiated and activated again, blocks prepared for them and the
+// set-up told again. False when the plug-in refuses, or its new buses offer
+// nothing to process the channel with.
 bool setUpAgain(PluginInstance& instance, IComponent& component, IAudioProcessor& processor)
 {
     try {
-        if (!instance.blocks.prepare(component, instance.channelCount))
+        if (prepareBusesAndBlocks(instance, component) != Preparation::ready)
             return false;
     } catch (const std::bad_alloc&) {
         instance.blocks.release();

@@ -98,4 +98,10 @@ int RecordedPlugin::sendMessage(bool fromComponent, const char* id) const
     return send ? send(fromComponent ? 1 : 0, id) : -2;
 }
 
+int RecordedPlugin::requestRestart(int flags) const
+{
+    auto request = symbol<TalvenTestRequestRestartProc>(library_, TALVEN_TEST_REQUEST_RESTART);
+    return request ? request(flags) : -2;
+}
+
 } // namespace talven::test

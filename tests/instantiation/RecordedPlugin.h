@@ -38,6 +38,9 @@ public:
     unsigned long long threadTag() const;
     int controllerEdit(unsigned id, double value, int* results) const;
     int sendMessage(bool fromComponent, const char* id) const;
+    // The plug-in's controller asks the host for a restart with these flags:
+    // the handler's answer.
+    int requestRestart(int flags) const;
 
 private:
     std::string path_;

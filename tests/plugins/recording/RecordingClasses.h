@@ -42,6 +42,21 @@ inline Steinberg::FUnknown* createRecorderController()
     return RecordingController::create(true);
 }
 
+// A recording processor with other buses than the recorder's stereo pair.
+template <RecordedBuses buses>
+Steinberg::FUnknown* createBusVariant()
+{
+    recordCall("Factory::create Processor");
+    return RecordingProcessor::create(ProcessorOptions{recorderControllerUid(), false, buses});
+}
+
+template <RecordedBuses buses>
+TestClass busVariantClass(const char* name)
+{
+    return {recorderProcessorUid(), kVstAudioEffectClass, name, Steinberg::Vst::ComponentFlags::kDistributable,
+            "Fx", createBusVariant<buses>};
+}
+
 inline TestClass recorderProcessorClass(const char* category = kVstAudioEffectClass)
 {
     return {recorderProcessorUid(), category, "Talven Recorder", Steinberg::Vst::ComponentFlags::kDistributable,

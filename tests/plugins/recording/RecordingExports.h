@@ -25,3 +25,9 @@ typedef int (*TalvenTestControllerEditProc)(unsigned id, double value, int* resu
 // records "notify <id>". Returns the send's result, -1 without a sender.
 #define TALVEN_TEST_SEND_MESSAGE "TalvenTestSendMessage"
 typedef int (*TalvenTestSendMessageProc)(int fromComponent, const char* id);
+
+// The newest live controller asks its component handler for a restart with
+// these flags; returns the handler's answer, -1 without a controller or
+// handler.
+#define TALVEN_TEST_REQUEST_RESTART "TalvenTestRequestRestart"
+typedef int (*TalvenTestRequestRestartProc)(int flags);

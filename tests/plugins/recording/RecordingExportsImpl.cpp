@@ -40,3 +40,8 @@ extern "C" SMTG_EXPORT_SYMBOL int TalvenTestSendMessage(int fromComponent, const
 {
     return talven::testplugin::sendFromLive(fromComponent != 0, id ? id : "");
 }
+
+extern "C" SMTG_EXPORT_SYMBOL int TalvenTestRequestRestart(int flags)
+{
+    return talven::testplugin::restartFromLiveController(flags);
+}

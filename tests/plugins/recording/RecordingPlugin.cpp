@@ -3,6 +3,7 @@
 #include "CallLog.h"
 
 #include "base/source/fstreamer.h"
+#include "public.sdk/source/vst/vstbus.h"
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
@@ -25,6 +26,20 @@ std::string messageIdOf(IMessage* message)
 {
     const char* id = message ? message->getMessageID() : nullptr;
     return id ? id : "";
+}
+
+const char* mediaName(MediaType type)
+{
+    return type == kAudio ? "audio" : type == kEvent ? "event" : "other";
+}
+
+// "3,3": the arrangements as numbers, in bus order.
+std::string arrangementList(const SpeakerArrangement* arrangements, int32 count)
+{
+    std::string text;
+    for (int32 i = 0; arrangements && i < count; ++i)
+        text += (i ? "," : "") + std::to_string(arrangements[i]);
+    return text;
 }
 
 tresult sendFrom(ComponentBase& sender, const char* id)
@@ -56,9 +71,30 @@ tresult PLUGIN_API RecordingProcessor::initialize(FUnknown* context)
     if (options_.failInitialize)
         return kResultFalse;
     tresult result = PassThroughProcessor::initialize(context);
+    if (result == kResultOk)
+        declareBuses();
     std::lock_guard<std::mutex> guard(liveMutex);
     liveProcessor = this;
     return result;
+}
+
+void RecordingProcessor::declareBuses()
+{
+    switch (options_.buses) {
+    case RecordedBuses::stereo:
+        break;
+    case RecordedBuses::everyKind:
+        audioInputs.push_back(IPtr<Bus>(new AudioBus(STR16("Side-chain"), kAux, 0, SpeakerArr::kStereo), false));
+        eventInputs.push_back(IPtr<Bus>(new EventBus(STR16("MIDI"), kMain, 0, 16), false));
+        break;
+    case RecordedBuses::emptyOutput:
+        static_cast<AudioBus*>(audioOutputs.at(0).get())->setArrangement(SpeakerArr::kEmpty);
+        break;
+    case RecordedBuses::none:
+        audioInputs.clear();
+        audioOutputs.clear();
+        break;
+    }
 }
 
 tresult PLUGIN_API RecordingProcessor::terminate()
@@ -98,7 +134,8 @@ tresult PLUGIN_API RecordingProcessor::getBusInfo(MediaType type, BusDirection d
 
 tresult PLUGIN_API RecordingProcessor::activateBus(MediaType type, BusDirection dir, int32 index, TBool state)
 {
-    recordCall("Component::activateBus");
+    recordCall(std::string("Component::activateBus ") + mediaName(type) + (dir == kInput ? " in " : " out ") +
+               std::to_string(index) + (state ? " 1" : " 0"));
     return PassThroughProcessor::activateBus(type, dir, index, state);
 }
 
@@ -129,8 +166,17 @@ tresult PLUGIN_API RecordingProcessor::getState(IBStream* state)
 tresult PLUGIN_API RecordingProcessor::setBusArrangements(SpeakerArrangement* inputs, int32 numIns,
                                                           SpeakerArrangement* outputs, int32 numOuts)
 {
-    recordCall("Processor::setBusArrangements");
-    return PassThroughProcessor::setBusArrangements(inputs, numIns, outputs, numOuts);
+    recordCall("Processor::setBusArrangements in " + arrangementList(inputs, numIns) + " out " +
+               arrangementList(outputs, numOuts));
+    if (options_.buses != RecordedBuses::everyKind)
+        return PassThroughProcessor::setBusArrangements(inputs, numIns, outputs, numOuts);
+    // Any layout of the main buses, as long as the side-chain stays stereo.
+    if (numIns != 2 || numOuts != 1 || !inputs || !outputs || inputs[1] != SpeakerArr::kStereo ||
+        SpeakerArr::getChannelCount(inputs[0]) == 0 || SpeakerArr::getChannelCount(outputs[0]) == 0)
+        return kResultFalse;
+    static_cast<AudioBus*>(audioInputs.at(0).get())->setArrangement(inputs[0]);
+    static_cast<AudioBus*>(audioOutputs.at(0).get())->setArrangement(outputs[0]);
+    return kResultTrue;
 }
 
 tresult PLUGIN_API RecordingProcessor::canProcessSampleSize(int32 symbolicSampleSize)
@@ -173,6 +219,11 @@ tresult PLUGIN_API RecordingProcessor::process(ProcessData& data)
 {
     recordCall("Processor::process " + std::to_string(data.numSamples));
     applyParameterChanges(data.inputParameterChanges);
+    // Like the plug-ins of some frameworks, it writes nothing to buses its
+    // host left inactive.
+    if (options_.buses == RecordedBuses::everyKind &&
+        !(audioInputs.at(0)->isActive() && audioOutputs.at(0)->isActive()))
+        return kResultOk;
     if (data.numInputs < 1 || data.numOutputs < 1 || !data.inputs || !data.outputs ||
         data.symbolicSampleSize != kSample32)
         return kResultOk;
@@ -348,6 +399,11 @@ bool RecordingController::editOnHandler(ParamID id, double value, int* results)
     return true;
 }
 
+int RecordingController::restartOnHandler(int32 flags)
+{
+    return componentHandler ? componentHandler->restartComponent(flags) : -1;
+}
+
 tresult RecordingController::sendTestMessage(const char* id)
 {
     return sendFrom(*this, id);
@@ -449,6 +505,12 @@ bool editFromLiveController(ParamID id, double value, int* results)
 {
     std::lock_guard<std::mutex> guard(liveMutex);
     return liveController && liveController->editOnHandler(id, value, results);
+}
+
+int restartFromLiveController(int32 flags)
+{
+    std::lock_guard<std::mutex> guard(liveMutex);
+    return liveController ? liveController->restartOnHandler(flags) : -1;
 }
 
 int sendFromLive(bool fromComponent, const char* id)

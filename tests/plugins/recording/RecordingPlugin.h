@@ -19,9 +19,19 @@ constexpr Steinberg::Vst::ParamID kMixId = 1;
 // The processor multiplies every sample by 2 * gain (normalized gain).
 constexpr double kDefaultGain = 0.25;
 
+// The buses a recording processor declares.
+enum class RecordedBuses {
+    stereo,     // stereo main input and output; takes only stereo
+    everyKind,  // those, a stereo side-chain input and an event input; its
+                // main buses take any layout, the side-chain only stereo
+    emptyOutput, // a stereo input and an output of no channels; takes nothing else
+    none,       // no bus at all
+};
+
 struct ProcessorOptions {
     Steinberg::FUID controllerClass; // invalid: names no controller
     bool failInitialize = false;
+    RecordedBuses buses = RecordedBuses::stereo;
 };
 
 // Stereo in, stereo out; out = in * 2 * gain, gain taken from the block's
@@ -61,6 +71,7 @@ public:
     Steinberg::tresult sendTestMessage(const char* id);
 
 private:
+    void declareBuses();
     void applyParameterChanges(Steinberg::Vst::IParameterChanges* changes);
 
     ProcessorOptions options_;
@@ -95,6 +106,8 @@ public:
 
     // beginEdit/performEdit/endEdit on the handler; results into results[3].
     bool editOnHandler(Steinberg::Vst::ParamID id, double value, int* results);
+    // restartComponent(flags) on the handler; its result, -1 without one.
+    int restartOnHandler(Steinberg::int32 flags);
     Steinberg::tresult sendTestMessage(const char* id);
 
 private:
@@ -139,6 +152,7 @@ public:
 
 // Entry points for RecordingExports.h: the newest live objects. Any thread.
 bool editFromLiveController(Steinberg::Vst::ParamID id, double value, int* results);
+int restartFromLiveController(Steinberg::int32 flags);
 int sendFromLive(bool fromComponent, const char* id);
 
 } // namespace talven::testplugin
