@@ -40,6 +40,26 @@ SetErrorHandler setErrorHandlerIn(void* library)
     return library ? reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler")) : nullptr;
 }
 
+// Xlib's XSetErrorHandler while Talven's handler is installed; null otherwise.
+std::atomic<SetErrorHandler> installedWith{nullptr};
+
+// Puts the program's handler back, unless another replaced Talven's.
+void uninstall()
+{
+    const SetErrorHandler setHandler = installedWith.exchange(nullptr);
+    if (!setHandler)
+        return;
+    const XErrorHandler current = setHandler(programHandler.load());
+    if (current != ignorePluginError)
+        setHandler(current);
+}
+
+// At library unload or process exit an editor may still be up: Talven's
+// handler must not outlive its code.
+struct UninstallAtUnload {
+    ~UninstallAtUnload() { uninstall(); }
+} uninstallAtUnload;
+
 } // namespace
 
 XlibErrorHandler::XlibErrorHandler()
@@ -58,18 +78,14 @@ XlibErrorHandler::XlibErrorHandler()
     const XErrorHandler previous = setHandler(nullptr);
     const XErrorHandler xlibDefault = setHandler(ignorePluginError);
     programHandler.store(previous == xlibDefault || previous == ignorePluginError ? nullptr : previous);
+    installedWith.store(setHandler);
 }
 
 XlibErrorHandler::~XlibErrorHandler()
 {
-    const SetErrorHandler setHandler = setErrorHandlerIn(library_);
-    if (!setHandler)
+    if (!library_)
         return;
-    // Talven's code may be unloaded next: its handler must not stay behind.
-    const XErrorHandler program = programHandler.load();
-    const XErrorHandler current = setHandler(program);
-    if (current != ignorePluginError)
-        setHandler(current);
+    uninstall();
     dlclose(library_);
 }
 

@@ -54,10 +54,12 @@ TEST_F(X11EditorTest, PresetStateReachesThePluginOnTheEditorThreadWhileAnEditorI
     };
     for (const StateCase& c : cases) {
         SCOPED_TRACE(c.what);
-        if (c.editorShown && !EditorThread::running())
+        if (c.editorShown && !EditorThread::running()) {
             ASSERT_NE(show(20, 20), 0u);
-        if (!c.editorShown) // the attach's look for a view started it for a moment
+        }
+        if (!c.editorShown) { // the attach's look for a view started it for a moment
             ASSERT_TRUE(waitUntil([] { return !EditorThread::running(); }));
+        }
         clearEvents();
         std::thread::id caller;
         int result = -1;

@@ -108,8 +108,9 @@ void JucePluginTest::TearDown()
 {
     if (!inJuceChild())
         return;
-    if (handle != 0)
+    if (handle != 0) {
         EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+    }
     BASS_Free();
 }
 
