@@ -7,6 +7,8 @@
 
 #include "TestSupport.h"
 
+#include "editor/EditorThread.h"
+
 #include <X11/Xlib.h>
 
 #include <gtest/gtest.h>
@@ -67,6 +69,10 @@ TEST_F(JuceEditorTest, TheGenericEditorOpensTakesPresetsAndEditsAndClosesWithout
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
     handle = 0;
     EXPECT_TRUE(waitUntil([] { return editorWindows().empty(); }));
+    // The close and the plug-in's release finish on the editor thread after
+    // the window went: waited for, since a process ending before them
+    // unloads JUCE with its editor still alive.
+    EXPECT_TRUE(waitUntil([] { return !EditorThread::running(); }));
 }
 
 } // namespace
