@@ -20,9 +20,10 @@ SpeakerArrangement currentArrangement(IComponent& component, IAudioProcessor& pr
     if (component.getBusInfo(kAudio, direction, index, info) != kResultOk || info.channelCount <= 0 ||
         info.channelCount >= 64)
         return SpeakerArr::kEmpty;
-    // Any arrangement of that many speakers: only the count matters to the
-    // plug-in's own layout being kept.
-    return (SpeakerArrangement(1) << info.channelCount) - 1;
+    // The usual arrangement of that many speakers, else any: only the count
+    // matters to the plug-in's own layout being kept.
+    const SpeakerArrangement usual = channelArrangement(info.channelCount);
+    return usual != SpeakerArr::kEmpty ? usual : (SpeakerArrangement(1) << info.channelCount) - 1;
 }
 
 // Bus 0 of a direction takes the channel's layout, the others their own.

@@ -91,8 +91,9 @@ public:
     std::atomic<std::uint32_t> activations{0};
     // The channel's sample rate, in Hz; 0 until processing is set up.
     double sampleRate = 0;
-    // Whether the plug-in offers an editor view, asked once at attach.
-    std::atomic<bool> offersEditor{false};
+    // Whether the plug-in offers an editor view: -1 until first needed
+    // (offersEditor in Instantiation.h, or an editor shown), then 0 or 1.
+    std::atomic<int> editorOffer{-1};
 
 private:
     mutable std::mutex providerLock_; // guards provider_ for the lock-free readers

@@ -89,6 +89,19 @@ bool offersEditorView(Vst::IEditController& controller)
     return view != nullptr;
 }
 
+bool offersEditor(HostedPlugin& plugin)
+{
+    const int known = plugin.editorOffer.load();
+    if (known >= 0)
+        return known != 0;
+    const Vst::ControllerReference controller = plugin.controller();
+    if (!controller)
+        return false;
+    const bool offered = offersEditorView(*controller.get());
+    plugin.editorOffer = offered ? 1 : 0;
+    return offered;
+}
+
 bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure, const char* classId)
 {
     setGlobalPluginContext();

@@ -29,6 +29,12 @@ bool isClassIdText(const char* text);
 // controller for one and letting it go unshown. Caller's thread.
 bool offersEditorView(Steinberg::Vst::IEditController& controller);
 
+// Whether the plug-in offers an editor view: the answer kept from an earlier
+// call or a shown editor, else asked now (offersEditorView) and kept. No view
+// is made before something needs the answer: a plug-in's GUI can be heavy.
+// False without a controller. Caller's thread.
+bool offersEditor(HostedPlugin& plugin);
+
 // Has the controller describe each parameter once, before audio starts, and
 // returns their ids in its order (the rest of the descriptions is not kept).
 // Caller's thread. May throw std::bad_alloc.

@@ -1,6 +1,7 @@
 #include "host/PluginDescription.h"
 
 #include "host/HostContext.h"
+#include "host/Instantiation.h"
 #include "platform/TextConversion.h"
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -24,7 +25,7 @@ int32 mainBusChannels(IComponent& component, BusDirection direction)
 
 } // namespace
 
-std::optional<PluginDescription> describePlugin(const HostedPlugin& plugin)
+std::optional<PluginDescription> describePlugin(HostedPlugin& plugin)
 {
     const ControllerReference controller = plugin.controller();
     const IPtr<PlugProvider>& provider = controller.provider();
@@ -34,7 +35,7 @@ std::optional<PluginDescription> describePlugin(const HostedPlugin& plugin)
     description.classInfo = provider->classInfo();
     if (plugin.module)
         description.classInfo.inheritVendor(plugin.module->getFactory().info().vendor);
-    description.hasEditor = plugin.offersEditor.load();
+    description.hasEditor = offersEditor(plugin);
     if (controller)
         description.parameterCount = controller->getParameterCount();
     const IPtr<IComponent> component = owned(provider->getComponent());

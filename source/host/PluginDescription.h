@@ -20,9 +20,10 @@ struct PluginDescription {
 };
 
 // Describes the plug-in, asking it now for what may change (latency, tail,
-// buses, parameters). Empty for a plug-in taken away by a detach. Caller's
+// buses, parameters); whether it offers an editor is asked the first time
+// only (offersEditor). Empty for a plug-in taken away by a detach. Caller's
 // thread, no lock.
-std::optional<PluginDescription> describePlugin(const HostedPlugin& plugin);
+std::optional<PluginDescription> describePlugin(HostedPlugin& plugin);
 
 // Every class of the module at path (UTF-8 file or package folder), in the
 // factory's order, without making an instance; the module goes again unless

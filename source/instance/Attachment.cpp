@@ -156,9 +156,6 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
                 return false;
         }
         const Steinberg::Vst::ControllerReference controller = instance->plugin.controller();
-        // Asked once, here, without showing anything.
-        if (controller)
-            instance->plugin.offersEditor = offersEditorView(*controller.get());
         if (showEditor != 0) {
             showEditorOf(*instance, x, y, title);
             writeTraceLine("openEditor createViewAndShow true");

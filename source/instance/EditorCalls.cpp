@@ -5,14 +5,30 @@
 #include "editor/EditorWork.h"
 #include "instance/InstanceHold.h"
 
+#include <mutex>
 #include <string>
 
 namespace talven {
+namespace {
+
+// A window shown means the plug-in made a view: whether it offers an editor
+// is known from now on without asking it for another.
+void noteShownEditor(PluginInstance& instance)
+{
+    std::lock_guard<std::mutex> guard(instance.editor.lock);
+    if (instance.editor.window)
+        instance.plugin.editorOffer = 1;
+}
+
+} // namespace
 
 void showEditorOf(PluginInstance& instance, std::int32_t x, std::int32_t y, const char* title)
 {
     const HostedPlugin& plugin = instance.plugin;
-    runEditorWork([&] { openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title); });
+    runEditorWork([&] {
+        openEditor(instance.editor, [&plugin] { return plugin.controller(); }, x, y, title);
+        noteShownEditor(instance);
+    });
 }
 
 int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t y,
@@ -29,6 +45,7 @@ int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t 
         const HostedPlugin& plugin = instance->plugin;
         runEditorWork([&] {
             openEditor(instance->editor, [&plugin] { return plugin.controller(); }, x, y, titleCopy.c_str());
+            noteShownEditor(*instance);
             setEditorPositionCallback(instance->editor, positionCallback);
         });
     } else {

@@ -76,6 +76,25 @@ TEST_F(InfoTest, APluginWithAnEditorViewSaysSo)
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, withEditor), 1);
 }
 
+// A plug-in's GUI can be heavy: the attach builds no view, the first
+// information asks for one (and lets it go unshown), and the answer is kept.
+TEST_F(InfoTest, WhetherThereIsAnEditorIsAskedOnceWhenTheInformationFirstNeedsIt)
+{
+    const RecordedPlugin recorder("Recorder");
+    const std::uint32_t second = attach(stream, "Recorder");
+    ASSERT_NE(second, 0u);
+    EXPECT_TRUE(callsStartingWith(recorder, "Controller::createView").empty());
+    for (int round = 0; round < 2; ++round) {
+        TALVEN_INFO info{};
+        info.size = sizeof info;
+        ASSERT_EQ(TALVEN_GetInfo(second, &info), 1);
+        EXPECT_EQ(info.hasEditor, 0);
+        EXPECT_EQ(callsStartingWith(recorder, "Controller::createView"),
+                  std::vector<std::string>{"Controller::createView editor"});
+    }
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, second), 1);
+}
+
 TEST_F(InfoTest, GetInfoRefusesBadHandlesAndRecordsAndChangesNothingThen)
 {
     TALVEN_INFO info;

@@ -84,8 +84,7 @@ TEST_F(InstantiationTest, OpeningCreatesConnectsSynchronizesAndDescribesThePlugI
                             "Component::getState",
                             "Controller::setComponentState",
                             "Controller::setComponentHandler handler",
-                            // Whether it has an editor, asked once; not shown.
-                            "Controller::createView editor",
+                            // No view: whether there is one is asked when needed.
                             "Controller::getParameterCount",
                             "Controller::getParameterInfo 0",
                             "Controller::getParameterInfo 1"};

@@ -157,6 +157,56 @@ TEST(ToolTest, BypassWritesTheInputUntouched)
     EXPECT_TRUE(readAudio("output.wav").samples == readAudio("input.wav").samples);
 }
 
+// FixedLatency delays by 300 frames and says so. An impulse lands where it
+// was in INPUT, or with --keep-latency exactly the latency later; OUTPUT is
+// as long as INPUT either way, and the run past the end brings out the last
+// frames (an impulse in the final frame), as long as the tool's blocks
+// or not.
+TEST(ToolTest, TheLatencyIsCompensatedUnlessItIsToBeKept)
+{
+    const std::string plugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/FixedLatency.vst3";
+    constexpr int kLatency = 300;
+    struct Case {
+        int frames;
+        int impulse;
+        bool keep;
+        int expectedAt; // -1: gone past the end
+    };
+    const Case cases[] = {
+        {10000, 1000, false, 1000}, {10000, 1000, true, 1000 + kLatency}, {10000, 9999, false, 9999},
+        {10000, 9999, true, -1},    {2 * 4096, 8000, false, 8000},         {100, 50, false, 50},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.frames) + " frames, impulse at " + std::to_string(c.impulse) +
+                     (c.keep ? ", kept" : ""));
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* file = sf_open("impulse.wav", SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        std::vector<float> samples(static_cast<size_t>(c.frames) * 2, 0.0f);
+        samples[static_cast<size_t>(c.impulse) * 2] = 1.0f;
+        samples[static_cast<size_t>(c.impulse) * 2 + 1] = -0.5f;
+        ASSERT_EQ(sf_writef_float(file, samples.data(), c.frames), c.frames);
+        sf_close(file);
+
+        std::vector<std::string> arguments = {plugin, "impulse.wav", "delayed.wav"};
+        if (c.keep)
+            arguments.insert(arguments.begin(), "--keep-latency");
+        const ToolRun run = runApply(arguments);
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Audio output = readAudio("delayed.wav");
+        ASSERT_EQ(output.info.frames, c.frames);
+        std::vector<float> expected(samples.size(), 0.0f);
+        if (c.expectedAt >= 0) {
+            expected[static_cast<size_t>(c.expectedAt) * 2] = 1.0f;
+            expected[static_cast<size_t>(c.expectedAt) * 2 + 1] = -0.5f;
+        }
+        EXPECT_TRUE(output.samples == expected);
+    }
+}
+
 // The file is written beside OUTPUT and moved in place at the end, so the
 // input is read whole before it is replaced.
 TEST(ToolTest, TheOutputMayReplaceTheInput)

@@ -9,6 +9,7 @@
 #include "talven.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -43,15 +44,17 @@ private:
 
 class Stream {
 public:
-    explicit Stream(HSTREAM handle) : handle_(handle) {}
-    ~Stream()
-    {
-        if (handle_)
-            BASS_StreamFree(handle_);
-    }
+    explicit Stream(HSTREAM handle = 0) : handle_(handle) {}
+    ~Stream() { reset(0); }
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
     HSTREAM get() const { return handle_; }
+    void reset(HSTREAM handle)
+    {
+        if (handle_)
+            BASS_StreamFree(handle_);
+        handle_ = handle;
+    }
 
 private:
     HSTREAM handle_;
@@ -80,14 +83,74 @@ DWORD CALLBACK silence(HSTREAM, void* buffer, DWORD length, void*)
     return length;
 }
 
-HSTREAM openSource(const Options& options, std::string& error)
+// INPUT, then as many frames of silence as tailFrames says (set once the
+// plug-in's latency is known): the plug-in is attached to this stream, so
+// that it runs on past INPUT's end for its latency's sake.
+struct PaddedInput {
+    HSTREAM file = 0;
+    DWORD frameBytes = 0;
+    std::uint64_t tailFrames = 0;
+    bool fileEnded = false;
+
+    static DWORD CALLBACK proc(HSTREAM, void* buffer, DWORD length, void* user)
+    {
+        auto* input = static_cast<PaddedInput*>(user);
+        if (!input->fileEnded) {
+            const DWORD got = BASS_ChannelGetData(input->file, buffer, length);
+            if (got != static_cast<DWORD>(-1) && got > 0)
+                return got;
+            // The end, or a read error, which ends INPUT just the same.
+            input->fileEnded = true;
+        }
+        const std::uint64_t frames = std::min<std::uint64_t>(length / input->frameBytes, input->tailFrames);
+        input->tailFrames -= frames;
+        const DWORD bytes = static_cast<DWORD>(frames) * input->frameBytes;
+        std::fill_n(static_cast<unsigned char*>(buffer), bytes, 0);
+        return input->tailFrames == 0 ? bytes | BASS_STREAMPROC_END : bytes;
+    }
+};
+
+HSTREAM openSource(const Options& options, Stream& file, PaddedInput& padded, std::string& error)
 {
     const DWORD flags = BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT;
-    HSTREAM stream = options.input.empty() ? BASS_StreamCreate(44100, 2, flags, silence, nullptr)
-                                           : BASS_StreamCreateFile(FALSE, options.input.c_str(), 0, 0, flags);
+    if (options.input.empty()) {
+        const HSTREAM stream = BASS_StreamCreate(44100, 2, flags, silence, nullptr);
+        if (!stream)
+            error = bassError("cannot open a stream");
+        return stream;
+    }
+    file.reset(BASS_StreamCreateFile(FALSE, options.input.c_str(), 0, 0, flags));
+    BASS_CHANNELINFO info{};
+    if (!file.get() || !BASS_ChannelGetInfo(file.get(), &info) || info.chans == 0) {
+        error = bassError(("cannot open " + options.input).c_str());
+        return 0;
+    }
+    padded.file = file.get();
+    padded.frameBytes = static_cast<DWORD>(sizeof(float)) * info.chans;
+    const HSTREAM stream = BASS_StreamCreate(info.freq, info.chans, flags, PaddedInput::proc, &padded);
     if (!stream)
-        error = bassError(("cannot open " + (options.input.empty() ? std::string("a stream") : options.input)).c_str());
+        error = bassError(("cannot open " + options.input).c_str());
     return stream;
+}
+
+// The frames OUTPUT leaves out at its start and the plug-in runs on past
+// INPUT's end: the latency it reports now, unless --keep-latency or
+// --bypass (a bypassed plug-in passes the audio through as it came).
+std::uint64_t latencyToCompensate(const Options& options, std::uint32_t handle)
+{
+    if (options.keepLatency || options.bypass)
+        return 0;
+    TALVEN_INFO info{};
+    info.size = sizeof info;
+    if (TALVEN_GetInfo(handle, &info) != 1 || info.latencySamples <= 0)
+        return 0;
+    return static_cast<std::uint64_t>(info.latencySamples);
+}
+
+std::uint64_t framesOf(HSTREAM stream, DWORD frameBytes)
+{
+    const QWORD bytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
+    return bytes == static_cast<QWORD>(-1) || frameBytes == 0 ? 0 : bytes / frameBytes;
 }
 
 bool recallPreset(const Options& options, std::uint32_t handle, std::string& error)
@@ -191,7 +254,10 @@ bool runApply(const Options& options, std::FILE* out, std::string& error)
         error = bassError("cannot start BASS");
         return false;
     }
-    Stream stream(openSource(options, error));
+    // Declared before the stream that reads them, so that they outlive it.
+    Stream file;
+    PaddedInput padded;
+    Stream stream(openSource(options, file, padded, error));
     if (!stream.get())
         return false;
     Attachment plugin(TALVEN_ChannelSetDSP(stream.get(), options.plugin.c_str(), 0, 0, 0, 0, 0, nullptr,
@@ -204,7 +270,12 @@ bool runApply(const Options& options, std::FILE* out, std::string& error)
         return false;
     if (!describe(options, plugin.get(), out, error) || !savePreset(options, error))
         return false;
-    return options.input.empty() || renderToFile(stream.get(), format, options.output, error);
+    if (options.input.empty())
+        return true;
+    const std::uint64_t latency = latencyToCompensate(options, plugin.get());
+    padded.tailFrames = latency;
+    return renderToFile(stream.get(), format, options.output, latency, framesOf(file.get(), padded.frameBytes) + latency,
+                        error);
 }
 
 } // namespace talven::apply

@@ -4,6 +4,7 @@
 #include "OutputFile.h"
 #include "Progress.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -20,7 +21,8 @@ bool probeInput(const std::string& path, AudioFormat& format, std::string& error
     return true;
 }
 
-bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& path, std::string& error)
+bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& path, std::uint64_t skipFrames,
+                  std::uint64_t totalFrames, std::string& error)
 {
     BASS_CHANNELINFO info{};
     if (!BASS_ChannelGetInfo(stream, &info) || info.chans == 0) {
@@ -39,9 +41,8 @@ bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& 
     if (!output.open(path, fileFormat, error))
         return false;
 
-    const QWORD bytes = BASS_ChannelGetLength(stream, BASS_POS_BYTE);
     const std::uint64_t frameBytes = 4ull * info.chans;
-    Progress progress(bytes == static_cast<QWORD>(-1) ? 0 : bytes / frameBytes, 10ull * info.freq);
+    Progress progress(totalFrames, 10ull * info.freq);
     std::vector<float> block(static_cast<size_t>(kFramesPerPull) * info.chans);
     for (;;) {
         const DWORD got = BASS_ChannelGetData(stream, block.data(), static_cast<DWORD>(block.size() * sizeof(float)));
@@ -51,10 +52,13 @@ bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& 
             error = bassError("cannot read the input");
             return false;
         }
-        const sf_count_t frames = static_cast<sf_count_t>(got / frameBytes);
-        if (!output.write(block.data(), frames, error))
+        const std::uint64_t frames = got / frameBytes;
+        const std::uint64_t skipped = std::min(frames, skipFrames);
+        skipFrames -= skipped;
+        const sf_count_t kept = static_cast<sf_count_t>(frames - skipped);
+        if (!output.write(block.data() + skipped * info.chans, kept, error))
             return false;
-        progress.advance(static_cast<std::uint64_t>(frames));
+        progress.advance(frames);
     }
     return output.commit(error);
 }

@@ -4,6 +4,7 @@
 
 #include "bass.h"
 
+#include <cstdint>
 #include <string>
 
 namespace talven::apply {
@@ -19,8 +20,10 @@ struct AudioFormat {
 bool probeInput(const std::string& path, AudioFormat& format, std::string& error);
 
 // Pulls stream (a decoding channel of float samples in format's channel
-// count) to its end into a new file at path, in format. The file appears
-// only once complete.
-bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& path, std::string& error);
+// count) to its end into a new file at path, in format, leaving out its
+// first skipFrames frames. totalFrames (0: unknown) is what the progress bar
+// counts. The file appears only once complete.
+bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& path, std::uint64_t skipFrames,
+                  std::uint64_t totalFrames, std::string& error);
 
 } // namespace talven::apply

@@ -11,7 +11,8 @@ bool probeInput(const std::string& path, AudioFormat&, std::string& error)
     return false;
 }
 
-bool renderToFile(HSTREAM, const AudioFormat&, const std::string& path, std::string& error)
+bool renderToFile(HSTREAM, const AudioFormat&, const std::string& path, std::uint64_t, std::uint64_t,
+                  std::string& error)
 {
     error = "cannot write " + path + ": this build of talven-apply processes no audio files";
     return false;

@@ -60,8 +60,8 @@ const char* fileOption(const std::string& argument)
 // --scan lists folders and works on no plug-in: nothing else goes with it.
 std::optional<Options> scanOptions(Options options, const std::vector<std::string>& folders, std::string& error)
 {
-    if (options.list || options.info || options.bypass || !options.settings.empty() || !options.preset.empty() ||
-        !options.savePreset.empty()) {
+    if (options.list || options.info || options.bypass || options.keepLatency || !options.settings.empty() ||
+        !options.preset.empty() || !options.savePreset.empty()) {
         error = "--scan takes only FOLDERs";
         return std::nullopt;
     }
@@ -80,7 +80,7 @@ std::optional<Options> scanOptions(Options options, const std::vector<std::strin
 const char* usageText()
 {
     return "usage: talven-apply [--list] [--info] [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] [--bypass]\n"
-           "                    PLUGIN INPUT OUTPUT\n"
+           "                    [--keep-latency] PLUGIN INPUT OUTPUT\n"
            "       talven-apply --list|--info [--preset FILE] [--set ID=VALUE]... [--save-preset FILE] PLUGIN\n"
            "       talven-apply --scan [FOLDER]...\n"
            "Runs INPUT through the VST 3 effect PLUGIN and writes OUTPUT in INPUT's format.\n"
@@ -91,6 +91,11 @@ const char* usageText()
            "  --set ID=VALUE      set parameter ID (see --list) to the normalized VALUE, 0 to 1\n"
            "  --save-preset FILE  store the plug-in's state, with the --set values, to FILE\n"
            "  --bypass            attach the plug-in but pass the audio through untouched\n"
+           "  --keep-latency      leave the plug-in's latency in OUTPUT. Without it, OUTPUT is aligned\n"
+           "                      with INPUT: the frames of the latency the plug-in reports (after the\n"
+           "                      preset and the --set values) are dropped from the start, and as many\n"
+           "                      frames of silence are run through it past INPUT's end; OUTPUT is as\n"
+           "                      long as INPUT either way\n"
            "  --scan              list the VST 3 plug-ins in the FOLDERs and their sub-folders (without\n"
            "                      FOLDER: the platform's standard VST 3 folders), one line per class\n"
            "                      with these 8 fields, separated by tabs:\n"
@@ -121,6 +126,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
             options.scan = true;
         } else if (argument == "--bypass") {
             options.bypass = true;
+        } else if (argument == "--keep-latency") {
+            options.keepLatency = true;
         } else if (argument == "--help" || argument == "-h") {
             options.help = true;
             return options;

@@ -20,6 +20,9 @@ struct Options {
     bool scan = false;
     std::vector<std::string> scanFolders; // --scan: empty for the platform's standard folders
     bool bypass = false;
+    // --keep-latency: OUTPUT as late as the plug-in makes it; without it,
+    // OUTPUT is aligned with INPUT.
+    bool keepLatency = false;
     bool help = false;
     std::vector<Setting> settings;
     std::string preset;      // --preset: recalled before the --set values
