@@ -4,6 +4,7 @@
 #include "talven.h"
 
 #include "api/Boundary.h"
+#include "editor/EditorWork.h"
 #include "host/Instantiation.h"
 #include "host/PluginDescription.h"
 #include "instance/Attachment.h"
@@ -52,6 +53,12 @@ int32_t TALVEN_CALL TALVEN_GetInfo(uint32_t handle, TALVEN_INFO* info)
             return 0;
         // A latency the plug-in announced is read after the restart it needs.
         talven::serviceInstance(*hold.get());
+        // The first answer about an editor makes a view: made where views
+        // are (on Linux the editor thread, whose X connection has made the
+        // atoms GUIs look up and whose Xlib error handler is in place).
+        talven::HostedPlugin& plugin = hold.get()->plugin;
+        if (plugin.editorOffer.load() < 0)
+            talven::runEditorWork([&] { talven::offersEditor(plugin); });
         const std::optional<talven::PluginDescription> described = talven::describePlugin(hold.get()->plugin);
         if (!described)
             return 0;

@@ -88,14 +88,16 @@ void hideShownEditor(EditorSlot& slot)
 }
 
 // The close itself, for a window and controller already out of the
-// instance: the window hides, then the view leaves it; the controller, then
-// the window, go afterwards, when their holders let go.
+// instance: the view leaves the window while the window's run loop still
+// serves it (a view unregisters from the loop it finds through its frame),
+// then the window hides; the controller, then the window, go afterwards,
+// when their holders let go.
 void closeTakenEditor(const WindowPtr& window, const std::shared_ptr<WindowController>& controller)
 {
-    if (window)
-        window->close();
     if (controller)
         controller->detachView();
+    if (window)
+        window->close();
 }
 
 // An editor's close and the plug-in's code, run and released on the window's

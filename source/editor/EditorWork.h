@@ -13,4 +13,15 @@ namespace talven {
 // editor thread may call back into the program meanwhile.
 void runEditorWork(const std::function<void()>& work);
 
+// Runs a controller or state call where VST 3 wants it, the UI thread, and
+// waits for it. On Linux, while any editor is up (the editor thread runs), on
+// the editor thread: the views' run loop is served there, and a framework may
+// take it as its message thread for every instance of its plug-ins, not only
+// the one showing an editor (JUCE does). Inline when called there (as from a
+// callback the editor thread makes), when no editor thread runs, or once it
+// is stopped for good. On Windows always on the calling thread: the program's
+// own UI thread is the one to call from (README). Any thread, no library lock
+// held: the work may need one, on the editor thread, while the caller waits.
+void runOnUiThread(const std::function<void()>& work);
+
 } // namespace talven

@@ -8,4 +8,10 @@ void runEditorWork(const std::function<void()>& work)
     work();
 }
 
+// Windows: the program's thread is the UI thread it chose for the instance.
+void runOnUiThread(const std::function<void()>& work)
+{
+    work();
+}
+
 } // namespace talven

@@ -29,4 +29,11 @@ void runEditorWork(const std::function<void()>& work)
     });
 }
 
+void runOnUiThread(const std::function<void()>& work)
+{
+    // An editor thread that ends meanwhile is started again for the work.
+    if (EditorThread::isCurrent() || !EditorThread::running() || !EditorThread::call(work))
+        work();
+}
+
 } // namespace talven

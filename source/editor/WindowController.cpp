@@ -41,9 +41,11 @@ void WindowController::detachView()
 {
     if (view_) {
         if (attached_) {
-            view_->setFrame(nullptr);
+            // removed() first: a view may still reach its frame while it
+            // takes itself down (JUCE unregisters from the run loop there).
             if (view_->removed() != kResultOk)
-                return; // the view stays, and so does the window it is in
+                return; // the view stays, with its frame and its window
+            view_->setFrame(nullptr);
             attached_ = false;
         }
         view_ = nullptr;

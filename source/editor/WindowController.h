@@ -24,8 +24,8 @@ public:
     WindowController& operator=(const WindowController&) = delete;
 
     // What onClose does, without a window at hand: takes the view out of its
-    // window (setFrame(null), removed) and lets it go. A view whose removed
-    // fails is kept. The window is forgotten either way.
+    // window (removed, then setFrame(null)) and lets it go. A view whose
+    // removed fails is kept, frame and all. The window is forgotten either way.
     void detachView();
 
     // The view still held, for tests and diagnosis.

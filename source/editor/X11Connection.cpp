@@ -1,6 +1,7 @@
 #include "editor/X11Connection.h"
 
 #include "editor/EditorThread.h"
+#include "editor/X11PluginAtoms.h"
 #include "editor/X11Window.h"
 
 #include <cstdlib>
@@ -78,6 +79,7 @@ X11Connection::X11Connection(Token, xcb_connection_t* connection, const xcb_scre
 {
     openConnection = this;
     internAtoms();
+    internPluginAtoms(connection_);
     fdWatch_ = loop_.watchFd(xcb_get_file_descriptor(connection_), [this] { dispatch(true); });
     // Replies read ahead of events leave those events in xcb's queue, where
     // the wait would not see them; requests must reach the server first.

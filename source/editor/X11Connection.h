@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/EventLoop.h"
+#include "editor/XlibErrorHandler.h"
 
 #include <xcb/xcb.h>
 
@@ -16,7 +17,8 @@ namespace talven {
 
 // The editor thread's connection to the X server (through xcb, whose errors
 // come back as events instead of ending the process as Xlib's default
-// handler would). Shared by the editor windows: opened with the first and
+// handler would; see XlibErrorHandler for plug-ins' own Xlib connections).
+// Shared by the editor windows: opened with the first and
 // closed when the last lets go. While open, its descriptor is watched in the
 // editor thread's event loop and its events go to the windows they name.
 // Editor thread only.
@@ -65,6 +67,8 @@ private:
     void dispatch(bool readSocket);
     void deliver(const xcb_generic_event_t& event);
 
+    // Installed for as long as editors are hosted: first made, last gone.
+    XlibErrorHandler xlibErrors_;
     xcb_connection_t* connection_;
     const xcb_screen_t* screen_;
     EventLoop& loop_;

@@ -279,9 +279,11 @@ void X11Window::close()
 void X11Window::closeImmediately()
 {
     const std::shared_ptr<X11Window> keepAlive = shared_from_this();
-    close();
+    // The view leaves first, while the run loop it registered with still
+    // answers through its frame; closing retires that loop.
     if (controller_)
         controller_->onClose(*this);
+    close();
     cutOff_ = true;
     if (connection_)
         connection_->removeWindow(id_);

@@ -44,8 +44,9 @@ public:
     // as U+FFFD. False when there is no X display or no editor thread here.
     bool init(const char* title, Size contentSize, bool resizable, const WindowControllerPtr& controller);
 
-    // What the close button does: close(), then onClose on the controller,
-    // cut the window off from its events and drop the self reference.
+    // What the close button does: onClose on the controller (the view leaves
+    // while the window's run loop still serves it), then close(), cut the
+    // window off from its events and drop the self reference.
     void closeImmediately();
 
     // One event about this window, from the connection.

@@ -2,6 +2,7 @@
 
 #include "editor/EditorHosting.h"
 #include "editor/EditorWindowFactory.h"
+#include "editor/PluginDisplay.h"
 #include "host/HostContext.h"
 #include "host/Instantiation.h"
 #include "host/ProcessingSetup.h"
@@ -154,6 +155,7 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
         {
             // Nothing else can reach the plug-in yet: its DSP is set later.
             ScopedLock guard(instance->plugin.lock);
+            const std::shared_ptr<void> display = prepareDisplayForPlugin();
             if (!instantiatePlugin(instance->plugin, path, nullptr, classId))
                 return false;
         }

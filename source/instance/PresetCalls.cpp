@@ -1,5 +1,6 @@
 #include "instance/PresetCalls.h"
 
+#include "editor/EditorWork.h"
 #include "instance/InstanceHold.h"
 #include "platform/BlockScope.h"
 #include "presets/PresetManager.h"
@@ -106,24 +107,24 @@ bool storePreset(std::uint32_t handle, const PresetPlace& place)
     PluginInstance* const instance = hold.get();
     if (!instance || BlockScope::inside(instance))
         return false;
-    PresetManager manager(instance->plugin.provider());
-    if (!manager.hasPlugin())
-        return false;
-    const bool stored = storeUnderControlLock(*instance, manager, place);
+    bool stored = false;
+    // VST 3 wants state calls on the UI thread: the editor thread while an
+    // editor is up (JUCE asserts otherwise), else the caller's.
+    runOnUiThread([&] {
+        PresetManager manager(instance->plugin.provider());
+        if (manager.hasPlugin())
+            stored = storeUnderControlLock(*instance, manager, place);
+    });
     // What the plug-in reported from the flush reaches the program with no
     // library lock held: its callback may call any export.
     instance->plugin.reports->deliverDeferred();
     return stored;
 }
 
-bool recallPreset(std::uint32_t handle, const PresetPlace& place)
+// The recall itself, on the UI thread, under the caller's hold.
+bool recallOnUiThread(PluginInstance& instance, const PresetPlace& place)
 {
-    InstanceHold hold(handle);
-    PluginInstance* const instance = hold.get();
-    // From inside the plug-in's own process call: refused.
-    if (!instance || BlockScope::inside(instance))
-        return false;
-    HostedPlugin& plugin = instance->plugin;
+    HostedPlugin& plugin = instance.plugin;
     PresetManager manager(plugin.provider());
     if (!manager.hasPlugin())
         return false;
@@ -135,8 +136,20 @@ bool recallPreset(std::uint32_t handle, const PresetPlace& place)
     const Steinberg::tresult result = place.load(manager, [&] { supersedeQueuedEdits(plugin); }, &meta);
     if (result != Steinberg::kResultOk && result != Steinberg::kNotImplemented)
         return false;
-    instance->presetMetaInfo = std::move(meta);
+    instance.presetMetaInfo = std::move(meta);
     return true;
+}
+
+bool recallPreset(std::uint32_t handle, const PresetPlace& place)
+{
+    InstanceHold hold(handle);
+    PluginInstance* const instance = hold.get();
+    // From inside the plug-in's own process call: refused.
+    if (!instance || BlockScope::inside(instance))
+        return false;
+    bool recalled = false;
+    runOnUiThread([&] { recalled = recallOnUiThread(*instance, place); });
+    return recalled;
 }
 
 } // namespace

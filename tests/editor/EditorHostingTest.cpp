@@ -76,7 +76,7 @@ TEST_F(EditorHostingTest, AnAttachWithTheEditorShowsTheViewInAWindowWithTheCalle
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
     EXPECT_EQ(window(0).calls.back(), "close");
     EXPECT_THAT(positionReports(), ElementsAre(Report{30, 40, 1}));
-    EXPECT_THAT(plugin.log(), ElementsAre("setFrame null", "removed"));
+    EXPECT_THAT(plugin.log(), ElementsAre("removed", "setFrame null"));
     EXPECT_EQ(plugin.liveViews(), 0);
     EXPECT_EQ(windows.made[0].use_count(), 1); // the instance let it go
 }
@@ -126,7 +126,7 @@ TEST_F(EditorHostingTest, HidingTakesTheViewOutAndHidesTheWindowThatALaterHideOn
 {
     const std::uint32_t handle = attachAndForget(1);
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);
-    EXPECT_THAT(plugin.log(), ElementsAre("setFrame null", "removed"));
+    EXPECT_THAT(plugin.log(), ElementsAre("removed", "setFrame null"));
     EXPECT_THAT(window(0).calls, ElementsAre("show 30,40", "setPositionCallback", "close"));
     EXPECT_EQ(plugin.liveViews(), 0);
 
@@ -140,7 +140,7 @@ TEST_F(EditorHostingTest, TheUsersCloseDetachesTheViewAndALaterHideOnlyHidesAgai
 {
     const std::uint32_t handle = attachAndForget(1);
     window(0).userClose();
-    EXPECT_THAT(plugin.log(), ElementsAre("setFrame null", "removed"));
+    EXPECT_THAT(plugin.log(), ElementsAre("removed", "setFrame null"));
     EXPECT_THAT(positionReports(), ElementsAre(Report{30, 40, 1}, Report{30, 40, 1}));
 
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);
@@ -191,7 +191,7 @@ TEST_F(EditorHostingTest, AnEditorNoLongerOfferedOnlyHidesTheOneShowing)
     EXPECT_EQ(TALVEN_ShowEditor(handle, 1, 0, 0, recordPosition, "t"), 1);
     EXPECT_EQ(windows.made.size(), 1u);
     EXPECT_FALSE(window(0).visible);
-    EXPECT_THAT(plugin.log(), ElementsAre("setFrame null", "removed", "createView editor"));
+    EXPECT_THAT(plugin.log(), ElementsAre("removed", "setFrame null", "createView editor"));
     // The hidden window is still the instance's: a hide reaches it.
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, recordPosition, "t"), 1);
     EXPECT_EQ(positionReports().size(), 2u);
@@ -296,7 +296,7 @@ TEST_F(EditorHostingTest, FreeingTheChannelWhileTheEditorShowsClosesItBeforeTheP
     const std::uint32_t handle = attachAndForget(1);
     EXPECT_TRUE(TALVEN_ChannelFree(stream));
     EXPECT_EQ(window(0).calls.back(), "close");
-    EXPECT_THAT(plugin.log(), ElementsAre("setFrame null", "removed"));
+    EXPECT_THAT(plugin.log(), ElementsAre("removed", "setFrame null"));
     EXPECT_EQ(plugin.liveViews(), 0);
     EXPECT_EQ(TALVEN_ShowEditor(handle, 1, 0, 0, recordPosition, "t"), 0);
 }

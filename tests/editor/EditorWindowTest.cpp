@@ -121,7 +121,7 @@ TEST_F(EditorWindowTest, TheCloseButtonReportsTwiceAndHidesTheFrameAfterTakingTh
     EXPECT_THAT(positionReports(), ElementsAre(Report{30, 40, 1}, Report{30, 40, 1}));
     EXPECT_TRUE(IsWindow(frame));
     EXPECT_FALSE(IsWindowVisible(frame));
-    EXPECT_THAT(plugin.log(), ElementsAre("setFrame null", "removed"));
+    EXPECT_THAT(plugin.log(), ElementsAre("removed", "setFrame null"));
     EXPECT_FALSE(IsWindow(child));
     EXPECT_EQ(plugin.liveViews(), 0);
 

@@ -101,7 +101,7 @@ TEST_F(X11EditorTest, TheCloseButtonReportsTwiceAndHidesTheFrameAfterTakingTheVi
     EXPECT_THAT(positionReports(), ElementsAre(Report{30, 40, 1}, Report{30, 40, 1}));
     EXPECT_TRUE(waitUntil([&] { return !isViewable(frame); }));
     EXPECT_EQ(editorWindows(), std::vector<Window>{frame}); // hidden, not destroyed
-    EXPECT_THAT(plugin.log(), ElementsAre("setFrame null", "removed"));
+    EXPECT_THAT(plugin.log(), ElementsAre("removed", "setFrame null"));
 
     // The instance still has the window: hiding hides it once more.
     CaptureStdout();

@@ -40,6 +40,7 @@ public:
     // through), so the controller's own state keeps it across presets.
     tresult PLUGIN_API getState(IBStream* state) override
     {
+        notifyEditorEvent("controller getState");
         if (!state)
             return kInvalidArgument;
         double level = getParamNormalized(0);
@@ -50,6 +51,7 @@ public:
 
     tresult PLUGIN_API setState(IBStream* state) override
     {
+        notifyEditorEvent("controller setState");
         if (!state)
             return kInvalidArgument;
         double level = 0;

@@ -69,9 +69,10 @@ typedef int (*TalvenEditorRunLoopTicksProc)(void);
 typedef int (*TalvenEditorRequestEditProc)(unsigned id, double value);
 
 // Called as the host attaches a view (attached), as the view's run-loop timer
-// first ticks (timer, Linux), as the host removes a view (removed) and
-// terminates the plug-in's controller (terminate), on the thread each happens
-// on; the test program's own code, so that it outlives the plug-in's module.
+// first ticks (timer, Linux), as the host removes a view (removed), asks the
+// controller for its state or gives it one (controller getState, controller
+// setState) and terminates the plug-in's controller (terminate), on the
+// thread each happens on; the test program's own code, so that it outlives the plug-in's module.
 // Null stops the calls; a reset does too.
 typedef void (*TalvenEditorEventProc)(const char* event);
 #define TALVEN_EDITOR_OBSERVE "TalvenEditorObserve"

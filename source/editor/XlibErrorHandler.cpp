@@ -1,0 +1,92 @@
+#include "editor/XlibErrorHandler.h"
+
+#include "editor/EditorThread.h"
+#include "log/TraceLog.h"
+
+#include <X11/Xlib.h>
+#include <dlfcn.h>
+
+#include <atomic>
+#include <cstdio>
+
+namespace talven {
+namespace {
+
+using SetErrorHandler = XErrorHandler (*)(XErrorHandler);
+
+// The program's own handler, or null when it had none (Xlib's default). Set
+// before Talven's handler is installed and read by it from any thread.
+std::atomic<XErrorHandler> programHandler{nullptr};
+
+// Called by Xlib on the thread that read the error, with Xlib's global lock
+// held: may not call Xlib back (XGetErrorText would be fine, but a trace line
+// with the codes is enough).
+int ignorePluginError(Display* display, XErrorEvent* error)
+{
+    if (!EditorThread::isCurrent()) {
+        if (const XErrorHandler program = programHandler.load())
+            return program(display, error);
+    }
+    char line[160];
+    std::snprintf(line, sizeof(line), "X error %u (request %u.%u, resource 0x%lx) on a plug-in's connection ignored",
+                  static_cast<unsigned>(error->error_code), static_cast<unsigned>(error->request_code),
+                  static_cast<unsigned>(error->minor_code), static_cast<unsigned long>(error->resourceid));
+    writeTraceLine(line);
+    return 0;
+}
+
+SetErrorHandler setErrorHandlerIn(void* library)
+{
+    return library ? reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler")) : nullptr;
+}
+
+// Xlib's XSetErrorHandler while Talven's handler is installed; null otherwise.
+std::atomic<SetErrorHandler> installedWith{nullptr};
+
+// Puts the program's handler back, unless another replaced Talven's.
+void uninstall()
+{
+    const SetErrorHandler setHandler = installedWith.exchange(nullptr);
+    if (!setHandler)
+        return;
+    const XErrorHandler current = setHandler(programHandler.load());
+    if (current != ignorePluginError)
+        setHandler(current);
+}
+
+// At library unload or process exit an editor may still be up: Talven's
+// handler must not outlive its code.
+struct UninstallAtUnload {
+    ~UninstallAtUnload() { uninstall(); }
+} uninstallAtUnload;
+
+} // namespace
+
+XlibErrorHandler::XlibErrorHandler()
+{
+    library_ = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    const SetErrorHandler setHandler = setErrorHandlerIn(library_);
+    if (!setHandler) {
+        if (library_)
+            dlclose(library_);
+        library_ = nullptr;
+        return;
+    }
+    // Null installs Xlib's default and hands back what was current; the
+    // default's address then comes back from the second call, which tells a
+    // program's own handler from it.
+    const XErrorHandler previous = setHandler(nullptr);
+    const XErrorHandler xlibDefault = setHandler(ignorePluginError);
+    programHandler.store(previous == xlibDefault || previous == ignorePluginError ? nullptr : previous);
+    installedWith.store(setHandler);
+}
+
+XlibErrorHandler::~XlibErrorHandler()
+{
+    if (!library_)
+        return;
+    uninstall();
+    dlclose(library_);
+}
+
+} // namespace talven
