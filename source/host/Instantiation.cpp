@@ -97,6 +97,7 @@ bool offersEditor(HostedPlugin& plugin)
     const Vst::ControllerReference controller = plugin.controller();
     if (!controller)
         return false;
+    const auto turn = controller.turn();
     const bool offered = offersEditorView(*controller.get());
     plugin.editorOffer = offered ? 1 : 0;
     return offered;
