@@ -35,6 +35,15 @@ int ignorePluginError(Display* display, XErrorEvent* error)
     return 0;
 }
 
+// Xlib, opened once and never closed: the handler's owner goes on the
+// editor thread, and a dlclose there would wait for the loader lock that an
+// unload joining that thread holds.
+void* xlibLibrary()
+{
+    static void* const library = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+    return library;
+}
+
 SetErrorHandler setErrorHandlerIn(void* library)
 {
     return library ? reinterpret_cast<SetErrorHandler>(dlsym(library, "XSetErrorHandler")) : nullptr;
@@ -64,14 +73,10 @@ struct UninstallAtUnload {
 
 XlibErrorHandler::XlibErrorHandler()
 {
-    library_ = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-    const SetErrorHandler setHandler = setErrorHandlerIn(library_);
-    if (!setHandler) {
-        if (library_)
-            dlclose(library_);
-        library_ = nullptr;
+    const SetErrorHandler setHandler = setErrorHandlerIn(xlibLibrary());
+    if (!setHandler)
         return;
-    }
+    installed_ = true;
     // Null installs Xlib's default and hands back what was current; the
     // default's address then comes back from the second call, which tells a
     // program's own handler from it.
@@ -83,10 +88,8 @@ XlibErrorHandler::XlibErrorHandler()
 
 XlibErrorHandler::~XlibErrorHandler()
 {
-    if (!library_)
-        return;
-    uninstall();
-    dlclose(library_);
+    if (installed_)
+        uninstall();
 }
 
 } // namespace talven

@@ -25,7 +25,7 @@ public:
     XlibErrorHandler& operator=(const XlibErrorHandler&) = delete;
 
 private:
-    void* library_ = nullptr;
+    bool installed_ = false;
 };
 
 } // namespace talven
