@@ -61,7 +61,8 @@ struct EffectCase {
     const char* name;
     int channels;
     // Whether its default settings change the test signal, so that the
-    // comparison with the reference shows the plug-in really processed.
+    // comparison with the reference shows the plug-in really processed (the
+    // compressor's threshold lies above it, the equaliser starts flat).
     bool changes;
 };
 
@@ -74,15 +75,16 @@ TEST_F(ZamBuildEffectTest, EveryWindowsEffectGivesItsOwnOutputSampleForSample)
         GTEST_SKIP() << TALVEN_ZAM_BUILD_DIR << " holds no zam-plugins build (scripts/zam-plugins makes it)";
     const EffectCase cases[] = {
         {"ZaMaximX2", 2, true},  {"ZaMultiCompX2", 2, true}, {"ZamAutoSat", 1, true}, {"ZamAutoSat", 2, true},
-        {"ZamCompX2", 2, true},  {"ZamDelay", 2, true},      {"ZamEQ2", 1, true},     {"ZamGateX2", 2, true},
+        {"ZamCompX2", 2, false},  {"ZamDelay", 2, true},      {"ZamEQ2", 1, false},     {"ZamGateX2", 2, true},
         {"ZamPhono", 2, true},   {"ZamTube", 1, true},       {"ZamTube", 2, true},
     };
     for (const EffectCase& c : cases) {
         const std::string path = builtPackage(c.name);
         SCOPED_TRACE(path + " on " + std::to_string(c.channels) + " channels");
         const int changed = expectReferenceOutput(path, c.channels, {512, 4096, 333, 1});
-        if (c.changes)
+        if (c.changes) {
             EXPECT_GT(changed, 0);
+        }
     }
 #endif
 }
