@@ -3,6 +3,20 @@
 #include <algorithm>
 
 namespace talven {
+namespace {
+
+// Samples [slot, slot + count) of a ring of total samples, in at most two
+// runs without a wrap check per sample.
+template <typename Copy>
+void forEachRun(std::size_t slot, std::size_t count, std::size_t total, Copy copy)
+{
+    const std::size_t first = std::min(count, total - slot);
+    copy(slot, std::size_t{0}, first);
+    if (first < count)
+        copy(std::size_t{0}, first, count - first);
+}
+
+} // namespace
 
 SidechainRing::SidechainRing(std::int32_t capacityFrames, std::int32_t channels)
     : capacity_(capacityFrames), channels_(channels),
@@ -29,14 +43,14 @@ void SidechainRing::write(const float* frames, std::int32_t count)
             break;
     }
     const std::size_t chans = static_cast<std::size_t>(channels_);
-    std::size_t slot = static_cast<std::size_t>(written % static_cast<std::uint64_t>(capacity_)) * chans;
+    const std::size_t slot = static_cast<std::size_t>(written % static_cast<std::uint64_t>(capacity_)) * chans;
     const std::size_t total = static_cast<std::size_t>(capacity_) * chans;
-    const std::size_t samples = static_cast<std::size_t>(count) * chans;
-    for (std::size_t i = 0; i < samples; ++i) {
-        samples_[slot].store(frames[i], std::memory_order_relaxed);
-        if (++slot == total)
-            slot = 0;
-    }
+    std::atomic<float>* const ring = samples_.get();
+    forEachRun(slot, static_cast<std::size_t>(count) * chans, total,
+               [&](std::size_t at, std::size_t from, std::size_t n) {
+                   for (std::size_t i = 0; i < n; ++i)
+                       ring[at + i].store(frames[from + i], std::memory_order_relaxed);
+               });
     written_.store(end, std::memory_order_release);
 }
 
@@ -56,13 +70,13 @@ std::int32_t SidechainRing::read(float* target, std::int32_t count, std::int64_t
         if (waiting > keep)
             start = written - keep;
         const std::uint64_t taken = std::min<std::uint64_t>(written - start, static_cast<std::uint64_t>(count));
-        std::size_t slot = static_cast<std::size_t>(start % static_cast<std::uint64_t>(capacity_)) * chans;
-        const std::size_t samples = static_cast<std::size_t>(taken) * chans;
-        for (std::size_t i = 0; i < samples; ++i) {
-            target[i] = samples_[slot].load(std::memory_order_relaxed);
-            if (++slot == total)
-                slot = 0;
-        }
+        const std::size_t slot = static_cast<std::size_t>(start % static_cast<std::uint64_t>(capacity_)) * chans;
+        const std::atomic<float>* const ring = samples_.get();
+        forEachRun(slot, static_cast<std::size_t>(taken) * chans, total,
+                   [&](std::size_t at, std::size_t into, std::size_t n) {
+                       for (std::size_t i = 0; i < n; ++i)
+                           target[into + i] = ring[at + i].load(std::memory_order_relaxed);
+                   });
         if (read_.compare_exchange_strong(readAt, start + taken, std::memory_order_acq_rel,
                                           std::memory_order_acquire))
             return static_cast<std::int32_t>(taken);
