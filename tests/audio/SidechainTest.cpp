@@ -15,7 +15,12 @@ namespace {
 
 using test::EngineTest;
 
-using SidechainTest = EngineTest;
+class SidechainTest : public EngineTest {
+protected:
+    // Makes both playing channels, measures the lateness and frees the
+    // side-chain while they play.
+    void playAndFreeSidechain(bool voiceFirst);
+};
 
 // Frames the side-chain channel is pulled ahead before it is set, so that
 // its frames differ from the plug-in channel's at the same position.
@@ -87,6 +92,9 @@ TEST_F(SidechainTest, ASideChainRefusedChangesNothing)
     ASSERT_NE(plain, 0u);
     const HSTREAM otherRate = BASS_StreamCreate(test::kRate / 2, 2, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE,
                                                 test::SignalSource::proc, nullptr);
+    // BASS's own default: 16-bit samples, and float DSP off.
+    const HSTREAM sixteenBit =
+        BASS_StreamCreate(test::kRate, 2, BASS_STREAM_DECODE, test::SignalSource::proc, nullptr);
     struct Refusal {
         const char* what;
         std::uint32_t handle;
@@ -98,6 +106,7 @@ TEST_F(SidechainTest, ASideChainRefusedChangesNothing)
         {"no such channel", listen, 0x7fff1234u},
         {"its own channel", listen, music},
         {"another sample rate", listen, otherRate},
+        {"16-bit data without float DSP", listen, sixteenBit},
     };
     for (const Refusal& r : refusals)
         EXPECT_EQ(TALVEN_SetSidechain(r.handle, r.channel, 0), 0) << r.what;
@@ -105,6 +114,7 @@ TEST_F(SidechainTest, ASideChainRefusedChangesNothing)
     pull(voice, 2, 256);
     EXPECT_EQ(pull(music, 2, 256), std::vector<float>(512, 0.0f));
     BASS_StreamFree(otherRate);
+    BASS_StreamFree(sixteenBit);
 }
 
 TEST_F(SidechainTest, AFreedSideChainChannelLeavesSilenceAndThePlugInGoesOn)
@@ -169,16 +179,17 @@ bool waitFor(Condition condition)
     return condition();
 }
 
-TEST_F(SidechainTest, APlayingSideChainIsAtMostOneUpdatePeriodLateAndItsFreeLeavesSilence)
+void SidechainTest::playAndFreeSidechain(bool voiceFirst)
 {
     LatenessProbe probe;
+    const HSTREAM early = voiceFirst ? 0 : playingStream(2);
     // Counted from its first frame on: the count is set before it plays.
     test::SignalSource voiceSource(2);
     const HSTREAM voice =
         BASS_StreamCreate(test::kRate, 2, BASS_SAMPLE_FLOAT, test::SignalSource::proc, &voiceSource);
     ASSERT_NE(BASS_ChannelSetDSP(voice, countFrames, &probe.voiceFrames, -1000), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(voice, FALSE));
-    const HSTREAM music = playingStream(2);
+    const HSTREAM music = voiceFirst ? playingStream(2) : early;
     const std::uint32_t handle = TALVEN_ChannelSetDSP(
         music, test::testPluginPath("ProbeSideChainListen").c_str(), 0, 0, 0, 0, 0, nullptr, "");
     ASSERT_NE(handle, 0u);
@@ -187,7 +198,11 @@ TEST_F(SidechainTest, APlayingSideChainIsAtMostOneUpdatePeriodLateAndItsFreeLeav
     ASSERT_TRUE(waitFor([&] { return probe.matchedBlocks.load() >= 50; }));
     // The engine renders in periods of 10 ms: 480 frames at 48 kHz.
     const std::int64_t lateness = probe.maxLateness.load();
-    std::printf("playing side-chain lateness: at most %lld frames (%.2f ms)\n", static_cast<long long>(lateness),
+    // Frames the plug-in's side-chain lags behind the newest the side-chain
+    // channel had made by then; a side-chain rendered after the plug-in's
+    // channel in a period adds that one period.
+    std::printf("playing side-chain (%s): at most %lld frames (%.2f ms) behind its newest\n",
+                voiceFirst ? "rendered first" : "rendered second", static_cast<long long>(lateness),
                 1000.0 * static_cast<double>(lateness) / test::kRate);
     EXPECT_LE(lateness, 480);
     // The voice freed while both play: silence from then on, the plug-in on.
@@ -196,6 +211,16 @@ TEST_F(SidechainTest, APlayingSideChainIsAtMostOneUpdatePeriodLateAndItsFreeLeav
     EXPECT_TRUE(waitFor([&] { return probe.silentBlocks.load() >= silentBefore + 20; }));
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(music, handle), 1);
     BASS_StreamFree(music);
+}
+
+TEST_F(SidechainTest, APlayingSideChainIsAtMostOneUpdatePeriodLateAndItsFreeLeavesSilence)
+{
+    // The engine renders its channels in the order they were made: the
+    // side-chain before or after the plug-in's channel.
+    for (const bool voiceFirst : {true, false}) {
+        SCOPED_TRACE(voiceFirst ? "side-chain rendered first" : "side-chain rendered second");
+        playAndFreeSidechain(voiceFirst);
+    }
 }
 
 } // namespace
