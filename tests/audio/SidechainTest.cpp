@@ -187,6 +187,12 @@ void SidechainTest::playAndFreeSidechain(bool voiceFirst)
     test::SignalSource voiceSource(2);
     const HSTREAM voice =
         BASS_StreamCreate(test::kRate, 2, BASS_SAMPLE_FLOAT, test::SignalSource::proc, &voiceSource);
+    // Freed on every way out, before its source goes (a second free fails
+    // harmlessly).
+    struct FreeOnExit {
+        HSTREAM stream;
+        ~FreeOnExit() { BASS_StreamFree(stream); }
+    } voiceGuard{voice};
     ASSERT_NE(BASS_ChannelSetDSP(voice, countFrames, &probe.voiceFrames, -1000), 0u);
     ASSERT_TRUE(BASS_ChannelPlay(voice, FALSE));
     const HSTREAM music = voiceFirst ? playingStream(2) : early;
