@@ -388,6 +388,21 @@ int32_t TALVEN_CALL TALVEN_GetProgram(uint32_t handle);
  * programs or a plug-in whose programs cannot be selected. */
 int32_t TALVEN_CALL TALVEN_SetProgram(uint32_t handle, int32_t index);
 
+/* Feeds channel's audio (after its own DSPs of higher priority than
+ * priority) into the plug-in's first auxiliary audio input bus, its
+ * side-chain input, which is activated for it (and carries silence
+ * otherwise). A mono channel is heard on every channel of the bus, a wider
+ * one on a mono bus as the mean of its channels. Decoding channels pulled in
+ * step (the same frame positions) meet frame for frame; a playing
+ * side-chain is at most one BASS update period late. A side-chain channel
+ * stopped or freed leaves silence; the plug-in goes on. channel 0 removes
+ * the side-chain (the bus gets silence again). Returns 1, or 0 with nothing
+ * changed for an unknown handle, a plug-in without an auxiliary input, a
+ * channel that does not exist, the plug-in's own channel, a channel of
+ * another sample rate, or a channel of 8- or 16-bit data without
+ * BASS_CONFIG_FLOATDSP. */
+int32_t TALVEN_CALL TALVEN_SetSidechain(uint32_t handle, uint32_t channel, int32_t priority);
+
 #ifdef __cplusplus
 }
 #endif

@@ -204,6 +204,9 @@ namespace Talven
 
         [DllImport(Library, CallingConvention = Call)]
         public static extern int TALVEN_SetProgram(uint handle, int index);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetSidechain(uint handle, uint channel, int priority);
     }
 
     // Strings to NUL-terminated UTF-8 and back, whatever the platform's

@@ -94,4 +94,16 @@ void releaseBuses(IComponent& component)
         component.activateBus(kAudio, kOutput, 0, false);
 }
 
+int32 firstAuxInputBus(IComponent& component)
+{
+    const int32 count = component.getBusCount(kAudio, kInput);
+    for (int32 i = 0; i < count; ++i) {
+        BusInfo info{};
+        if (component.getBusInfo(kAudio, kInput, i, info) == kResultOk && info.busType == kAux &&
+            info.channelCount > 0)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace talven

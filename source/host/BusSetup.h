@@ -36,6 +36,10 @@ enum class BusFit {
 BusFit setUpBuses(Steinberg::Vst::IComponent& component, Steinberg::Vst::IAudioProcessor& processor,
                   Steinberg::int32 channels);
 
+// The plug-in's first auxiliary audio input bus (a side-chain input), or -1.
+// Any thread the component may be asked on.
+Steinberg::int32 firstAuxInputBus(Steinberg::Vst::IComponent& component);
+
 // Deactivates the main buses again, after the component was made inactive
 // for good (VST 3 lets buses change only while inactive). Same threads.
 void releaseBuses(Steinberg::Vst::IComponent& component);

@@ -1,6 +1,7 @@
 #include "instance/BlockProcessor.h"
 
 #include "instance/OutputParameters.h"
+#include "instance/SidechainFeed.h"
 #include "platform/BlockScope.h"
 #include "sdk/ParameterChangeTransfer.h"
 
@@ -55,9 +56,10 @@ BlockProcessor::BlockProcessor(const void* owner, std::shared_ptr<ParameterChang
 
 BlockProcessor::~BlockProcessor() = default;
 
-bool BlockProcessor::prepare(IComponent& component, int32 channels)
+bool BlockProcessor::prepare(IComponent& component, int32 channels, int32 sidechainBus, SidechainFeed* sidechain)
 {
     release();
+    sidechainBus_ = sidechain ? sidechainBus : -1;
     FUnknownPtr<IAudioProcessor> processor(&component);
     if (!processor || channels <= 0)
         return false;
@@ -80,6 +82,10 @@ bool BlockProcessor::prepare(IComponent& component, int32 channels)
     context_ = ProcessContext{};
     data_.processContext = &context_;
     continuousFrames_ = 0;
+    if (sidechainBus_ >= 0 && !sidechainBuffers_.empty()) {
+        sidechain_ = sidechain;
+        sidechain_->start();
+    }
     processor_ = processor.getInterface();
     return true;
 }
@@ -101,6 +107,8 @@ void BlockProcessor::pointBuses(BusDirection direction)
                 bus.channelBuffers32[c] = static_cast<Sample32*>(buffer);
             if (b == 0 && c < channels_)
                 blockBuffers.push_back(buffer);
+            else if (input && b == sidechainBus_)
+                sidechainBuffers_.push_back(buffer);
             else
                 silentBuffers_.push_back(buffer);
         }
@@ -115,6 +123,9 @@ void BlockProcessor::release()
     blockInputs_.clear();
     blockOutputs_.clear();
     silentBuffers_.clear();
+    sidechainBuffers_.clear();
+    sidechain_ = nullptr;
+    sidechainBus_ = -1;
     inputChannels_ = 0;
     outputChannels_ = 0;
     channels_ = 0;
@@ -154,6 +165,8 @@ void BlockProcessor::loadPiece(const float* block, int32 first, int32 count)
     }
     for (void* buffer : silentBuffers_)
         std::memset(buffer, 0, bytes);
+    if (sidechain_)
+        sidechain_->fill(sidechainBuffers_.data(), static_cast<int32>(sidechainBuffers_.size()), count, wide);
 }
 
 void BlockProcessor::storePiece(float* block, int32 first, int32 count) const

@@ -19,6 +19,7 @@ class ParameterChangeTransfer;
 namespace talven {
 
 class OutputParameters;
+class SidechainFeed;
 
 // Where a block stands, for the process context the plug-in is given.
 struct BlockTiming {
@@ -45,7 +46,8 @@ struct BlockTiming {
 // that bus has; its output bus 0 is read back into the same channels. Output
 // bus 0 starts as the dry input, so an output channel the plug-in leaves
 // alone passes through, and channels beyond the plug-in's pass dry. Every
-// other bus channel carries silence.
+// other bus channel carries silence, but for a side-chain bus, which carries
+// the side-chain channel's frames.
 class BlockProcessor {
 public:
     // The most frames one process call gets, as the plug-in was told at set-up;
@@ -71,7 +73,10 @@ public:
     // 32-bit). False when the component has no audio processor: blocks then
     // stay as they are. Caller's thread, with no block in progress (before the
     // DSP is set, or under the instance lock). May throw std::bad_alloc.
-    bool prepare(Steinberg::Vst::IComponent& component, Steinberg::int32 channels);
+    // sidechainBus: an input bus whose channels take frames from sidechain
+    // (not owned; outlives the preparation) instead of silence; -1 for none.
+    bool prepare(Steinberg::Vst::IComponent& component, Steinberg::int32 channels,
+                 Steinberg::int32 sidechainBus = -1, SidechainFeed* sidechain = nullptr);
     // Lets the processor and every buffer go. Same threads as prepare.
     void release();
     bool prepared() const { return processor_ != nullptr; }
@@ -129,6 +134,10 @@ private:
     std::vector<void*> blockInputs_;
     std::vector<void*> blockOutputs_;
     std::vector<void*> silentBuffers_;
+    // The side-chain bus's buffers, filled by sidechain_ for every piece.
+    std::vector<void*> sidechainBuffers_;
+    SidechainFeed* sidechain_ = nullptr;
+    Steinberg::int32 sidechainBus_ = -1;
 };
 
 } // namespace talven

@@ -13,6 +13,8 @@ enum class Preparation {
 };
 
 // The buses negotiated and activated for the instance's channel (setUpBuses),
+// the first auxiliary input bus activated while a side-chain is set (and
+// deactivated once it is removed),
 // then the block processor prepared for the layout the plug-in took. The one
 // place this happens: when the attach prepares processing and when a restart
 // follows new buses. Caller's thread, control lock held, component inactive,

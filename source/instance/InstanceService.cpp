@@ -1,6 +1,7 @@
 #include "instance/InstanceService.h"
 
 #include "host/Instantiation.h"
+#include "host/BusSetup.h"
 #include "instance/BusPreparation.h"
 #include "platform/BlockScope.h"
 #include "platform/ThreadRole.h"
@@ -156,6 +157,51 @@ void serviceInstance(PluginInstance& instance, bool mayWait)
         return;
     carryOutRestarts(instance, mayWait);
     deliverOutputValues(instance, mayWait);
+}
+
+bool replaceSidechain(PluginInstance& instance, std::unique_ptr<SidechainFeed>& feed)
+{
+    HostedPlugin& plugin = instance.plugin;
+    if (BlockScope::inside(&instance) || AudioWorkScope::active())
+        return false;
+    ScopedLock control(plugin.controlLock);
+    if (plugin.restarting.load() || !instance.attached.load())
+        return false;
+    const IPtr<PlugProvider> provider = plugin.provider();
+    const IPtr<IComponent> component = provider ? owned(provider->getComponent()) : nullptr;
+    FUnknownPtr<IAudioProcessor> processor(component);
+    if (!component || !processor || (feed && firstAuxInputBus(*component) < 0))
+        return false;
+    if (!feed && !instance.sidechain)
+        return true; // nothing to remove
+
+    const DryBlocks dry(plugin);
+    const bool wasActive = plugin.active.load();
+    if (wasActive) {
+        processor->setProcessing(false);
+        component->setActive(false);
+        plugin.active = false;
+    }
+    instance.sidechain.swap(feed);
+    if (!plugin.processing.load()) {
+        // Blocks pass dry for good; they must not keep the feed going away.
+        instance.blocks.release();
+        return true;
+    }
+    if (!setUpAgain(instance, *component, *processor)) {
+        plugin.processing = false;
+        return true;
+    }
+    if (!wasActive)
+        return true; // bypassed: the end of the bypass activates it again
+    if (component->setActive(true) != kResultOk) {
+        plugin.processing = false;
+        return true;
+    }
+    plugin.active = true;
+    ++plugin.activations;
+    processor->setProcessing(true);
+    return true;
 }
 
 } // namespace talven

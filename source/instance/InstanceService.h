@@ -25,6 +25,16 @@ void serviceInstance(PluginInstance& instance, bool mayWait = true);
 // never-started plug-in beyond what it needs, and nothing on the audio thread.
 void carryOutRestarts(PluginInstance& instance, bool mayWait = true);
 
+// Swaps the instance's side-chain with feed (null removes it), switching the
+// plug-in off, activating or deactivating its first auxiliary input bus,
+// preparing the blocks and switching it on again, as a restart for new buses
+// does; blocks pass dry meanwhile. feed then holds the side-chain replaced,
+// for the caller to let go with no lock held. False with nothing changed on
+// the audio thread, during a restart, for a detached instance, and when a
+// feed is given to a plug-in without an auxiliary input. Caller's thread, no
+// lock held.
+bool replaceSidechain(PluginInstance& instance, std::unique_ptr<SidechainFeed>& feed);
+
 // The controller hears the latest value of every parameter the processor
 // reported since the last call (setParamNormalized), and so does the
 // program's parameter callback.

@@ -57,6 +57,9 @@ void PluginInstance::destroy() noexcept
     const std::uint32_t dsp = dspHandle.load();
     if (channelNow != 0 && dsp != 0)
         BASS_ChannelRemoveDSP(channelNow, dsp);
+    // The side-chain's DSP and sync go with the plug-in (no block of it runs
+    // any more: its own DSP is off, or its channel is gone).
+    sidechain.reset();
     noteDeferredRelease(moduleHandle);
     plugin.reports->close();
     try {

@@ -4,6 +4,7 @@
 #include "host/HostedPlugin.h"
 #include "instance/BlockProcessor.h"
 #include "instance/OutputParameters.h"
+#include "instance/SidechainFeed.h"
 #include "instance/Transport.h"
 #include "presets/PresetMetaInfo.h"
 #include "registry/HandleRecord.h"
@@ -51,6 +52,12 @@ public:
     // flag, then looks at the other's: exactly one releases that hold.
     std::atomic<bool> freeSyncRan{false};
     std::atomic<bool> freeSyncOwesRelease{false};
+    // The side-chain feeding the plug-in's first auxiliary input bus, or none.
+    // Changed under plugin.controlLock, while blocks pass dry; the block
+    // processor reads it through the pointer prepare gave it.
+    std::unique_ptr<SidechainFeed> sidechain;
+    // The auxiliary bus was activated for a side-chain. Under controlLock.
+    bool sidechainBusActive = false;
     // Module whose release is deferred at destruction. Module lifetime belongs
     // to the plug-in module object, so nothing sets it.
     void* moduleHandle = nullptr;

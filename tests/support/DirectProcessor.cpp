@@ -63,6 +63,34 @@ struct DirectProcessor::State {
     ParameterChanges outputChanges{16};
     ProcessContext context{};
     bool ready = false;
+    int32 auxBus = -1;
+    bool auxActive = false;
+    const float* aux = nullptr;
+    int auxChannels = 0;
+
+    template <typename Sample>
+    void loadAux(int first, int count)
+    {
+        if (!aux || auxBus < 0 || auxBus >= data.numInputs)
+            return;
+        const AudioBusBuffers& bus = data.inputs[auxBus];
+        for (int32 c = 0; c < bus.numChannels; ++c) {
+            Sample* buffer = channelBuffer<Sample>(bus, c);
+            for (int j = 0; j < count; ++j) {
+                const float* frame = aux + static_cast<std::size_t>(first + j) * static_cast<std::size_t>(auxChannels);
+                if (auxChannels == 1 || (bus.numChannels > 1 && c < auxChannels)) {
+                    buffer[j] = static_cast<Sample>(frame[auxChannels == 1 ? 0 : c]);
+                } else if (bus.numChannels == 1) {
+                    float sum = 0;
+                    for (int k = 0; k < auxChannels; ++k)
+                        sum += frame[k];
+                    buffer[j] = static_cast<Sample>(sum * (1.0f / static_cast<float>(auxChannels)));
+                } else {
+                    buffer[j] = Sample(0);
+                }
+            }
+        }
+    }
 
     template <typename Sample>
     void load(const float* block, int channels, int first, int count)
@@ -118,6 +146,14 @@ DirectProcessor::DirectProcessor(const std::string& path, double sampleRate) : s
         return;
     s.processor = processor.getInterface();
     s.sampleSize = processor->canProcessSampleSize(kSample32) == kResultTrue ? kSample32 : kSample64;
+    for (int32 i = 0; i < s.component->getBusCount(kAudio, kInput); ++i) {
+        BusInfo info{};
+        if (s.component->getBusInfo(kAudio, kInput, i, info) == kResultOk && info.busType == kAux &&
+            info.channelCount > 0) {
+            s.auxBus = i;
+            break;
+        }
+    }
     ProcessSetup setup{kRealtime, s.sampleSize, kMaxFrames, sampleRate};
     if (processor->setupProcessing(setup) != kResultOk || s.component->setActive(true) != kResultOk)
         return;
@@ -141,6 +177,31 @@ DirectProcessor::~DirectProcessor()
     s.processor = nullptr;
     s.component = nullptr;
     s.provider = nullptr;
+}
+
+bool DirectProcessor::hasAuxInput() const
+{
+    return state_->auxBus >= 0;
+}
+
+std::vector<float> DirectProcessor::process(const std::vector<float>& block, int channels,
+                                            const std::vector<float>& aux, int auxChannels)
+{
+    State& s = *state_;
+    if (s.auxBus >= 0 && s.ready && !s.auxActive) {
+        // Buses change only while inactive.
+        s.processor->setProcessing(false);
+        s.component->setActive(false);
+        s.component->activateBus(kAudio, kInput, s.auxBus, true);
+        s.component->setActive(true);
+        s.processor->setProcessing(true);
+        s.auxActive = true;
+    }
+    s.aux = aux.data();
+    s.auxChannels = auxChannels;
+    std::vector<float> out = process(block, channels);
+    s.aux = nullptr;
+    return out;
 }
 
 bool DirectProcessor::ready() const
@@ -173,10 +234,13 @@ void DirectProcessor::setParameter(std::uint32_t id, double value)
 
 void DirectProcessor::load(const float* block, int channels, int first, int count)
 {
-    if (wide())
+    if (wide()) {
         state_->load<Sample64>(block, channels, first, count);
-    else
+        state_->loadAux<Sample64>(first, count);
+    } else {
         state_->load<Sample32>(block, channels, first, count);
+        state_->loadAux<Sample32>(first, count);
+    }
 }
 
 bool DirectProcessor::process(int count)

@@ -50,6 +50,13 @@ public:
     // the rest stay as they came (the dry block if it refuses the first, and
     // then the queued changes wait for the next call). Allocates the result.
     std::vector<float> process(const std::vector<float>& block, int channels);
+    // The same with aux (auxChannels interleaved, as many frames) on the
+    // plug-in's first auxiliary input bus, activated for it: its channels in
+    // order, a mono aux on every bus channel, the mean of a wider one on a
+    // mono bus. False from hasAuxInput when the plug-in has none.
+    std::vector<float> process(const std::vector<float>& block, int channels, const std::vector<float>& aux,
+                               int auxChannels);
+    bool hasAuxInput() const;
 
     // The steps of one piece, none of which allocates.
     // Frames [first, first + count) of the block (count at most kMaxFrames)

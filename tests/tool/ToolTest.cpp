@@ -312,6 +312,55 @@ TEST(ToolTest, ProgramsAreListedSelectedAndKeptInTheRawStateWithTheSetValuesWinn
     }
 }
 
+// A plug-in that plays its side-chain input: OUTPUT is the side-chain
+// FILE, frame for frame with INPUT (a mono FILE on both channels), then
+// silence where FILE is shorter; FILE at another rate, or a plug-in without
+// a side-chain input, fail without OUTPUT.
+TEST(ToolTest, ASideChainFileIsFedFrameForFrameAndPaddedWithSilence)
+{
+    const std::string listen = std::string(TALVEN_TEST_PLUGIN_DIR) + "/ProbeSideChainListen.vst3";
+    writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, 9000);
+    struct Case {
+        const char* what;
+        std::string plugin;
+        int rate;
+        int channels;
+        int frames;
+        bool works;
+    };
+    const Case cases[] = {
+        {"a shorter stereo file", listen, 48000, 2, 6000, true},
+        {"a mono file", listen, 48000, 1, 9000, true},
+        {"a longer file", listen, 48000, 2, 12000, true},
+        {"another sample rate", listen, 44100, 2, 9000, false},
+        {"no side-chain input", kRecorder, 48000, 2, 9000, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::remove("side-out.wav");
+        writeSignal("side.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, c.rate, c.channels, c.frames);
+        const ToolRun run = runApply({"--sidechain", "side.wav", c.plugin, "input.wav", "side-out.wav"});
+        if (!c.works) {
+            EXPECT_NE(run.exitCode, 0);
+            EXPECT_FALSE(std::ifstream("side-out.wav").good());
+            continue;
+        }
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const Audio side = readAudio("side.wav");
+        const Audio output = readAudio("side-out.wav");
+        ASSERT_EQ(output.info.frames, 9000);
+        for (int j = 0; j < 9000; ++j) {
+            for (int ch = 0; ch < 2; ++ch) {
+                const float expected =
+                    j < c.frames ? side.samples[static_cast<size_t>(j * c.channels + std::min(ch, c.channels - 1))]
+                                 : 0.0f;
+                ASSERT_EQ(output.samples[static_cast<size_t>(j * 2 + ch)], expected)
+                    << "frame " << j << " channel " << ch;
+            }
+        }
+    }
+}
+
 TEST(ToolTest, EveryFailurePrintsOneLineAndExitsNonZeroWithoutWritingOutput)
 {
     writeSignal("input.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, 1000);

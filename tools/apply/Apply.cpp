@@ -16,6 +16,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -89,15 +90,31 @@ DWORD CALLBACK silence(HSTREAM, void* buffer, DWORD length, void*)
 // INPUT, then as many frames of silence as tailFrames says (set once the
 // plug-in's latency is known): the plug-in is attached to this stream, so
 // that it runs on past INPUT's end for its latency's sake.
+// With a side-chain, as many of its frames are pulled first, so that the
+// plug-in's block finds them waiting.
 struct PaddedInput {
     HSTREAM file = 0;
     DWORD frameBytes = 0;
     std::uint64_t tailFrames = 0;
     bool fileEnded = false;
+    HSTREAM sidechain = 0;
+    DWORD sidechainFrameBytes = 0;
+    std::vector<unsigned char> sidechainBlock;
+
+    void pullSidechain(DWORD length)
+    {
+        if (!sidechain)
+            return;
+        const std::size_t bytes = static_cast<std::size_t>(length / frameBytes) * sidechainFrameBytes;
+        if (sidechainBlock.size() < bytes)
+            sidechainBlock.resize(bytes);
+        BASS_ChannelGetData(sidechain, sidechainBlock.data(), static_cast<DWORD>(bytes));
+    }
 
     static DWORD CALLBACK proc(HSTREAM, void* buffer, DWORD length, void* user)
     {
         auto* input = static_cast<PaddedInput*>(user);
+        input->pullSidechain(length);
         if (!input->fileEnded) {
             const DWORD got = BASS_ChannelGetData(input->file, buffer, length);
             if (got != static_cast<DWORD>(-1) && got > 0)
@@ -112,6 +129,61 @@ struct PaddedInput {
         return input->tailFrames == 0 ? bytes | BASS_STREAMPROC_END : bytes;
     }
 };
+
+// The side-chain FILE, then silence for as long as it is pulled.
+struct SidechainInput {
+    HSTREAM file = 0;
+    bool fileEnded = false;
+
+    static DWORD CALLBACK proc(HSTREAM, void* buffer, DWORD length, void* user)
+    {
+        auto* input = static_cast<SidechainInput*>(user);
+        DWORD got = 0;
+        if (!input->fileEnded) {
+            got = BASS_ChannelGetData(input->file, buffer, length);
+            if (got == static_cast<DWORD>(-1) || got == 0) {
+                got = 0;
+                input->fileEnded = true;
+            }
+        }
+        std::fill_n(static_cast<unsigned char*>(buffer) + got, length - got, 0);
+        return length;
+    }
+};
+
+// Opens FILE for --sidechain and sets it as the plug-in's side-chain, pulled
+// by the source in step.
+bool openSidechain(const Options& options, HSTREAM source, std::uint32_t plugin, Stream& file, Stream& stream,
+                   SidechainInput& input, PaddedInput& padded, std::string& error)
+{
+    const DWORD flags = BASS_STREAM_DECODE | BASS_SAMPLE_FLOAT;
+    file.reset(BASS_StreamCreateFile(FALSE, options.sidechain.c_str(), 0, 0, flags));
+    BASS_CHANNELINFO info{};
+    BASS_CHANNELINFO sourceInfo{};
+    if (!file.get() || !BASS_ChannelGetInfo(file.get(), &info) || info.chans == 0 ||
+        !BASS_ChannelGetInfo(source, &sourceInfo)) {
+        error = bassError(("cannot open " + options.sidechain).c_str());
+        return false;
+    }
+    if (info.freq != sourceInfo.freq) {
+        error = options.sidechain + ": sample rate " + std::to_string(info.freq) + ", not INPUT's " +
+                std::to_string(sourceInfo.freq);
+        return false;
+    }
+    input.file = file.get();
+    stream.reset(BASS_StreamCreate(info.freq, info.chans, flags, SidechainInput::proc, &input));
+    if (!stream.get()) {
+        error = bassError(("cannot open " + options.sidechain).c_str());
+        return false;
+    }
+    if (!TALVEN_SetSidechain(plugin, stream.get(), 0)) {
+        error = "cannot feed " + options.sidechain + ": the plug-in has no side-chain input";
+        return false;
+    }
+    padded.sidechain = stream.get();
+    padded.sidechainFrameBytes = static_cast<DWORD>(sizeof(float)) * info.chans;
+    return true;
+}
 
 HSTREAM openSource(const Options& options, Stream& file, PaddedInput& padded, std::string& error)
 {
@@ -346,6 +418,13 @@ bool runApply(const Options& options, std::FILE* out, std::string& error)
         return false;
     if (options.input.empty())
         return true;
+    // Declared after the plug-in: they go before it, the side-chain first.
+    Stream sidechainFile;
+    SidechainInput sidechainInput;
+    Stream sidechain;
+    if (!options.sidechain.empty() &&
+        !openSidechain(options, stream.get(), plugin.get(), sidechainFile, sidechain, sidechainInput, padded, error))
+        return false;
     const std::uint64_t latency = latencyToCompensate(options, plugin.get());
     padded.tailFrames = latency;
     return renderToFile(stream.get(), format, options.output, latency, framesOf(file.get(), padded.frameBytes) + latency,

@@ -54,11 +54,11 @@ std::optional<Setting> parseSetting(const std::string& text, std::string& error)
     return setting;
 }
 
-// "--preset", "--save-preset", "--state-in" or "--state-out" when argument
+// "--preset", "--save-preset", "--state-in", "--state-out" or "--sidechain" when argument
 // is one of them, alone or with "=FILE"; else null.
 const char* fileOption(const std::string& argument)
 {
-    for (const char* name : {"--preset", "--save-preset", "--state-in", "--state-out"}) {
+    for (const char* name : {"--preset", "--save-preset", "--state-in", "--state-out", "--sidechain"}) {
         const std::string option(name);
         if (argument == option || argument.rfind(option + "=", 0) == 0)
             return name;
@@ -91,7 +91,7 @@ const char* usageText()
 {
     return "usage: talven-apply [--list] [--info] [--programs] [--state-in FILE] [--preset FILE] [--program N]\n"
            "                    [--set ID=VALUE]... [--save-preset FILE] [--state-out FILE] [--bypass]\n"
-           "                    [--keep-latency] PLUGIN INPUT OUTPUT\n"
+           "                    [--keep-latency] [--sidechain FILE] PLUGIN INPUT OUTPUT\n"
            "       talven-apply --list|--info|--programs [--state-in FILE] [--preset FILE] [--program N]\n"
            "                    [--set ID=VALUE]... [--save-preset FILE] [--state-out FILE] PLUGIN\n"
            "       talven-apply --scan [FOLDER]...\n"
@@ -107,6 +107,8 @@ const char* usageText()
            "  --save-preset FILE  store the plug-in's state, with the --set values, to FILE\n"
            "  --state-out FILE    write the plug-in's raw state, with the --set values, to FILE\n"
            "  --bypass            attach the plug-in but pass the audio through untouched\n"
+           "  --sidechain FILE    feed FILE (at INPUT's sample rate) to the plug-in's side-chain input,\n"
+           "                      frame for frame with INPUT; silence after FILE's end\n"
            "  --keep-latency      leave the plug-in's latency in OUTPUT. Without it, OUTPUT is aligned\n"
            "                      with INPUT: the frames of the latency the plug-in reports (after the\n"
            "                      preset and the --set values) are dropped from the start, and as many\n"
@@ -183,6 +185,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
             std::string& field = option == "--preset"        ? options.preset
                                  : option == "--save-preset" ? options.savePreset
                                  : option == "--state-in"    ? options.stateIn
+                                 : option == "--sidechain"   ? options.sidechain
                                                              : options.stateOut;
             field = file;
         } else if (argument == "--set" || argument.rfind("--set=", 0) == 0) {

@@ -31,6 +31,7 @@ struct Options {
     std::int32_t program = -1; // --program: selected before the --set values; -1 none
     std::string stateIn;     // --state-in: raw state given before the preset
     std::string stateOut;    // --state-out: raw state written, as --save-preset
+    std::string sidechain;   // --sidechain: audio file fed to the side-chain input
     std::string plugin;
     std::string input;   // empty only with --list or --info
     std::string output;

@@ -108,6 +108,7 @@ PROTOTYPES = {
     "TALVEN_GetProgramName": (_i32, [_u32, _i32, ctypes.c_char_p, _i32]),
     "TALVEN_GetProgram": (_i32, [_u32]),
     "TALVEN_SetProgram": (_i32, [_u32, _i32]),
+    "TALVEN_SetSidechain": (_i32, [_u32, _u32, _i32]),
 }
 
 _lock = threading.Lock()

@@ -94,7 +94,7 @@ public:
         if (moduleShape.inputChannels > 0)
             addBus(audioInputs, STR16("Input"), arrangementFor(moduleShape.inputChannels), kMain);
         if (moduleShape.auxBuses)
-            addBus(audioInputs, STR16("Side-chain"), SpeakerArr::kStereo, kAux);
+            addBus(audioInputs, STR16("Side-chain"), arrangementFor(moduleShape.auxInputChannels), kAux);
         if (moduleShape.outputChannels > 0)
             addBus(audioOutputs, STR16("Output"), arrangementFor(moduleShape.outputChannels), kMain);
         if (moduleShape.auxBuses)
@@ -266,6 +266,10 @@ private:
         }
         if (data.numOutputs == 0)
             return;
+        if (moduleShape.auxListen) {
+            listen<Sample>(data.inputs[1], data.outputs[0], data.numSamples);
+            return;
+        }
         const AudioBusBuffers& out = data.outputs[0];
         const AudioBusBuffers* in = data.numInputs > 0 ? &data.inputs[0] : nullptr;
         const auto factor = static_cast<Sample>(2.0 * gain_);
@@ -277,6 +281,16 @@ private:
                 in && in->numChannels > 0 ? channelsOf<Sample>(*in)[std::min(c, in->numChannels - 1)] : nullptr;
             for (int32 i = 0; i < data.numSamples; ++i)
                 target[i] = source ? source[i] * factor : Sample(0);
+        }
+    }
+
+    template <typename Sample>
+    static void listen(const AudioBusBuffers& aux, AudioBusBuffers& out, int32 frames)
+    {
+        for (int32 c = 0; c < out.numChannels; ++c) {
+            Sample* target = channelsOf<Sample>(out)[c];
+            for (int32 i = 0; i < frames; ++i)
+                target[i] = c < aux.numChannels ? channelsOf<Sample>(aux)[c][i] : Sample(0);
         }
     }
 

@@ -16,6 +16,10 @@ struct ProbeShape {
     bool auxBuses = false;               // a stereo side-chain input and a stereo second output
     bool leftOnly = false;               // writes output channel 0 only
     bool only64 = false;                 // takes 64-bit samples and refuses 32-bit
+    Steinberg::int32 auxInputChannels = 2; // channels of the side-chain input
+    // Output channel c is side-chain channel c as it came (silence past its
+    // channels), so that tests read the side-chain from the output.
+    bool auxListen = false;
 };
 
 constexpr Steinberg::Vst::ParamID kProbeGainId = TALVEN_PROBE_GAIN_ID;
