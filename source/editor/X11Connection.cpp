@@ -4,9 +4,11 @@
 #include "editor/X11PluginAtoms.h"
 #include "editor/X11Window.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace talven {
 namespace {
@@ -64,14 +66,25 @@ std::shared_ptr<X11Connection> X11Connection::acquire()
     EventLoop* const loop = EditorThread::loop();
     if (!loop)
         return nullptr;
-    int screenNumber = 0;
-    xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
-    const xcb_screen_t* screen = xcb_connection_has_error(connection) ? nullptr : screenOf(connection, screenNumber);
-    if (!screen) {
+    // A busy server (a burst of clients coming and going) may refuse a
+    // connection for a moment: asked again a few times before giving up.
+    constexpr int kConnectAttempts = 25;
+    constexpr std::chrono::milliseconds kConnectPause{20};
+    for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(kConnectPause);
+        int screenNumber = 0;
+        xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+        const int error = xcb_connection_has_error(connection);
+        const xcb_screen_t* screen = error ? nullptr : screenOf(connection, screenNumber);
+        if (screen)
+            return std::make_shared<X11Connection>(Token{}, connection, screen, *loop);
         xcb_disconnect(connection); // also for a connection in error, as xcb asks
-        return nullptr;
+        // No display named, or one that is not there: asking again changes nothing.
+        if (error != XCB_CONN_ERROR)
+            return nullptr;
     }
-    return std::make_shared<X11Connection>(Token{}, connection, screen, *loop);
+    return nullptr;
 }
 
 X11Connection::X11Connection(Token, xcb_connection_t* connection, const xcb_screen_t* screen, EventLoop& loop)

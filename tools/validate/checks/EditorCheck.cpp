@@ -55,7 +55,8 @@ void explainUnseen(int offeredBefore, int offeredAfter, Outcome& outcome)
     } else if (offeredBefore == 0) {
         outcome.skip("no editor window showed: the plug-in has no editor");
     } else {
-        outcome.skip("no editor window showed (the platform has no editor window here)");
+        outcome.skip("no editor window showed (the platform has no editor window here; hasEditor read " +
+                     std::to_string(offeredBefore) + " before and " + std::to_string(offeredAfter) + " after)");
     }
 }
 
