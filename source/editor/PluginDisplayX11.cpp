@@ -1,6 +1,7 @@
 #include "editor/PluginDisplay.h"
 
 #include "editor/X11PluginAtoms.h"
+#include "editor/XcbConnect.h"
 
 #include <xcb/xcb.h>
 
@@ -13,7 +14,7 @@ std::shared_ptr<void> prepareDisplayForPlugin()
     const char* const display = std::getenv("DISPLAY");
     if (!display || display[0] != ':')
         return nullptr;
-    xcb_connection_t* const connection = xcb_connect(nullptr, nullptr);
+    xcb_connection_t* const connection = connectToDisplay(nullptr);
     if (xcb_connection_has_error(connection)) {
         xcb_disconnect(connection);
         return nullptr;

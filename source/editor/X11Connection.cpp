@@ -3,6 +3,7 @@
 #include "editor/EditorThread.h"
 #include "editor/X11PluginAtoms.h"
 #include "editor/X11Window.h"
+#include "editor/XcbConnect.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -74,7 +75,7 @@ std::shared_ptr<X11Connection> X11Connection::acquire()
         if (attempt > 0)
             std::this_thread::sleep_for(kConnectPause);
         int screenNumber = 0;
-        xcb_connection_t* connection = xcb_connect(nullptr, &screenNumber);
+        xcb_connection_t* connection = connectToDisplay(&screenNumber);
         const int error = xcb_connection_has_error(connection);
         const xcb_screen_t* screen = error ? nullptr : screenOf(connection, screenNumber);
         if (screen)
