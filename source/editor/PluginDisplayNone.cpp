@@ -3,9 +3,6 @@
 namespace talven {
 
 // Windows: no X server.
-std::shared_ptr<void> prepareDisplayForPlugin()
-{
-    return nullptr;
-}
+void prepareDisplayForPlugin() {}
 
 } // namespace talven

@@ -155,7 +155,7 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
         {
             // Nothing else can reach the plug-in yet: its DSP is set later.
             ScopedLock guard(instance->plugin.lock);
-            const std::shared_ptr<void> display = prepareDisplayForPlugin();
+            prepareDisplayForPlugin();
             if (!instantiatePlugin(instance->plugin, path, nullptr, classId))
                 return false;
         }
