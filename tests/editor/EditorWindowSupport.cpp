@@ -5,12 +5,18 @@ namespace {
 
 // Under Wine without a window manager (Xvfb), hiding a managed window waits
 // up to 2 s for a window manager that never answers. This program's windows
-// are made unmanaged in its Wine prefix before the first window exists; on
-// Windows the key means nothing.
+// (whichever test program links this file) are made unmanaged in its Wine
+// prefix before the first window exists; on Windows the key means nothing.
 const bool unmanagedUnderWine = [] {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length == MAX_PATH)
+        return false;
+    std::wstring program(path, length);
+    program = program.substr(program.find_last_of(L"\\/") + 1);
+    const std::wstring keyName = L"Software\\Wine\\AppDefaults\\" + program + L"\\X11 Driver";
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\talven_editor_tests.exe\\X11 Driver", 0,
-                        nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, keyName.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr)
         != ERROR_SUCCESS)
         return false;
     const wchar_t no[] = L"N";

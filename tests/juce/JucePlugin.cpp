@@ -1,11 +1,16 @@
 #include "JucePlugin.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -27,6 +32,14 @@ DWORD CALLBACK produce(HSTREAM, void* buffer, DWORD length, void* user)
     return frames * 2 * sizeof(float);
 }
 
+std::string readErrorFile()
+{
+    std::ifstream file(kErrorFile, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
 bool titled(const TALVEN_PARAMETERINFO& info, const char* title)
 {
     std::size_t i = 0;
@@ -44,6 +57,88 @@ bool inJuceChild()
     return std::getenv(kChildVariable) != nullptr;
 }
 
+#ifdef _WIN32
+namespace {
+
+// JUCE prints on Windows with OutputDebugString, which ends in a
+// DBG_PRINTEXCEPTION_C raised for a debugger (the wide form, where there is
+// one, falls back to it). The child copies each such text to its standard
+// error, where the parent counts assertions as it does elsewhere.
+LONG CALLBACK copyDebugString(EXCEPTION_POINTERS* exception)
+{
+    const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+    if (record.ExceptionCode == DBG_PRINTEXCEPTION_C && record.NumberParameters >= 2) {
+        const auto* text = reinterpret_cast<const char*>(record.ExceptionInformation[1]);
+        const std::size_t length = text ? std::strlen(text) : 0;
+        DWORD written = 0;
+        if (length > 0)
+            WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, static_cast<DWORD>(length), &written, nullptr);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Installed before main in the child and kept to the process's end: the
+// plug-in's module may unload, and JUCE print, after static destructors ran.
+[[maybe_unused]] const bool copyingDebugStrings =
+    inJuceChild() && AddVectoredExceptionHandler(1, copyDebugString) != nullptr;
+
+struct Handle {
+    HANDLE value = INVALID_HANDLE_VALUE;
+    ~Handle()
+    {
+        if (value != INVALID_HANDLE_VALUE && value != nullptr)
+            CloseHandle(value);
+    }
+};
+
+} // namespace
+
+ChildRun runJuceChild(const std::string& filter)
+{
+    ChildRun run;
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    Handle errors;
+    errors.value = CreateFileA(kErrorFile, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (errors.value == INVALID_HANDLE_VALUE)
+        return run;
+    wchar_t self[MAX_PATH];
+    const DWORD selfLength = GetModuleFileNameW(nullptr, self, MAX_PATH);
+    if (selfLength == 0 || selfLength == MAX_PATH)
+        return run;
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_brief=1 --gtest_filter=";
+    for (char c : filter)
+        commandLine += static_cast<wchar_t>(c);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = errors.value;
+    PROCESS_INFORMATION process{};
+    std::fflush(stdout);
+    // The child inherits this variable; the parent's C runtime keeps its own
+    // copy of the environment and still reads it unset.
+    SetEnvironmentVariableA(kChildVariable, "1");
+    const BOOL started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    SetEnvironmentVariableA(kChildVariable, nullptr);
+    if (!started)
+        return run;
+    Handle thread;
+    thread.value = process.hThread;
+    Handle child;
+    child.value = process.hProcess;
+    WaitForSingleObject(child.value, INFINITE);
+    DWORD code = 1;
+    run.exitedCleanly = GetExitCodeProcess(child.value, &code) && code == 0;
+    CloseHandle(errors.value);
+    errors.value = INVALID_HANDLE_VALUE;
+    run.errorOutput = readErrorFile();
+    return run;
+}
+#else
 ChildRun runJuceChild(const std::string& filter)
 {
     ChildRun run;
@@ -67,12 +162,10 @@ ChildRun runJuceChild(const std::string& filter)
     while (waitpid(child, &status, 0) < 0) {
     }
     run.exitedCleanly = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    std::ifstream file(kErrorFile, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    run.errorOutput = text.str();
+    run.errorOutput = readErrorFile();
     return run;
 }
+#endif
 
 int countJuceAssertions(const std::string& text)
 {
