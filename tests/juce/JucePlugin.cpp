@@ -60,10 +60,11 @@ bool inJuceChild()
 #ifdef _WIN32
 namespace {
 
-// JUCE prints on Windows with OutputDebugString, which ends in a
-// DBG_PRINTEXCEPTION_C raised for a debugger (the wide form, where there is
-// one, falls back to it). The child copies each such text to its standard
-// error, where the parent counts assertions as it does elsewhere.
+// JUCE prints on Windows with OutputDebugStringW, which ends in a
+// DBG_PRINTEXCEPTION_C raised for a debugger (Wine converts the text and
+// raises it; Windows 10 does when no debugger took the wide exception first).
+// The child copies each such text to its standard error, where the parent
+// counts assertions as it does elsewhere.
 LONG CALLBACK copyDebugString(EXCEPTION_POINTERS* exception)
 {
     const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
