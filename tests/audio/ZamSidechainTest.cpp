@@ -158,9 +158,12 @@ TEST_F(ZamSidechainTest, MusicKeyedByAVoiceDucksByTheCompressorsGainReductionExa
         }
         ASSERT_GT(outEnergy, 0.0);
         const double dropDb = 10.0 * std::log10(dryEnergy / outEnergy);
-        // Keyed by silence the compressor leaves the music as it is, though
-        // the music alone is far above its threshold.
-        EXPECT_NEAR(dropDb, c.voicePulled ? reductionDb : 0.0, c.voicePulled ? 1.0 : 0.01);
+        // Settled, the key's level is constant, so is the gain: the drop is
+        // the reduction to a hair (a stereo key's mean on a channel of it
+        // instead would be off by 1.2 dB). Keyed by silence the compressor
+        // leaves the music as it is, though the music alone is far above its
+        // threshold.
+        EXPECT_NEAR(dropDb, c.voicePulled ? reductionDb : 0.0, c.voicePulled ? 0.2 : 0.01);
         EXPECT_EQ(TALVEN_ChannelRemoveDSP(music, handle), 1);
         BASS_StreamFree(music);
         BASS_StreamFree(voice);
