@@ -22,19 +22,22 @@ void SidechainRing::write(const float* frames, std::int32_t count)
     const std::uint64_t written = written_.load(std::memory_order_relaxed);
     std::uint64_t end = written + static_cast<std::uint64_t>(count);
     std::uint64_t readAt = read_.load(std::memory_order_acquire);
-    // No room: the oldest frames go, unless the reader took them meanwhile.
-    while (end - readAt > cap) {
-        if (read_.compare_exchange_weak(readAt, end - cap, std::memory_order_acq_rel, std::memory_order_acquire))
+    for (;;) {
+        // The frames a copy in progress reads stay as they are: the block
+        // keeps what fits before them. A reader claiming after the read
+        // position seen here starts at or beyond it, where the block does
+        // not reach; the claim that set it announced its copy before.
+        const std::uint64_t copyFrom = copyFrom_.load(std::memory_order_acquire);
+        if (copyFrom != kNoCopy)
+            end = std::min(end, copyFrom + cap);
+        if (end <= written)
+            return;
+        // No room: the oldest frames go, unless the reader took them
+        // meanwhile (then its claim is looked at again).
+        if (end - readAt <= cap ||
+            read_.compare_exchange_weak(readAt, end - cap, std::memory_order_acq_rel, std::memory_order_acquire))
             break;
     }
-    // The frames a copy in progress reads stay as they are: the block keeps
-    // what fits before them. A reader claiming after the read position seen
-    // above starts at or beyond it, where this block does not reach.
-    const std::uint64_t copyFrom = copyFrom_.load(std::memory_order_acquire);
-    if (copyFrom != kNoCopy && end > copyFrom + cap)
-        end = copyFrom + cap;
-    if (end <= written)
-        return;
     const std::size_t chans = static_cast<std::size_t>(channels_);
     const std::size_t slot = static_cast<std::size_t>(written % cap);
     const std::size_t frameCount = static_cast<std::size_t>(end - written);
