@@ -42,7 +42,8 @@ struct BusWriter {
             for (std::int32_t b = 1; b < busChannels; ++b)
                 std::memcpy(bus(b, into), first, frames * sizeof(Sample));
         } else if (busChannels == 1) {
-            // The sum from 0 in channel order, scaled: as any host would mix.
+            // Summed from 0 in channel order, then scaled: the same to the
+            // bit as the general loop below.
             Sample* out = bus(0, into);
             const float scale = 1.0f / static_cast<float>(channels);
             if (channels == 2) {
