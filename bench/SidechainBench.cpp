@@ -1,6 +1,8 @@
-// What a side-chain adds to a 512-frame stereo block beyond the plug-in's
-// own processing: the side-chain channel's DSP writing its block into the
-// ring, and the plug-in's block reading it onto its auxiliary bus.
+// What a side-chain adds to a 512-frame block beyond the plug-in's own
+// processing: the side-chain channel's DSP writing its block into the ring,
+// and the plug-in's block reading it onto its auxiliary bus. A stereo
+// side-chain onto a stereo bus and onto a mono one (mixed down, as for
+// ZamCompX2), and a mono one onto a mono bus.
 #include "instance/SidechainFeed.h"
 
 #include <benchmark/benchmark.h>
@@ -13,20 +15,25 @@ namespace {
 void BM_SidechainCopy(benchmark::State& state)
 {
     constexpr int kFrames = 512;
-    SidechainFeed feed(0, 2, 4096);
-    std::vector<float> block(2 * kFrames, 0.25f);
-    std::vector<float> left(kFrames), right(kFrames);
-    void* buffers[] = {left.data(), right.data()};
+    const auto channels = static_cast<std::int32_t>(state.range(0));
+    const auto busChannels = static_cast<std::int32_t>(state.range(1));
+    SidechainFeed feed(0, channels, 4096);
+    std::vector<float> block(static_cast<std::size_t>(channels) * kFrames, 0.25f);
+    std::vector<std::vector<float>> bus(static_cast<std::size_t>(busChannels), std::vector<float>(kFrames));
+    std::vector<void*> buffers;
+    for (auto& channel : bus)
+        buffers.push_back(channel.data());
     for (auto _ : state) {
         feed.push(block.data(), static_cast<std::uint32_t>(block.size() * sizeof(float)));
-        feed.fill(buffers, 2, kFrames, false);
-        benchmark::DoNotOptimize(left.data());
-        benchmark::DoNotOptimize(right.data());
+        feed.fill(buffers.data(), busChannels, kFrames, false);
+        for (auto& channel : bus)
+            benchmark::DoNotOptimize(channel.data());
     }
 }
 
 } // namespace
 
-BENCHMARK(BM_SidechainCopy)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SidechainCopy)->ArgNames({"channels", "bus"})->Args({2, 2})->Args({2, 1})->Args({1, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace talven::bench

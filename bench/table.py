@@ -69,6 +69,14 @@ def main(path):
               ["where", "median", "p99"],
               [[e.get("label", "?"), f(e["trace_us"]), f(e["trace_p99_us"])] for _, e in trace])
 
+    side = [(args(n), e) for n, e in chosen.items() if n.startswith("BM_SidechainCopy/")]
+    side.sort(key=lambda x: (-x[0]["channels"], -x[0]["bus"]))
+    if side:
+        table("A side-chain's copy (its DSP's write into the ring, the plug-in block's read onto the bus),\n"
+              "512 frames, per block (median), microseconds",
+              ["side-chain channels", "bus channels", "real time", "CPU time"],
+              [[a["channels"], a["bus"], f(e["real_time"], 3), f(e["cpu_time"], 3)] for a, e in side])
+
     wait = [(args(n), e) for n, e in chosen.items() if n.startswith("BM_BlockWait/")]
     wait.sort(key=lambda x: (-x[0]["realtime"], -x[0]["trace"]))
     if wait:

@@ -20,39 +20,84 @@ void CALLBACK feedFreed(HSYNC, DWORD, DWORD, void* user)
     static_cast<SidechainFeed*>(user)->channelFreed();
 }
 
+// Frames of the ring, where they lie, onto the auxiliary bus's planar
+// buffers from frame `into` on, in one pass per shape: channels in order
+// where both have them, a mono side-chain on every bus channel, the mean of
+// a wider one on a mono bus. Bus channels beyond the side-chain's are
+// zeroed by the caller.
 template <typename Sample>
-void writeBus(const float* frames, std::int32_t channels, std::int32_t got, std::int32_t count,
-              void* const* buffers, std::int32_t busChannels)
-{
-    for (std::int32_t b = 0; b < busChannels; ++b) {
-        auto* out = static_cast<Sample*>(buffers[b]);
-        if (channels == 1 || (b < channels && busChannels > 1)) {
-            const std::int32_t source = channels == 1 ? 0 : b;
-            for (std::int32_t j = 0; j < got; ++j)
-                out[j] = static_cast<Sample>(frames[static_cast<std::size_t>(j) * static_cast<std::size_t>(channels) +
-                                                    static_cast<std::size_t>(source)]);
+struct BusWriter {
+    void* const* buffers;
+    std::int32_t busChannels;
+    std::int32_t channels;
+
+    Sample* bus(std::int32_t b, std::size_t into) const { return static_cast<Sample*>(buffers[b]) + into; }
+
+    void operator()(const float* run, std::size_t into, std::size_t frames) const
+    {
+        if (channels == 1) {
+            Sample* first = bus(0, into);
+            for (std::size_t j = 0; j < frames; ++j)
+                first[j] = static_cast<Sample>(run[j]);
+            for (std::int32_t b = 1; b < busChannels; ++b)
+                std::memcpy(bus(b, into), first, frames * sizeof(Sample));
         } else if (busChannels == 1) {
-            // A wider side-chain on a mono bus: the mean of its channels.
+            // Summed from 0 in channel order, then scaled: the same to the
+            // bit as the general loop below.
+            Sample* out = bus(0, into);
             const float scale = 1.0f / static_cast<float>(channels);
-            for (std::int32_t j = 0; j < got; ++j) {
-                const float* frame = frames + static_cast<std::size_t>(j) * static_cast<std::size_t>(channels);
+            if (channels == 2) {
+                for (std::size_t j = 0; j < frames; ++j)
+                    out[j] = static_cast<Sample>((0.0f + run[2 * j] + run[2 * j + 1]) * scale);
+                return;
+            }
+            const std::size_t step = static_cast<std::size_t>(channels);
+            for (std::size_t j = 0; j < frames; ++j, run += step) {
                 float sum = 0;
-                for (std::int32_t c = 0; c < channels; ++c)
-                    sum += frame[c];
+                for (std::size_t c = 0; c < step; ++c)
+                    sum += run[c];
                 out[j] = static_cast<Sample>(sum * scale);
             }
+        } else if (channels == 2) {
+            Sample* left = bus(0, into);
+            Sample* right = bus(1, into);
+            for (std::size_t j = 0; j < frames; ++j) {
+                left[j] = static_cast<Sample>(run[2 * j]);
+                right[j] = static_cast<Sample>(run[2 * j + 1]);
+            }
         } else {
-            std::memset(out, 0, static_cast<std::size_t>(got) * sizeof(Sample));
+            const std::size_t step = static_cast<std::size_t>(channels);
+            for (std::int32_t b = 0; b < std::min(channels, busChannels); ++b) {
+                Sample* out = bus(b, into);
+                const float* in = run + b;
+                for (std::size_t j = 0; j < frames; ++j, in += step)
+                    out[j] = static_cast<Sample>(*in);
+            }
         }
-        std::memset(out + got, 0, static_cast<std::size_t>(count - got) * sizeof(Sample));
     }
+};
+
+template <typename Sample>
+std::int32_t readOntoBus(SidechainRing& ring, std::int32_t count, std::int64_t keep, void* const* buffers,
+                         std::int32_t busChannels)
+{
+    const std::int32_t channels = ring.channels();
+    const std::int32_t got = ring.readRuns(count, keep, BusWriter<Sample>{buffers, busChannels, channels});
+    // Silence where the ring ran dry, and on bus channels it has nothing for.
+    const std::int32_t fed = channels == 1 || busChannels == 1 ? busChannels : std::min(channels, busChannels);
+    for (std::int32_t b = 0; b < busChannels; ++b) {
+        const std::int32_t from = b < fed ? got : 0;
+        if (from < count)
+            std::memset(static_cast<Sample*>(buffers[b]) + from, 0,
+                        static_cast<std::size_t>(count - from) * sizeof(Sample));
+    }
+    return got;
 }
 
 } // namespace
 
 SidechainFeed::SidechainFeed(std::uint32_t channel, std::int32_t channels, std::int32_t maxFrames)
-    : channel_(channel), ring_(kCapacityFrames, channels),
-      frames_(static_cast<std::size_t>(maxFrames) * static_cast<std::size_t>(channels)), maxFrames_(maxFrames)
+    : channel_(channel), ring_(kCapacityFrames, channels), maxFrames_(maxFrames)
 {
 }
 
@@ -91,11 +136,10 @@ void SidechainFeed::fill(void* const* buffers, std::int32_t busChannels, std::in
     // playing side-chain that ran on meanwhile is not late from then on.
     const std::int64_t keep = catchUp_ ? 0 : SidechainRing::kUnbounded;
     catchUp_ = false;
-    const std::int32_t got = ring_.read(frames_.data(), count, keep);
     if (wide)
-        writeBus<Steinberg::Vst::Sample64>(frames_.data(), ring_.channels(), got, count, buffers, busChannels);
+        readOntoBus<Steinberg::Vst::Sample64>(ring_, count, keep, buffers, busChannels);
     else
-        writeBus<Steinberg::Vst::Sample32>(frames_.data(), ring_.channels(), got, count, buffers, busChannels);
+        readOntoBus<Steinberg::Vst::Sample32>(ring_, count, keep, buffers, busChannels);
 }
 
 } // namespace talven

@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <vector>
 
 namespace talven {
 
@@ -18,8 +17,8 @@ public:
     // side-chain pulled well ahead of its plug-in's channel.
     static constexpr std::int32_t kCapacityFrames = 32768;
 
-    // For channel of `channels` channels. Allocates the ring and the reading
-    // buffer (maxFrames frames); may throw std::bad_alloc. Sets nothing on
+    // For channel of `channels` channels, read in blocks of at most
+    // maxFrames. Allocates the ring; may throw std::bad_alloc. Sets nothing on
     // the channel yet.
     SidechainFeed(std::uint32_t channel, std::int32_t channels, std::int32_t maxFrames);
     // Takes the DSP and the sync off the channel, if still there.
@@ -58,7 +57,6 @@ private:
 
     std::uint32_t channel_;
     SidechainRing ring_;
-    std::vector<float> frames_;
     std::int32_t maxFrames_;
     bool catchUp_ = true;
     std::uint32_t dsp_ = 0;
