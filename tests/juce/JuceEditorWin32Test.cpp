@@ -40,14 +40,7 @@ TEST_F(JuceEditorTest, TheGenericEditorOpensTakesPresetsAndEditsAndClosesWithout
     EXPECT_GT(clientSize(frame).cx, 100);
 
     // State and edits while the editor shows, with audio running.
-    const std::uint32_t gain = param("Gain");
-    EXPECT_EQ(TALVEN_SetParam(handle, gain, 0.5f), 0);
-    read(4096);
-    EXPECT_EQ(TALVEN_StorePreset("juce-editor.vstpreset", 0, handle), 1);
-    EXPECT_EQ(TALVEN_SetParam(handle, gain, 0.1f), 0);
-    read(4096);
-    EXPECT_EQ(TALVEN_RecallPreset("juce-editor.vstpreset", handle), 1);
-    EXPECT_NEAR(TALVEN_GetParam(handle, gain), 0.5, 1e-6);
+    storeAndRecallAGain();
     pumpMessages();
 
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);

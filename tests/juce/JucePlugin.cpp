@@ -246,4 +246,16 @@ TALVEN_INFO JucePluginTest::info()
     return result;
 }
 
+void JucePluginTest::storeAndRecallAGain()
+{
+    const std::uint32_t gain = param("Gain");
+    EXPECT_EQ(TALVEN_SetParam(handle, gain, 0.5f), 0);
+    read(4096);
+    EXPECT_EQ(TALVEN_StorePreset("juce-editor.vstpreset", 0, handle), 1);
+    EXPECT_EQ(TALVEN_SetParam(handle, gain, 0.1f), 0);
+    read(4096);
+    EXPECT_EQ(TALVEN_RecallPreset("juce-editor.vstpreset", handle), 1);
+    EXPECT_NEAR(TALVEN_GetParam(handle, gain), 0.5, 1e-6);
+}
+
 } // namespace talven::test

@@ -52,6 +52,9 @@ protected:
     // Frames read so far (the next one read is this frame of the source).
     long long position() const { return position_; }
     TALVEN_INFO info();
+    // Sets the gain, stores a preset, moves the gain and recalls the preset,
+    // reading audio between: the gain comes back as stored.
+    void storeAndRecallAGain();
 
     SourceSignal signal;
     HSTREAM stream = 0;
