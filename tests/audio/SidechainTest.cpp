@@ -134,20 +134,39 @@ TEST_F(SidechainTest, AFreedSideChainChannelLeavesSilenceAndThePlugInGoesOn)
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(music, handle), 1);
 }
 
-// Frames a playing voice channel has been through its DSPs so far.
-void CALLBACK countFrames(HDSP, DWORD, void*, DWORD length, void* user)
-{
-    static_cast<std::atomic<std::int64_t>*>(user)->fetch_add(static_cast<std::int64_t>(length / (2 * sizeof(float))));
-}
-
-// After the plug-in on a playing music channel: how late the side-chain its
-// output plays is, against what the voice channel has produced by then.
+// How late the side-chain a plug-in on a playing music channel hears is,
+// in time: against the voice frame played in the same engine period. A
+// clock channel made before both renders first in every period; its DSP
+// reads both channels' positions before either renders, which tells which
+// voice frame plays together with which music frame.
 struct LatenessProbe {
-    std::atomic<std::int64_t> voiceFrames{0};
+    std::atomic<HSTREAM> music{0};
+    std::atomic<HSTREAM> voice{0};
+    // Voice frame minus music frame played in the same period.
+    std::atomic<std::int64_t> voiceAhead{0};
+    std::atomic<bool> bothKnown{false};
     std::atomic<std::int64_t> matchedBlocks{0};
     std::atomic<std::int64_t> silentBlocks{0};
     std::atomic<std::int64_t> maxLateness{-1};
 
+    static std::int64_t framePosition(HSTREAM stream)
+    {
+        return static_cast<std::int64_t>(BASS_ChannelGetPosition(stream, BASS_POS_BYTE) / (2 * sizeof(float)));
+    }
+
+    // On the mixing thread, first in each period.
+    static void CALLBACK clock(HDSP, DWORD, void*, DWORD, void* user)
+    {
+        auto& probe = *static_cast<LatenessProbe*>(user);
+        const HSTREAM music = probe.music.load();
+        const HSTREAM voice = probe.voice.load();
+        if (music == 0 || voice == 0)
+            return;
+        probe.voiceAhead.store(framePosition(voice) - framePosition(music));
+        probe.bothKnown.store(true);
+    }
+
+    // On the mixing thread, after the plug-in on the music channel.
     static void CALLBACK capture(HDSP, DWORD, void* buffer, DWORD length, void* user)
     {
         auto& probe = *static_cast<LatenessProbe*>(user);
@@ -157,10 +176,14 @@ struct LatenessProbe {
             probe.silentBlocks.fetch_add(1);
             return;
         }
-        const std::int64_t produced = probe.voiceFrames.load();
-        for (std::int64_t k = produced - frames; k >= 0 && k > produced - 48000; --k) {
+        if (!probe.bothKnown.load())
+            return;
+        // A DSP reads its own channel's position as just after its block.
+        const std::int64_t first = framePosition(probe.music.load()) - frames;
+        const std::int64_t playedWith = first + probe.voiceAhead.load();
+        for (std::int64_t k = playedWith + frames; k >= 0 && k > playedWith - 48000; --k) {
             if (out[0] == test::signalSample(k, 0) && out[1] == test::signalSample(k, 1)) {
-                const std::int64_t lateness = produced - (k + frames);
+                const std::int64_t lateness = playedWith - k;
                 std::int64_t seen = probe.maxLateness.load();
                 while (lateness > seen && !probe.maxLateness.compare_exchange_weak(seen, lateness)) {
                 }
@@ -182,6 +205,8 @@ bool waitFor(Condition condition)
 void SidechainTest::playAndFreeSidechain(bool voiceFirst)
 {
     LatenessProbe probe;
+    const HSTREAM clock = playingStream(1);
+    ASSERT_NE(BASS_ChannelSetDSP(clock, LatenessProbe::clock, &probe, 0), 0u);
     const HSTREAM early = voiceFirst ? 0 : playingStream(2);
     // Counted from its first frame on: the count is set before it plays.
     test::SignalSource voiceSource(2);
@@ -192,25 +217,26 @@ void SidechainTest::playAndFreeSidechain(bool voiceFirst)
     struct FreeOnExit {
         HSTREAM stream;
         ~FreeOnExit() { BASS_StreamFree(stream); }
-    } voiceGuard{voice};
-    ASSERT_NE(BASS_ChannelSetDSP(voice, countFrames, &probe.voiceFrames, -1000), 0u);
+    } voiceGuard{voice}, clockGuard{clock};
     ASSERT_TRUE(BASS_ChannelPlay(voice, FALSE));
     const HSTREAM music = voiceFirst ? playingStream(2) : early;
     const std::uint32_t handle = TALVEN_ChannelSetDSP(
         music, test::testPluginPath("ProbeSideChainListen").c_str(), 0, 0, 0, 0, 0, nullptr, "");
     ASSERT_NE(handle, 0u);
     ASSERT_NE(BASS_ChannelSetDSP(music, LatenessProbe::capture, &probe, -1000), 0u);
+    probe.music.store(music);
+    probe.voice.store(voice);
     ASSERT_EQ(TALVEN_SetSidechain(handle, voice, 0), 1);
     ASSERT_TRUE(waitFor([&] { return probe.matchedBlocks.load() >= 50; }));
-    // The engine renders in periods of 10 ms: 480 frames at 48 kHz.
     const std::int64_t lateness = probe.maxLateness.load();
-    // Frames the plug-in's side-chain lags behind the newest the side-chain
-    // channel had made by then; a side-chain rendered after the plug-in's
-    // channel in a period adds that one period.
-    std::printf("playing side-chain (%s): at most %lld frames (%.2f ms) behind its newest\n",
+    // The engine renders in periods of 10 ms (480 frames at 48 kHz) and a
+    // side-chain rendered after the plug-in's channel in a period reaches
+    // the plug-in one period later.
+    std::printf("playing side-chain (%s): at most %lld frames (%.2f ms) late\n",
                 voiceFirst ? "rendered first" : "rendered second", static_cast<long long>(lateness),
                 1000.0 * static_cast<double>(lateness) / test::kRate);
-    EXPECT_LE(lateness, 480);
+    // The engine's order is fixed, so each order has its exact figure.
+    EXPECT_EQ(lateness, voiceFirst ? 0 : 480);
     // The voice freed while both play: silence from then on, the plug-in on.
     EXPECT_TRUE(BASS_StreamFree(voice));
     const std::int64_t silentBefore = probe.silentBlocks.load();
