@@ -1,0 +1,215 @@
+#include "isolation/BlockExchange.h"
+
+#include "isolation/SharedRegion.h"
+#include "isolation/WakeSignal.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <new>
+
+namespace talven {
+namespace {
+
+constexpr std::uint32_t kMagic = 0x54564258; // "TVBX"
+// Set in both words when either side closes; sequences use the other 31 bits.
+constexpr std::uint32_t kClosed = 0x80000000u;
+constexpr std::uint32_t kMaxChannels = 64;
+constexpr std::uint32_t kMaxFrames = 1u << 16;
+// The audio starts on its own cache line, after the header.
+constexpr std::size_t kAudioOffset = 64;
+
+std::uint32_t nextSequence(std::uint32_t sequence)
+{
+    return sequence % (kClosed - 1) + 1;
+}
+
+// Sets the sequence bits of word, keeping a closed mark. False when closed.
+bool publish(std::atomic<std::uint32_t>& word, std::uint32_t sequence)
+{
+    std::uint32_t seen = word.load(std::memory_order_relaxed);
+    do {
+        if (seen & kClosed)
+            return false;
+    } while (!word.compare_exchange_weak(seen, sequence, std::memory_order_release, std::memory_order_relaxed));
+    return true;
+}
+
+} // namespace
+
+struct BlockExchange::Header {
+    std::uint32_t magic;
+    std::uint32_t channels;
+    std::uint32_t maxFrames;
+    std::uint32_t frames;                 // of the block asked for last, written before request
+    std::atomic<std::uint32_t> request;   // program side -> plug-in's process
+    std::atomic<std::uint32_t> answer;    // plug-in's process -> program side
+};
+
+BlockExchange::BlockExchange(std::unique_ptr<SharedRegion> region, std::unique_ptr<WakeSignal> requestSignal,
+                             std::unique_ptr<WakeSignal> answerSignal)
+    : region_(std::move(region)), requestSignal_(std::move(requestSignal)), answerSignal_(std::move(answerSignal))
+{
+}
+
+BlockExchange::~BlockExchange() = default;
+
+BlockExchange::Header& BlockExchange::header() const
+{
+    static_assert(sizeof(Header) <= kAudioOffset, "the header must fit before the audio");
+    return *static_cast<Header*>(region_->data());
+}
+
+std::unique_ptr<BlockExchange> BlockExchange::create(std::uint32_t channels, std::uint32_t maxFrames)
+{
+    if (channels == 0 || channels > kMaxChannels || maxFrames == 0 || maxFrames > kMaxFrames)
+        return nullptr;
+    auto region = SharedRegion::create(kAudioOffset + std::size_t{channels} * maxFrames * sizeof(float));
+    if (!region)
+        return nullptr;
+    // The memory comes zero-filled; the words start at sequence 0 (idle).
+    auto* header = new (region->data()) Header{kMagic, channels, maxFrames, 0, {0}, {0}};
+    auto requestSignal = WakeSignal::create(header->request);
+    auto answerSignal = WakeSignal::create(header->answer);
+    if (!requestSignal || !answerSignal)
+        return nullptr;
+    return std::unique_ptr<BlockExchange>(
+        new BlockExchange(std::move(region), std::move(requestSignal), std::move(answerSignal)));
+}
+
+std::unique_ptr<BlockExchange> BlockExchange::open(const std::string& token)
+{
+    std::uint64_t regionHandle = 0, requestHandle = 0, answerHandle = 0;
+    char trailing = 0;
+    if (std::sscanf(token.c_str(), "%" SCNu64 ":%" SCNu64 ":%" SCNu64 "%c", &regionHandle, &requestHandle,
+                    &answerHandle, &trailing)
+        != 3)
+        return nullptr;
+    auto region = SharedRegion::open(regionHandle);
+    if (!region || region->size() < kAudioOffset)
+        return nullptr;
+    // The creator wrote the header before starting this process.
+    auto& header = *static_cast<Header*>(region->data());
+    if (header.magic != kMagic || header.channels == 0 || header.channels > kMaxChannels || header.maxFrames == 0
+        || header.maxFrames > kMaxFrames
+        || region->size() < kAudioOffset + std::size_t{header.channels} * header.maxFrames * sizeof(float))
+        return nullptr;
+    auto requestSignal = WakeSignal::open(header.request, requestHandle);
+    auto answerSignal = WakeSignal::open(header.answer, answerHandle);
+    if (!requestSignal || !answerSignal)
+        return nullptr;
+    return std::unique_ptr<BlockExchange>(
+        new BlockExchange(std::move(region), std::move(requestSignal), std::move(answerSignal)));
+}
+
+std::string BlockExchange::token() const
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%" PRIu64 ":%" PRIu64 ":%" PRIu64, region_->handle(),
+                  requestSignal_->handle(), answerSignal_->handle());
+    return text;
+}
+
+int BlockExchange::inheritedHandles(std::uint64_t (&out)[kMaxInherited]) const
+{
+    int count = 0;
+    for (std::uint64_t handle : {region_->handle(), requestSignal_->handle(), answerSignal_->handle()})
+        if (handle != 0)
+            out[count++] = handle;
+    return count;
+}
+
+std::uint32_t BlockExchange::channels() const
+{
+    return header().channels;
+}
+
+std::uint32_t BlockExchange::maxFrames() const
+{
+    return header().maxFrames;
+}
+
+float* BlockExchange::channel(std::uint32_t index)
+{
+    const Header& h = header();
+    if (index >= h.channels)
+        return nullptr;
+    auto* audio = reinterpret_cast<float*>(static_cast<char*>(region_->data()) + kAudioOffset);
+    return audio + std::size_t{index} * h.maxFrames;
+}
+
+bool BlockExchange::idle() const
+{
+    return header().answer.load(std::memory_order_acquire) == sequence_;
+}
+
+BlockExchange::Result BlockExchange::process(std::uint32_t frames, std::chrono::microseconds bound)
+{
+    Header& h = header();
+    const std::uint32_t answered = h.answer.load(std::memory_order_acquire);
+    if (answered & kClosed)
+        return Result::Closed;
+    if (answered != sequence_ || frames == 0 || frames > h.maxFrames)
+        return Result::Busy;
+    h.frames = frames;
+    const std::uint32_t sequence = nextSequence(sequence_);
+    if (!publish(h.request, sequence))
+        return Result::Closed;
+    sequence_ = sequence;
+    requestSignal_->wake();
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        const std::uint32_t seen = h.answer.load(std::memory_order_acquire);
+        if (seen & kClosed)
+            return Result::Closed;
+        if (seen == sequence)
+            return Result::Answered;
+        const auto remaining =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+        if (remaining.count() <= 0)
+            return Result::Late;
+        answerSignal_->waitWhile(seen, remaining);
+    }
+}
+
+std::int64_t BlockExchange::awaitRequest(std::chrono::microseconds timeout)
+{
+    Header& h = header();
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const std::uint32_t seen = h.request.load(std::memory_order_acquire);
+        if (seen & kClosed)
+            return -1;
+        if (seen != sequence_) {
+            sequence_ = seen;
+            // The program side is trusted no further than the capacity.
+            return h.frames == 0 || h.frames > h.maxFrames ? std::int64_t{h.maxFrames} : std::int64_t{h.frames};
+        }
+        const auto remaining =
+            std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
+        if (remaining.count() <= 0)
+            return 0;
+        requestSignal_->waitWhile(seen, remaining);
+    }
+}
+
+void BlockExchange::answer()
+{
+    if (publish(header().answer, sequence_))
+        answerSignal_->wake();
+}
+
+void BlockExchange::close()
+{
+    Header& h = header();
+    h.request.fetch_or(kClosed, std::memory_order_acq_rel);
+    h.answer.fetch_or(kClosed, std::memory_order_acq_rel);
+    requestSignal_->wake();
+    answerSignal_->wake();
+}
+
+bool BlockExchange::closed() const
+{
+    return (header().answer.load(std::memory_order_acquire) & kClosed) != 0;
+}
+
+} // namespace talven
