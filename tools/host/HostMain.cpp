@@ -11,6 +11,7 @@
 
 #include "bass.h"
 #include "isolation/BlockExchange.h"
+#include "isolation/QuietFaults.h"
 #include "talven.h"
 
 #include <atomic>
@@ -145,5 +146,6 @@ int main(int argc, char** argv)
 {
     if (argc != 3)
         return 2;
+    talven::endQuietlyOnFault();
     return talven::host::run(argv[1], argv[2]);
 }
