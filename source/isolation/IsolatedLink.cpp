@@ -23,6 +23,7 @@ void IsolatedLink::start()
     std::shared_ptr<IsolatedLink> self = shared_from_this();
     reader_ = std::thread([self] { self->readMessages(); });
     reporter_ = std::thread([self] { self->dispatchReports(); });
+    reporterId_ = reporter_.get_id();
 }
 
 // Reader thread.
@@ -34,15 +35,17 @@ void IsolatedLink::readMessages()
             break;
         std::lock_guard<std::mutex> lock(mutex_);
         switch (message->op()) {
-        case ControlOp::answer:
-            answers_[message->sequence()] = std::move(message);
+        case ControlOp::answer: {
+            const std::uint32_t sequence = message->sequence();
+            answers_[sequence] = {std::move(message), reportsQueued_};
             break;
+        }
         case ControlOp::paramReport: {
             Report report{ControlOp::paramReport};
             report.id = message->u32();
             report.value = message->f64();
             if (message->ok())
-                reports_.push_back(report);
+                queueReport(report);
             break;
         }
         case ControlOp::positionReport: {
@@ -51,7 +54,7 @@ void IsolatedLink::readMessages()
             report.top = message->i32();
             report.closing = message->i32();
             if (message->ok())
-                reports_.push_back(report);
+                queueReport(report);
             break;
         }
         default:
@@ -66,13 +69,19 @@ void IsolatedLink::readMessages()
     markEnded();
 }
 
+void IsolatedLink::queueReport(const Report& report)
+{
+    reports_.push_back(report);
+    ++reportsQueued_;
+}
+
 void IsolatedLink::markEnded()
 {
     std::lock_guard<std::mutex> lock(mutex_);
     ended_ = true;
     if (!closing_) {
         status_.store(TALVEN_STATUS_CRASHED, std::memory_order_release);
-        reports_.push_back(Report{ControlOp::detach}); // stands for the status change
+        queueReport(Report{ControlOp::detach}); // stands for the status change
     }
     changed_.notify_all();
 }
@@ -100,6 +109,8 @@ void IsolatedLink::dispatchReports()
         else if (report.op == ControlOp::detach && statusCallback)
             statusCallback(handle_, TALVEN_STATUS_CRASHED, statusUser);
         lock.lock();
+        ++reportsDone_;
+        changed_.notify_all();
     }
 }
 
@@ -129,8 +140,12 @@ std::unique_ptr<MessageReader> IsolatedLink::call(MessageWriter& message, std::c
         }
         return nullptr;
     }
-    std::unique_ptr<MessageReader> answer = std::move(found->second);
+    std::unique_ptr<MessageReader> answer = std::move(found->second.first);
+    const std::uint64_t reportsBefore = found->second.second;
     answers_.erase(found);
+    // A call from a callback cannot wait for the reporter: it is on it.
+    if (std::this_thread::get_id() != reporterId_.load())
+        changed_.wait(lock, [&] { return reportsDone_ >= reportsBefore || closing_ || ended_; });
     return answer->ok() ? std::move(answer) : nullptr;
 }
 

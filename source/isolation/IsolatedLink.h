@@ -69,6 +69,8 @@ private:
     void readMessages();
     void dispatchReports();
     void markEnded();
+    // Under mutex_.
+    void queueReport(const Report& report);
 
     const std::uint32_t handle_; // the program's handle, for its callbacks
     std::unique_ptr<BlockExchange> exchange_;
@@ -80,8 +82,13 @@ private:
     std::mutex writing_; // one message at a time onto the pipe
     std::mutex mutex_;   // everything below
     std::condition_variable changed_;
-    std::map<std::uint32_t, std::unique_ptr<MessageReader>> answers_;
+    // Each answer with the number of reports queued before it: a call
+    // returns once those have reached the program, as the reports of a call
+    // in the program's own process have when it returns.
+    std::map<std::uint32_t, std::pair<std::unique_ptr<MessageReader>, std::uint64_t>> answers_;
     std::deque<Report> reports_;
+    std::uint64_t reportsQueued_ = 0;
+    std::uint64_t reportsDone_ = 0;
     bool ended_ = false;   // the process has gone and been reaped
     bool closing_ = false; // close() was called: no call, no callback any more
     TALVEN_PARAMPROC paramCallback_ = nullptr;
@@ -92,6 +99,9 @@ private:
 
     std::thread reader_;
     std::thread reporter_;
+    // The reporter's id, for calls that must know whether they run on it
+    // while close() may be letting go of the thread object.
+    std::atomic<std::thread::id> reporterId_{};
 };
 
 } // namespace talven
