@@ -409,8 +409,10 @@ int32_t TALVEN_CALL TALVEN_SetSidechain(uint32_t handle, uint32_t channel, int32
  * beside talven.dll; beside libtalven.so on Linux): a crash, an abort or a
  * hang of the plug-in ends that process, never the program. Each block goes
  * there through shared memory and back; a block the process does not give
- * back within the block's own duration plays dry, and after 16 such blocks
- * in a row, or when the process has ended, the attachment's status turns to
+ * back within the block's own duration plays dry (so do the blocks that
+ * come while it is still late, without a wait), and once it has missed 16
+ * blocks and two seconds of audio in a row, or when the process has ended
+ * (it is ended in the first case), the attachment's status turns to
  * TALVEN_STATUS_CRASHED: every later block plays dry without waiting, the
  * handle's other functions fail (0 or -1), and TALVEN_ChannelRemoveDSP takes
  * it off. Every handle function works on an isolated attachment as on

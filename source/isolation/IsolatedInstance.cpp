@@ -17,8 +17,12 @@ namespace {
 // Frames of the shared block: a longer BASS block goes over in parts.
 constexpr std::uint32_t kExchangeFrames = 8192;
 constexpr std::uint32_t kMaxChannels = 32;
-// Blocks in a row the process may miss before it counts as crashed.
+// The process counts as crashed once it has missed this many blocks in a
+// row and this much audio: a busy machine may hold a process up for a few
+// short blocks, a plug-in that stopped answering misses them all. The
+// missed blocks play dry and cost no wait either way.
 constexpr std::uint32_t kLateBlocksBeforeCrash = 16;
+constexpr std::uint64_t kLateFramesBeforeCrashPerHz = 2; // two seconds of audio
 // Loading a plug-in takes its time (a JUCE plug-in: about a second).
 constexpr std::chrono::seconds kAttachTimeout{30};
 // The process's own detach: its plug-in switched off and released.
@@ -45,11 +49,16 @@ IsolatedInstance* refIsolated(std::uint32_t handle)
 
 // The block went back unprocessed: counted, and a process that misses too
 // many in a row is ended (the reader then reports it crashed).
-void missedBlock(IsolatedInstance& record)
+void missedBlock(IsolatedInstance& record, std::uint32_t frames)
 {
     record.lateBlocks.fetch_add(1, std::memory_order_relaxed);
-    if (++record.lateInRow == kLateBlocksBeforeCrash)
+    ++record.lateInRow;
+    record.lateFramesInRow += frames;
+    if (record.lateInRow >= kLateBlocksBeforeCrash
+        && record.lateFramesInRow >= kLateFramesBeforeCrashPerHz * record.rate && !record.gaveUp) {
+        record.gaveUp = true;
         record.link->giveUp();
+    }
 }
 
 // BASS's DSP thread. user: the record, alive while the DSP is set.
@@ -66,7 +75,7 @@ void CALLBACK isolatedDsp(HDSP, DWORD, void* buffer, DWORD length, void* user)
         const std::uint32_t part = std::min(frames, kExchangeFrames);
         const std::size_t count = std::size_t{part} * record.channelCount;
         if (!exchange.idle()) {
-            missedBlock(record);
+            missedBlock(record, frames);
             return;
         }
         std::memcpy(exchange.channel(0), samples, count * sizeof(float));
@@ -76,11 +85,12 @@ void CALLBACK isolatedDsp(HDSP, DWORD, void* buffer, DWORD length, void* user)
         case BlockExchange::Result::Answered:
             std::memcpy(samples, exchange.channel(0), count * sizeof(float));
             record.lateInRow = 0;
+            record.lateFramesInRow = 0;
             break;
         case BlockExchange::Result::Closed:
             return;
         default:
-            missedBlock(record);
+            missedBlock(record, frames);
             return;
         }
         samples += count;

@@ -28,8 +28,11 @@ public:
     // The shortest wait for a block, whatever its duration.
     std::uint32_t minimumWaitMicroseconds = 0;
     std::shared_ptr<IsolatedLink> link;
-    // Audio thread only: blocks in a row the process did not give back.
+    // Audio thread only: blocks in a row the process did not give back,
+    // their frames, and whether it was ended for them.
     std::uint32_t lateInRow = 0;
+    std::uint64_t lateFramesInRow = 0;
+    bool gaveUp = false;
     std::atomic<std::uint64_t> lateBlocks{0};
 
 private:

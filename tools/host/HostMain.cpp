@@ -6,6 +6,7 @@
 // of BASS's "no sound" device, fed block by block from the exchange. Every
 // later call is the same call made here. It ends when the program's side
 // detaches or goes away.
+#include "BlockThreadPriority.h"
 #include "HostLink.h"
 #include "HostWait.h"
 
@@ -47,6 +48,7 @@ DWORD CALLBACK readBlock(HSTREAM, void* buffer, DWORD length, void* user)
 // plug-in's DSP) and back into the exchange, in place.
 void runBlocks(BlockExchange& exchange, HSTREAM stream, BlockInput& input, std::uint32_t channels)
 {
+    raiseBlockThreadPriority();
     for (;;) {
         const std::int64_t frames = exchange.awaitRequest(std::chrono::seconds(1));
         if (frames < 0)
