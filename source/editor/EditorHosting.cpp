@@ -67,12 +67,52 @@ ShownEditor currentEditor(EditorSlot& slot)
     return {slot.window, slot.controller};
 }
 
-// Takes the editor out of the instance and marks it closed for good.
-ShownEditor takeEditorForGood(EditorSlot& slot)
+ShownEditor takeEmbeddedEditor(EditorSlot& slot)
+{
+    std::lock_guard<std::mutex> guard(slot.lock);
+    return {std::move(slot.embeddedWindow), std::move(slot.embeddedController)};
+}
+
+// Takes both editors out of the instance and marks it closed for good.
+struct TakenEditors {
+    ShownEditor own;
+    ShownEditor embedded;
+};
+
+TakenEditors takeEditorForGood(EditorSlot& slot)
 {
     std::lock_guard<std::mutex> guard(slot.lock);
     slot.closed = true;
-    return {std::move(slot.window), std::move(slot.controller)};
+    return {{std::move(slot.window), std::move(slot.controller)},
+            {std::move(slot.embeddedWindow), std::move(slot.embeddedController)}};
+}
+
+// The view shown now, embedded or in the library's own window; its
+// controller, or null.
+std::shared_ptr<WindowController> shownController(EditorSlot& slot)
+{
+    std::shared_ptr<WindowController> embedded;
+    std::shared_ptr<WindowController> own;
+    {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        embedded = slot.embeddedController;
+        own = slot.controller;
+    }
+    if (embedded && embedded->viewAttached())
+        return embedded;
+    if (own && own->viewAttached())
+        return own;
+    return nullptr;
+}
+
+bool embeddedViewShows(EditorSlot& slot)
+{
+    std::shared_ptr<WindowController> embedded;
+    {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        embedded = slot.embeddedController;
+    }
+    return embedded && embedded->viewAttached();
 }
 
 // The view leaves the window before the window is hidden; both stay with the
@@ -107,6 +147,7 @@ public:
     void run() noexcept override
     {
         try {
+            closeTakenEditor(embeddedWindow, embeddedController);
             closeTakenEditor(window, controller);
         } catch (...) {
         }
@@ -117,6 +158,8 @@ public:
     void runOrphaned() noexcept override
     {
         try {
+            if (embeddedController)
+                embeddedController->detachView();
             if (controller)
                 controller->detachView();
         } catch (...) {
@@ -126,11 +169,15 @@ public:
 
     WindowPtr window;
     std::shared_ptr<WindowController> controller;
+    WindowPtr embeddedWindow;
+    std::shared_ptr<WindowController> embeddedController;
     PluginCode code;
 
 private:
     void release() noexcept
     {
+        embeddedController.reset();
+        embeddedWindow.reset();
         controller.reset();
         window.reset();
         code.provider = nullptr;
@@ -149,6 +196,9 @@ EditorOpening openEditor(EditorSlot& slot, const ControllerSource& source, std::
         return EditorOpening::nothing;
     EditorRequest request(slot);
     if (request.nested())
+        return EditorOpening::nothing;
+    // The view shows in the program's own window: that one stays.
+    if (embeddedViewShows(slot))
         return EditorOpening::nothing;
     const Vst::ControllerReference controller = source();
     if (!controller)
@@ -224,37 +274,156 @@ void hideEditor(EditorSlot& slot)
 
 bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
 {
-    ShownEditor taken = takeEditorForGood(slot);
-    if (!taken.window && !taken.controller)
+    TakenEditors taken = takeEditorForGood(slot);
+    // No lock is held here: a report under way on the window's thread is
+    // waited for, and none follows.
+    if (slot.resizeReport)
+        slot.resizeReport->silence();
+    ShownEditor& own = taken.own;
+    ShownEditor& embedded = taken.embedded;
+    if (!own.window && !own.controller && !embedded.window && !embedded.controller)
         return false;
-    if (taken.window) {
+    // Both live on the same thread where the library keeps its windows; the
+    // own window's thread, which owns what needs it most, decides.
+    const WindowPtr owner = own.window ? own.window : embedded.window;
+    if (owner) {
         // A window of another thread closes after the caller returned: the
         // program, which may free its callback then, hears nothing of it.
-        if (!taken.window->ownedByCallingThread())
-            taken.window->silence();
-        // The controller (and the view it may still hold) moves into the
-        // teardown, so that its last release happens on the window's thread;
-        // this thread keeps only the window, which may go on any thread.
+        if (!owner->ownedByCallingThread()) {
+            if (own.window)
+                own.window->silence();
+        }
+        // The controllers (and the views they may still hold) move into the
+        // teardown, so that their last release happens on the window's
+        // thread; this thread keeps only the windows, which may go on any
+        // thread.
         auto teardown = std::make_unique<EditorTeardown>();
-        teardown->window = taken.window;
-        teardown->controller = std::move(taken.controller);
+        teardown->window = own.window;
+        teardown->controller = std::move(own.controller);
+        teardown->embeddedWindow = embedded.window;
+        teardown->embeddedController = std::move(embedded.controller);
         teardown->code = std::move(code);
-        std::unique_ptr<WindowTask> back = taken.window->handToOwnerThread(std::move(teardown));
+        std::unique_ptr<WindowTask> back = owner->handToOwnerThread(std::move(teardown));
         if (!back)
             return true;
         // This thread's window, or no thread to take it: closed here.
         auto& returned = static_cast<EditorTeardown&>(*back);
         code = std::move(returned.code);
-        taken.controller = std::move(returned.controller);
+        own.controller = std::move(returned.controller);
+        embedded.controller = std::move(returned.embeddedController);
     }
-    closeTakenEditor(taken.window, taken.controller);
-    // The controller, then the window, go here, after the view left the
-    // window.
+    closeTakenEditor(embedded.window, embedded.controller);
+    closeTakenEditor(own.window, own.controller);
+    // The controllers, then the windows, go here, after the views left them.
     return false;
+}
+
+EditorEmbedding embedEditor(EditorSlot& slot, const ControllerSource& source, void* parent,
+                            std::function<void(Size)> report)
+{
+    EditorWindowFactory* const factory = editorWindowFactory();
+    if (!factory)
+        return EditorEmbedding::refused;
+    EditorRequest request(slot);
+    if (request.nested())
+        return EditorEmbedding::refused;
+    if (!parent) {
+        const ShownEditor taken = takeEmbeddedEditor(slot);
+        closeTakenEditor(taken.window, taken.controller);
+        return EditorEmbedding::removed;
+    }
+    {
+        // The library's own window shows the view: the program hides it
+        // first.
+        std::shared_ptr<WindowController> own;
+        {
+            std::lock_guard<std::mutex> guard(slot.lock);
+            own = slot.controller;
+        }
+        if (own && own->viewAttached())
+            return EditorEmbedding::refused;
+    }
+    const Vst::ControllerReference controller = source();
+    if (!controller)
+        return EditorEmbedding::nothing;
+    {
+        // A view embedded before leaves first, wherever it was.
+        const ShownEditor previous = takeEmbeddedEditor(slot);
+        closeTakenEditor(previous.window, previous.controller);
+    }
+    IPtr<IPlugView> view;
+    {
+        const auto turn = controller.turn();
+        view = owned(controller->createView(Vst::ViewType::kEditor));
+    }
+    if (!view)
+        return EditorEmbedding::nothing;
+    ViewRect rect(0, 0, 0, 0);
+    if (view->getSize(&rect) != kResultOk)
+        return EditorEmbedding::nothing;
+    auto windowController = std::make_shared<WindowController>(view);
+    windowController->setResizeReport(std::move(report));
+    const WindowPtr window =
+        factory->makeChildWindow(parent, {rect.right - rect.left, rect.bottom - rect.top}, windowController);
+    if (!window)
+        return EditorEmbedding::refused;
+    bool closedMeanwhile = false;
+    ShownEditor previous;
+    {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        closedMeanwhile = slot.closed;
+        if (!closedMeanwhile) {
+            // Another embedding that got in meanwhile (from a callback) goes.
+            previous = {std::move(slot.embeddedWindow), std::move(slot.embeddedController)};
+            slot.embeddedWindow = window;
+            slot.embeddedController = windowController;
+            slot.embeddedParent = parent;
+        }
+    }
+    closeTakenEditor(previous.window, previous.controller);
+    if (closedMeanwhile) {
+        window->close();
+        return EditorEmbedding::nothing;
+    }
+    window->show();
+    if (!windowController->viewAttached()) {
+        {
+            std::lock_guard<std::mutex> guard(slot.lock);
+            if (slot.embeddedWindow == window) {
+                slot.embeddedWindow = nullptr;
+                slot.embeddedController = nullptr;
+            }
+        }
+        closeTakenEditor(window, windowController);
+        return EditorEmbedding::refused;
+    }
+    if (slot.idleTick)
+        window->setIdleTick(slot.idleTick);
+    return EditorEmbedding::embedded;
+}
+
+void* embeddedParentOf(EditorSlot& slot)
+{
+    std::lock_guard<std::mutex> guard(slot.lock);
+    return slot.embeddedWindow ? slot.embeddedParent : nullptr;
+}
+
+bool shownEditorSize(EditorSlot& slot, Size& size)
+{
+    const std::shared_ptr<WindowController> controller = shownController(slot);
+    return controller && controller->viewSize(size);
+}
+
+bool resizeShownEditor(EditorSlot& slot, Size& size)
+{
+    const std::shared_ptr<WindowController> controller = shownController(slot);
+    return controller && controller->setViewSize(size);
 }
 
 void silenceEditor(EditorSlot& slot)
 {
+    if (slot.resizeReport)
+        slot.resizeReport->silence();
     if (const WindowPtr window = currentEditor(slot).window)
         window->silence();
 }

@@ -2,6 +2,8 @@
 #include "editor/EditorThread.h"
 #include "editor/X11Window.h"
 
+#include <cstdint>
+
 namespace talven {
 namespace {
 
@@ -13,6 +15,18 @@ public:
     {
         auto window = Steinberg::Vst::EditorHost::X11Window::make();
         if (!window->init(title, contentSize, resizable, controller))
+            return nullptr;
+        return window;
+    }
+
+    WindowPtr makeChildWindow(void* parent, Size contentSize, const WindowControllerPtr& controller) override
+    {
+        // X11 ids are 29 bits wide: a larger value names no window.
+        const auto id = reinterpret_cast<std::uintptr_t>(parent);
+        if (id == 0 || id > 0x1FFFFFFFu)
+            return nullptr;
+        auto window = Steinberg::Vst::EditorHost::X11Window::make();
+        if (!window->initEmbedded(static_cast<xcb_window_t>(id), contentSize, controller))
             return nullptr;
         return window;
     }
