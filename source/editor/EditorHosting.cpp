@@ -343,6 +343,9 @@ EditorEmbedding embedEditor(EditorSlot& slot, const ControllerSource& source, vo
         if (own && own->viewAttached())
             return EditorEmbedding::refused;
     }
+    // Asked before the plug-in is: a refusal asks nothing of it.
+    if (!factory->canParent(parent))
+        return EditorEmbedding::refused;
     const Vst::ControllerReference controller = source();
     if (!controller)
         return EditorEmbedding::nothing;

@@ -34,6 +34,14 @@ public:
         static_cast<void>(controller);
         return nullptr;
     }
+
+    // Whether parent names a window that makeChildWindow could make a child
+    // of now, asked before the plug-in is asked for a view.
+    virtual bool canParent(void* parent)
+    {
+        static_cast<void>(parent);
+        return false;
+    }
 };
 
 // The factory editors are opened with: the platform's, or null on a platform

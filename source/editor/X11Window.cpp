@@ -157,6 +157,27 @@ bool X11Window::init(const char* title, Size contentSize, bool resizable, const 
     return true;
 }
 
+bool X11Window::isOutputWindow(talven::X11Connection& connection, xcb_window_t window)
+{
+    // Asked on the library's connection, through xcb: an id that names no
+    // window comes back as this request's error, and never reaches the
+    // program's Xlib error handler.
+    const xcb_get_window_attributes_cookie_t asked = xcb_get_window_attributes(connection.get(), window);
+    xcb_generic_error_t* failure = nullptr;
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(connection.get(), asked, &failure));
+    XcbReply<xcb_generic_error_t> attributesError(failure);
+    return attributes && !attributesError && attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT;
+}
+
+bool X11Window::canParent(xcb_window_t parent)
+{
+    if (parent == XCB_WINDOW_NONE || !talven::EditorThread::isCurrent())
+        return false;
+    const std::shared_ptr<talven::X11Connection> connection = talven::X11Connection::acquire();
+    return connection && isOutputWindow(*connection, parent);
+}
+
 bool X11Window::initEmbedded(xcb_window_t parent, Size contentSize, const WindowControllerPtr& controller)
 {
     if (id_ != XCB_WINDOW_NONE || parent == XCB_WINDOW_NONE || !talven::EditorThread::isCurrent())
@@ -165,15 +186,7 @@ bool X11Window::initEmbedded(xcb_window_t parent, Size contentSize, const Window
     if (!connection_)
         return false;
     xcb_connection_t* const connection = connection_->get();
-    // Asked on this connection, through xcb: an id that names no window
-    // comes back as this request's error, and never reaches the program's
-    // Xlib error handler.
-    const xcb_get_window_attributes_cookie_t asked = xcb_get_window_attributes(connection, parent);
-    xcb_generic_error_t* failure = nullptr;
-    XcbReply<xcb_get_window_attributes_reply_t> attributes(
-        xcb_get_window_attributes_reply(connection, asked, &failure));
-    XcbReply<xcb_generic_error_t> attributesError(failure);
-    if (!attributes || attributesError || attributes->_class != XCB_WINDOW_CLASS_INPUT_OUTPUT) {
+    if (!isOutputWindow(*connection_, parent)) {
         connection_.reset();
         return false;
     }

@@ -49,6 +49,9 @@ public:
     // with its parent. False when parent is not a window (the X error stays
     // on this connection) or there is no display or editor thread here.
     bool initEmbedded(xcb_window_t parent, Size contentSize, const WindowControllerPtr& controller);
+    // Whether parent is a window initEmbedded can make a child of. Editor
+    // thread.
+    static bool canParent(xcb_window_t parent);
     // The parent (and with it the native window) was destroyed by its owner:
     // the view left, nothing of it is reached any more. Editor thread.
     bool lost() const { return lost_; }
@@ -89,6 +92,7 @@ private:
     void showNow();
     void onConfigure(const xcb_configure_notify_event_t& event);
     void onDestroyed();
+    static bool isOutputWindow(talven::X11Connection& connection, xcb_window_t window);
     void onUserResize(Size proposed);
     void settleLater();
     void cancelSettle();

@@ -21,14 +21,24 @@ public:
 
     WindowPtr makeChildWindow(void* parent, Size contentSize, const WindowControllerPtr& controller) override
     {
-        // X11 ids are 29 bits wide: a larger value names no window.
-        const auto id = reinterpret_cast<std::uintptr_t>(parent);
-        if (id == 0 || id > 0x1FFFFFFFu)
-            return nullptr;
+        const xcb_window_t id = windowId(parent);
         auto window = Steinberg::Vst::EditorHost::X11Window::make();
-        if (!window->initEmbedded(static_cast<xcb_window_t>(id), contentSize, controller))
+        if (id == XCB_WINDOW_NONE || !window->initEmbedded(id, contentSize, controller))
             return nullptr;
         return window;
+    }
+
+    bool canParent(void* parent) override
+    {
+        return Steinberg::Vst::EditorHost::X11Window::canParent(windowId(parent));
+    }
+
+private:
+    // X11 ids are 29 bits wide: a larger value names no window.
+    static xcb_window_t windowId(void* parent)
+    {
+        const auto id = reinterpret_cast<std::uintptr_t>(parent);
+        return id > 0x1FFFFFFFu ? static_cast<xcb_window_t>(XCB_WINDOW_NONE) : static_cast<xcb_window_t>(id);
     }
 };
 
