@@ -147,7 +147,6 @@ public:
     void run() noexcept override
     {
         try {
-            closeTakenEditor(embeddedWindow, embeddedController);
             closeTakenEditor(window, controller);
         } catch (...) {
         }
@@ -158,8 +157,6 @@ public:
     void runOrphaned() noexcept override
     {
         try {
-            if (embeddedController)
-                embeddedController->detachView();
             if (controller)
                 controller->detachView();
         } catch (...) {
@@ -169,15 +166,11 @@ public:
 
     WindowPtr window;
     std::shared_ptr<WindowController> controller;
-    WindowPtr embeddedWindow;
-    std::shared_ptr<WindowController> embeddedController;
     PluginCode code;
 
 private:
     void release() noexcept
     {
-        embeddedController.reset();
-        embeddedWindow.reset();
         controller.reset();
         window.reset();
         code.provider = nullptr;
@@ -272,6 +265,42 @@ void hideEditor(EditorSlot& slot)
         hideShownEditor(slot);
 }
 
+namespace {
+
+// One editor's close, on its window's thread: handed there with code (when
+// given) unless that is this thread. True when handed over with code.
+bool closeOrHandOver(ShownEditor& editor, PluginCode* code)
+{
+    if (editor.window) {
+        // A window of another thread closes after the caller returned: the
+        // program, which may free its callback then, hears nothing of it.
+        if (!editor.window->ownedByCallingThread())
+            editor.window->silence();
+        // The controller (and the view it may still hold) moves into the
+        // teardown, so that its last release happens on the window's thread;
+        // this thread keeps only the window, which may go on any thread.
+        auto teardown = std::make_unique<EditorTeardown>();
+        teardown->window = editor.window;
+        teardown->controller = std::move(editor.controller);
+        if (code)
+            teardown->code = std::move(*code);
+        std::unique_ptr<WindowTask> back = editor.window->handToOwnerThread(std::move(teardown));
+        if (!back)
+            return code != nullptr;
+        // This thread's window, or no thread to take it: closed here.
+        auto& returned = static_cast<EditorTeardown&>(*back);
+        if (code)
+            *code = std::move(returned.code);
+        editor.controller = std::move(returned.controller);
+    }
+    closeTakenEditor(editor.window, editor.controller);
+    // The controller, then the window, go here, after the view left the
+    // window.
+    return false;
+}
+
+} // namespace
+
 bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
 {
     TakenEditors taken = takeEditorForGood(slot);
@@ -281,41 +310,15 @@ bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
         slot.resizeReport->silence();
     ShownEditor& own = taken.own;
     ShownEditor& embedded = taken.embedded;
-    if (!own.window && !own.controller && !embedded.window && !embedded.controller)
-        return false;
-    // Both live on the same thread where the library keeps its windows; the
-    // own window's thread, which owns what needs it most, decides.
-    const WindowPtr owner = own.window ? own.window : embedded.window;
-    if (owner) {
-        // A window of another thread closes after the caller returned: the
-        // program, which may free its callback then, hears nothing of it.
-        if (!owner->ownedByCallingThread()) {
-            if (own.window)
-                own.window->silence();
-        }
-        // The controllers (and the views they may still hold) move into the
-        // teardown, so that their last release happens on the window's
-        // thread; this thread keeps only the windows, which may go on any
-        // thread.
-        auto teardown = std::make_unique<EditorTeardown>();
-        teardown->window = own.window;
-        teardown->controller = std::move(own.controller);
-        teardown->embeddedWindow = embedded.window;
-        teardown->embeddedController = std::move(embedded.controller);
-        teardown->code = std::move(code);
-        std::unique_ptr<WindowTask> back = owner->handToOwnerThread(std::move(teardown));
-        if (!back)
-            return true;
-        // This thread's window, or no thread to take it: closed here.
-        auto& returned = static_cast<EditorTeardown&>(*back);
-        code = std::move(returned.code);
-        own.controller = std::move(returned.controller);
-        embedded.controller = std::move(returned.embeddedController);
-    }
-    closeTakenEditor(embedded.window, embedded.controller);
-    closeTakenEditor(own.window, own.controller);
-    // The controllers, then the windows, go here, after the views left them.
-    return false;
+    if (!embedded.window && !embedded.controller)
+        return (own.window || own.controller) && closeOrHandOver(own, &code);
+    // At most one of the two holds a live view (each refuses to show while
+    // the other does): the embedded one when it exists, and it takes the
+    // plug-in's code along, to be released after its view left. The own
+    // window, hidden and without a view, closes on its own thread.
+    if (own.window || own.controller)
+        closeOrHandOver(own, nullptr);
+    return closeOrHandOver(embedded, &code);
 }
 
 EditorEmbedding embedEditor(EditorSlot& slot, const ControllerSource& source, void* parent,
