@@ -1,5 +1,7 @@
 #include "editor/EditorWork.h"
 
+#include "editor/WindowThreadCall.h"
+
 namespace talven {
 
 // Windows: a window belongs to the thread that makes it, so the work runs here.
@@ -8,10 +10,11 @@ void runEditorWork(const std::function<void()>& work)
     work();
 }
 
-// Windows: for now the calling thread, which should own parent.
-void runEditorWorkIn(void*, const std::function<void()>& work)
+// Windows: a child window belongs to the thread that makes it, which must be
+// the parent's, and the view is reached only there.
+void runEditorWorkIn(void* parent, const std::function<void()>& work)
 {
-    work();
+    runOnWindowThread(static_cast<HWND>(parent), work);
 }
 
 // Windows: the program's thread is the UI thread it chose for the instance.

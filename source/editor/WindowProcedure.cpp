@@ -7,7 +7,8 @@
 namespace Steinberg::Vst::EditorHost {
 namespace {
 
-constexpr UINT kDpiChanged = 0x02E0; // WM_DPICHANGED, missing from older headers
+constexpr UINT kDpiChanged = 0x02E0;            // WM_DPICHANGED, missing from older headers
+constexpr UINT kDpiChangedAfterParent = 0x02E3; // WM_DPICHANGED_AFTERPARENT: what a child hears
 
 } // namespace
 
@@ -109,6 +110,14 @@ LRESULT Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             tick();
         }
         break;
+    case WM_DESTROY:
+        // Only a child is destroyed while its Window lives: its parent went
+        // first. The view's own window still exists now; the view leaves it
+        // and is let go.
+        if (child_ && controller_)
+            controller_->onClose(*this);
+        break;
+    case kDpiChangedAfterParent:
     case kDpiChanged:
         // The suggested rectangle is not applied: the view decides its size.
         if (controller_)
