@@ -4,6 +4,7 @@
 // refused, the view's size both ways, many embeddings leaving nothing, and
 // zam-plugins' ZamCompX2 (MinGW-w64 build) drawing inside the window.
 #include "EditorTestSupport.h"
+#include "EmbedCases.h"
 #include "EditorWindowSupport.h"
 #include "TestSupport.h"
 
@@ -216,13 +217,6 @@ TEST_F(Win32EmbedTest, ACallFromAnotherThreadIsHandedToTheParentsThread)
     EXPECT_EQ(plugin.liveViews(), 0);
 }
 
-enum class Ending { removal, parentDestroyed, detach, channelFree };
-
-struct EndingCase {
-    const char* name;
-    Ending ending;
-};
-
 class Win32EmbedEndingTest : public Win32EmbedTest, public ::testing::WithParamInterface<EndingCase> {};
 
 // However the embedding ends, the view is removed before its frame goes and
@@ -262,19 +256,13 @@ TEST_P(Win32EmbedEndingTest, TheViewIsRemovedAndReleasedAndNothingIsLeft)
     if (ending != Ending::parentDestroyed) {
         EXPECT_EQ(threadWindowCount(), windowsBefore);
     }
-    const bool instanceLeft = ending == Ending::removal || ending == Ending::parentDestroyed;
-    EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), instanceLeft ? 1 : 0);
+    EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), GetParam().instanceLeft ? 1 : 0);
     std::int32_t width = 0;
     std::int32_t height = 0;
     EXPECT_EQ(TALVEN_GetEditorSize(handle, &width, &height), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Endings, Win32EmbedEndingTest,
-                         ::testing::Values(EndingCase{"Removal", Ending::removal},
-                                           EndingCase{"ParentDestroyedFirst", Ending::parentDestroyed},
-                                           EndingCase{"Detach", Ending::detach},
-                                           EndingCase{"ChannelFree", Ending::channelFree}),
-                         [](const ::testing::TestParamInfo<EndingCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Endings, Win32EmbedEndingTest, ::testing::ValuesIn(kEndings), endingName);
 
 TEST_F(Win32EmbedTest, AnEditorEmbedsAgainAndIsRefusedWhereItCannotGo)
 {
@@ -326,24 +314,28 @@ TEST_F(Win32EmbedTest, SizesGoBothWays)
     EXPECT_EQ(clientSize(frame).cx, 450);
     EXPECT_EQ(clientSize(frame).cy, 320);
 
+    EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), 1);
+
     // The program asks: through the view's constraints, no callback.
-    TalvenEditorOptions options = plugin.options();
-    options.canResize = 1;
-    options.maxWidth = 500;
-    plugin.configure(options);
-    std::int32_t width = 600;
-    std::int32_t height = 380;
-    EXPECT_EQ(TALVEN_SetEditorSize(handle, &width, &height), 1);
-    EXPECT_EQ(width, 500);
-    EXPECT_EQ(height, 380);
-    EXPECT_EQ(clientSize(frame).cx, 500);
-    EXPECT_EQ(clientSize(frame).cy, 380);
+    for (const SizeRequest& request : kSizeRequests) {
+        SCOPED_TRACE(request.name);
+        TalvenEditorOptions options = plugin.options();
+        options.canResize = request.canResize;
+        options.maxWidth = request.maxWidth;
+        options.refuseSizes = request.refuseSizes;
+        plugin.configure(options);
+        const HWND child = embedIn(panel);
+        ASSERT_NE(child, nullptr);
+        std::int32_t width = request.width;
+        std::int32_t height = request.height;
+        EXPECT_EQ(TALVEN_SetEditorSize(handle, &width, &height), request.result);
+        EXPECT_EQ(width, request.takenW);
+        EXPECT_EQ(height, request.takenH);
+        EXPECT_EQ(clientSize(child).cx, request.result ? request.takenW : 400);
+        EXPECT_EQ(clientSize(child).cy, request.result ? request.takenH : 300);
+        EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), 1);
+    }
     EXPECT_EQ(calls, 1);
-    options.canResize = 0;
-    plugin.configure(options);
-    width = 300;
-    height = 200;
-    EXPECT_EQ(TALVEN_SetEditorSize(handle, &width, &height), 0);
 }
 
 TEST_F(Win32EmbedTest, TwoHundredEmbeddingsLeaveNoWindowOrView)

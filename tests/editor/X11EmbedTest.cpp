@@ -3,6 +3,7 @@
 // embedding ends (removal, the program's window destroyed first, the
 // detach), what is refused, the view's size asked both ways, and many
 // embeddings leaving nothing behind.
+#include "EmbedCases.h"
 #include "X11EditorSupport.h"
 
 #include "TestSupport.h"
@@ -128,13 +129,6 @@ TEST_F(X11EmbedTest, TheViewShowsInAChildOfTheProgramsWindowServedByTheEditorThr
     EXPECT_EQ(events.front().second, editorThreadId());
 }
 
-enum class Ending { removal, parentDestroyed, detach, channelFree };
-
-struct EndingCase {
-    const char* name;
-    Ending ending;
-};
-
 class X11EmbedEndingTest : public X11EmbedTest, public ::testing::WithParamInterface<EndingCase> {};
 
 // However the embedding ends, the view is removed before its frame goes and
@@ -170,19 +164,13 @@ TEST_P(X11EmbedEndingTest, TheViewIsRemovedAndReleasedAndNothingIsLeft)
     }
     EXPECT_TRUE(waitUntil([] { return threadsNamed(kEditorThreadName) == 0; }));
     // What is left to take out afterwards is nothing, and takes nothing.
-    const int expected = GetParam().ending == Ending::removal || GetParam().ending == Ending::parentDestroyed ? 1 : 0;
-    EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), expected);
+    EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), GetParam().instanceLeft ? 1 : 0);
     std::int32_t width = 0;
     std::int32_t height = 0;
     EXPECT_EQ(TALVEN_GetEditorSize(handle, &width, &height), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Endings, X11EmbedEndingTest,
-                         ::testing::Values(EndingCase{"Removal", Ending::removal},
-                                           EndingCase{"ParentDestroyedFirst", Ending::parentDestroyed},
-                                           EndingCase{"Detach", Ending::detach},
-                                           EndingCase{"ChannelFree", Ending::channelFree}),
-                         [](const ::testing::TestParamInfo<EndingCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Endings, X11EmbedEndingTest, ::testing::ValuesIn(kEndings), endingName);
 
 TEST_F(X11EmbedTest, AnEditorEmbedsAgainAfterARemovalAndMovesToAnotherWindow)
 {
@@ -301,27 +289,11 @@ TEST_F(X11EmbedTest, AViewThatResizesItselfResizesItsChildWindowAndThenCallsTheP
     EXPECT_EQ(TALVEN_SetEditorCallback(handle + 1000, recordResize, &calls), 0);
 }
 
-struct SizeRequest {
-    const char* name;
-    int canResize;
-    int maxWidth;
-    int refuseSizes;
-    std::int32_t width, height;    // asked for
-    std::int32_t result;           // TALVEN_SetEditorSize's answer
-    std::int32_t takenW, takenH;   // what it gives back, and the child's size
-};
-
 TEST_F(X11EmbedTest, TheProgramsSizeGoesThroughTheViewsConstraints)
 {
-    const SizeRequest requests[] = {
-        {"a resizable view", 1, 0, 0, 500, 420, 1, 500, 420},
-        {"a capped width", 1, 450, 0, 600, 380, 1, 450, 380},
-        {"a view refusing sizes keeps its own", 1, 0, 1, 520, 410, 1, 400, 300},
-        {"a view of fixed size", 0, 0, 0, 500, 420, 0, 500, 420},
-    };
     int calls = 0;
     ASSERT_EQ(TALVEN_SetEditorCallback(handle, recordResize, &calls), 1);
-    for (const SizeRequest& request : requests) {
+    for (const SizeRequest& request : kSizeRequests) {
         SCOPED_TRACE(request.name);
         TalvenEditorOptions options = plugin.options();
         options.canResize = request.canResize;
