@@ -167,9 +167,15 @@ TEST_P(ZamEditorTest, TheRealEditorDrawsInsideTheProgramsOwnWindow)
 
     EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), 1);
     EXPECT_TRUE(waitUntil([&] { return childrenOf(panel).empty(); }));
+
+    // Embedded again, and the program's window destroyed first: the GUI's
+    // removal finds its own window gone, and its X errors stay away from
+    // the program; the editor thread has nothing left to serve.
+    ASSERT_EQ(TALVEN_EmbedEditor(handle, reinterpret_cast<void*>(static_cast<std::uintptr_t>(panel))), 1);
     destroyProgramWindow(panel);
-    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
     EXPECT_TRUE(waitUntil([] { return !EditorThread::running(); }));
+    EXPECT_EQ(TALVEN_GetEditorSize(handle, &width, &height), 0);
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(ZamPlugins, ZamEditorTest, ::testing::Values("ZamEQ2", "ZamCompX2"));
