@@ -110,6 +110,15 @@ LRESULT Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             tick();
         }
         break;
+    case WM_SETFOCUS:
+        // A child holds nothing to type into: the focus goes on to the
+        // view's own window, as a dialog hands it to its first control.
+        if (child_) {
+            if (HWND inner = GetWindow(hwnd, GW_CHILD))
+                SetFocus(inner);
+            return 0;
+        }
+        break;
     case WM_DESTROY:
         // Only a child is destroyed while its Window lives: its parent went
         // first. The view's own window still exists now; the view leaves it

@@ -196,6 +196,10 @@ TEST_F(Win32EmbedTest, TheViewShowsInAChildWindowOfTheLibrarysClassAtTheParentsC
     EXPECT_EQ(height, 300);
     EXPECT_THAT(plugin.logStartingWith("attached"), ElementsAre("attached HWND"));
     EXPECT_THAT(editorWindows(), IsEmpty()); // no top-level window of the library's
+    // Focus given to the child (tabbing into it) goes on to the view's window.
+    SetActiveWindow(panel);
+    SetFocus(frame);
+    EXPECT_EQ(GetFocus(), static_cast<HWND>(plugin.childWindow()));
 }
 
 TEST_F(Win32EmbedTest, ACallFromAnotherThreadIsHandedToTheParentsThread)
