@@ -420,6 +420,15 @@ TEST_F(Win32EmbedTest, ZamCompX2GoesInsideTheProgramsWindow)
     pumpMessages();
     EXPECT_THAT(childrenOf(panel), IsEmpty());
     EXPECT_FALSE(IsWindow(view));
+
+    // Embedded again, and the program's window destroyed first.
+    ASSERT_EQ(TALVEN_EmbedEditor(zam, panel), 1);
+    const HWND again = GetWindow(GetWindow(panel, GW_CHILD), GW_CHILD);
+    EXPECT_TRUE(DestroyWindow(panel));
+    panel = nullptr;
+    pumpMessages();
+    EXPECT_FALSE(IsWindow(again));
+    EXPECT_EQ(TALVEN_GetEditorSize(zam, &width, &height), 0);
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, zam), 1);
 }
 
