@@ -208,9 +208,10 @@ int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t 
  * failure (unknown handle, not a window, an editor already shown in Talven's
  * own window: hide it first). The view sits in a child window of the
  * library's at the parent's top-left corner, of the view's size
- * (TALVEN_GetEditorSize): size the panel to it. A second call with another
- * window moves the view there; while it is embedded TALVEN_ShowEditor opens
- * no window of its own. A parent destroyed by the program before the removal
+ * (TALVEN_GetEditorSize): size the panel to it. A second call takes the view
+ * out of the first window and puts a new one into the window given (a
+ * refused call leaves the first in place); while a view is embedded
+ * TALVEN_ShowEditor opens no window of its own. A parent destroyed by the program before the removal
  * or the detach takes the child along: the view is then released, and the
  * removal or detach has nothing left to do. A detach removes an embedded
  * view. Threads as TALVEN_ShowEditor: on Windows the child belongs to the
