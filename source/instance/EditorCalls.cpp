@@ -68,7 +68,9 @@ int embedEditor(std::uint32_t handle, void* parent)
     HostedPlugin& plugin = instance->plugin;
     const std::shared_ptr<ViewResizeReport> report = instance->editor.resizeReport;
     EditorEmbedding result = EditorEmbedding::refused;
-    runEditorWorkIn(parent, [&] {
+    // A removal runs where the embedded view lives: its parent's thread.
+    void* const target = parent ? parent : embeddedParentOf(instance->editor);
+    runEditorWorkIn(target, [&] {
         result = talven::embedEditor(
             instance->editor, [&plugin] { return plugin.controller(); }, parent, [report](Size size) {
                 if (report)

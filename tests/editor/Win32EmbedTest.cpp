@@ -19,6 +19,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <future>
+#include <mutex>
+#include <utility>
 #include <set>
 #include <string>
 #include <thread>
@@ -202,8 +204,20 @@ TEST_F(Win32EmbedTest, TheViewShowsInAChildWindowOfTheLibrarysClassAtTheParentsC
     EXPECT_EQ(GetFocus(), static_cast<HWND>(plugin.childWindow()));
 }
 
+// The threads EditorEffect's view was attached and removed on.
+std::mutex viewEventsLock;
+std::vector<std::pair<std::string, DWORD>> viewEvents;
+
+void TALVEN_CALL recordViewEvent(const char* event)
+{
+    std::lock_guard<std::mutex> guard(viewEventsLock);
+    viewEvents.emplace_back(event, GetCurrentThreadId());
+}
+
 TEST_F(Win32EmbedTest, ACallFromAnotherThreadIsHandedToTheParentsThread)
 {
+    viewEvents.clear();
+    plugin.observe(recordViewEvent);
     std::future<int> embedded = std::async(std::launch::async, [this] { return TALVEN_EmbedEditor(handle, panel); });
     // This thread dispatches until the call came back.
     while (embedded.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready)
@@ -219,6 +233,10 @@ TEST_F(Win32EmbedTest, ACallFromAnotherThreadIsHandedToTheParentsThread)
     pumpMessages();
     EXPECT_THAT(childrenOf(panel), IsEmpty());
     EXPECT_EQ(plugin.liveViews(), 0);
+    plugin.observe(nullptr);
+    const DWORD here = GetCurrentThreadId();
+    EXPECT_THAT(viewEvents, ElementsAre(std::make_pair(std::string("attached"), here),
+                                        std::make_pair(std::string("removed"), here)));
 }
 
 class Win32EmbedEndingTest : public Win32EmbedTest, public ::testing::WithParamInterface<EndingCase> {};
