@@ -202,6 +202,47 @@ int32_t TALVEN_CALL TALVEN_RecallPreset(const char *path, uint32_t handle);
 int32_t TALVEN_CALL TALVEN_ShowEditor(uint32_t handle, uint8_t visible, int32_t x, int32_t y,
                                       TALVEN_POSITIONPROC positionCallback, const char *title);
 
+/* Attaches the plug-in's editor view as a child of the program's window: an
+ * HWND on Windows, an X11 window id on Linux (cast to void*). NULL removes it.
+ * 1 on success (also for a plug-in without an editor: nothing shown), 0 on
+ * failure (unknown handle, not a window, an editor already shown in Talven's
+ * own window: hide it first). The view sits in a child window of the
+ * library's at the parent's top-left corner, of the view's size
+ * (TALVEN_GetEditorSize): size the panel to it. A second call takes the view
+ * out of the first window and puts a new one into the window given (a
+ * refused call leaves the first in place); while a view is embedded
+ * TALVEN_ShowEditor opens no window of its own. A parent destroyed by the program before the removal
+ * or the detach takes the child along: the view is then released, and the
+ * removal or detach has nothing left to do. A detach removes an embedded
+ * view. Threads as TALVEN_ShowEditor: on Windows the child belongs to the
+ * parent's thread (a call from another thread is handed to it and waited
+ * for, so that thread must be dispatching messages); on Linux it lives on
+ * the editor thread's own X connection, so create the parent on the server
+ * (XFlush or XSync) before passing it. */
+int32_t TALVEN_CALL TALVEN_EmbedEditor(uint32_t handle, void *parent);
+
+/* The view's size in pixels: 1, or 0 when there is no view (none embedded
+ * and none shown in Talven's own window). */
+int32_t TALVEN_CALL TALVEN_GetEditorSize(uint32_t handle, int32_t *width, int32_t *height);
+
+/* Asks the view to take this size (resizable views only; the size is held to
+ * the view's constraints): 1 and the size taken in *width and *height, 0 when the
+ * view cannot resize (or there is none). The child window takes the size;
+ * no editor callback follows, the program asked for it. */
+int32_t TALVEN_CALL TALVEN_SetEditorSize(uint32_t handle, int32_t *width, int32_t *height);
+
+/* The editor callback: the instance, the embedded view's new size in pixels
+ * and the program's pointer. */
+typedef void (TALVEN_CALL *TALVEN_EDITORPROC)(uint32_t handle, int32_t width, int32_t height, void *user);
+
+/* Called when the plug-in resized its embedded view by itself
+ * (IPlugFrame::resizeView), after the child was resized, so the program can
+ * resize its panel. NULL removes it. It runs on the view's thread (the
+ * parent's thread on Windows, the editor thread on Linux) with no library
+ * lock held, and may call any function here; none follows once the detach
+ * or the call that removed it returned. 1, or 0 for an unknown handle. */
+int32_t TALVEN_CALL TALVEN_SetEditorCallback(uint32_t handle, TALVEN_EDITORPROC callback, void *user);
+
 /* ---- Beyond the BASS add-on interface above ---------------------------- */
 
 /* The trace: every attach, detach, bypass switch and block of audio writes

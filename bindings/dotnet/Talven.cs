@@ -25,6 +25,12 @@ namespace Talven
     [UnmanagedFunctionPointer(CallingConvention.Winapi)]
     public delegate void TalvenParamProc(uint handle, uint id, double value, IntPtr user);
 
+    // TALVEN_EDITORPROC: the embedded view resized itself to width x height
+    // (pixels); called on the view's thread after its child window took the
+    // size.
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+    public delegate void TalvenEditorProc(uint handle, int width, int height, IntPtr user);
+
     // TALVEN_PARAMETERINFO: VST 3's ParameterInfo, 792 bytes, texts UTF-16.
     [StructLayout(LayoutKind.Sequential, CharSet = CharSet.Unicode)]
     public struct TALVEN_PARAMETERINFO
@@ -150,6 +156,20 @@ namespace Talven
         public static extern int TALVEN_ShowEditor(uint handle, byte visible, int x, int y,
             TalvenPositionProc positionCallback, [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string title);
 
+        // parent: an HWND on Windows, an X11 window id on Linux; IntPtr.Zero
+        // removes the embedded view.
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_EmbedEditor(uint handle, IntPtr parent);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetEditorSize(uint handle, out int width, out int height);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetEditorSize(uint handle, ref int width, ref int height);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetEditorCallback(uint handle, TalvenEditorProc callback, IntPtr user);
+
         [DllImport(Library, CallingConvention = Call)]
         public static extern int TALVEN_SetTrace(int enabled);
 
@@ -264,6 +284,13 @@ namespace Talven
     }
 
     // Functions that concern no single plug-in.
+    public sealed class EditorResizedEventArgs : EventArgs
+    {
+        public EditorResizedEventArgs(int width, int height) { Width = width; Height = height; }
+        public int Width { get; private set; }
+        public int Height { get; private set; }
+    }
+
     public static class TalvenLibrary
     {
         // TALVEN_GetVersion as major.minor.revision.build.
@@ -325,7 +352,9 @@ namespace Talven
 
         private readonly TalvenPositionProc positionThunk;
         private readonly TalvenParamProc paramThunk;
+        private readonly TalvenEditorProc editorThunk;
         private readonly object gate = new object();
+        private EventHandler<EditorResizedEventArgs> editorResized;
         private Action<int, int, bool> positionHandler;
         private EventHandler<ParameterChangedEventArgs> parameterChanged;
         private bool disposed;
@@ -334,6 +363,7 @@ namespace Talven
         {
             positionThunk = OnPosition;
             paramThunk = OnParameterChanged;
+            editorThunk = OnEditorResized;
         }
 
         // Attaches the first audio effect of the module at path (or the class
@@ -507,6 +537,69 @@ namespace Talven
             TalvenNative.TALVEN_ShowEditor(Handle, 0, 0, 0, null, null);
         }
 
+        // Puts the plug-in's editor inside a window of the program's: parent is
+        // a WinForms Control.Handle (an HWND), a WPF HwndHost's handle, or an
+        // X11 window id on Linux. The view sits at the window's top-left
+        // corner; size the panel to EditorSize. On Windows call it on the
+        // window's thread, or from another while that thread dispatches.
+        public void EmbedEditor(IntPtr parent)
+        {
+            if (parent == IntPtr.Zero)
+                throw new ArgumentException("no window: RemoveEmbeddedEditor takes the view out", "parent");
+            if (TalvenNative.TALVEN_EmbedEditor(Handle, parent) == 0)
+                throw new TalvenException("the editor cannot go into that window (not a window, the plug-in " +
+                                          "is detached, or its own editor window shows: hide it first)");
+        }
+
+        public void RemoveEmbeddedEditor()
+        {
+            TalvenNative.TALVEN_EmbedEditor(Handle, IntPtr.Zero);
+        }
+
+        // The shown view's size in pixels, or null when no view shows.
+        public Tuple<int, int> EditorSize
+        {
+            get
+            {
+                int width, height;
+                if (TalvenNative.TALVEN_GetEditorSize(Handle, out width, out height) == 0)
+                    return null;
+                return Tuple.Create(width, height);
+            }
+        }
+
+        // Asks the view for this size; the size it took, or null when it
+        // does not resize.
+        public Tuple<int, int> ResizeEditor(int width, int height)
+        {
+            if (TalvenNative.TALVEN_SetEditorSize(Handle, ref width, ref height) == 0)
+                return null;
+            return Tuple.Create(width, height);
+        }
+
+        // The embedded view resized itself; raised on the view's thread
+        // after its window took the size: resize the panel here.
+        public event EventHandler<EditorResizedEventArgs> EditorResized
+        {
+            add
+            {
+                lock (gate) {
+                    if (editorResized == null &&
+                        TalvenNative.TALVEN_SetEditorCallback(Handle, editorThunk, IntPtr.Zero) == 0)
+                        throw new TalvenException("the plug-in is detached");
+                    editorResized += value;
+                }
+            }
+            remove
+            {
+                lock (gate) {
+                    editorResized -= value;
+                    if (editorResized == null)
+                        TalvenNative.TALVEN_SetEditorCallback(Handle, null, IntPtr.Zero);
+                }
+            }
+        }
+
         // Edits the plug-in makes itself (its editor, its own automation),
         // raised on the thread that reported them.
         public event EventHandler<ParameterChangedEventArgs> ParameterChanged
@@ -555,6 +648,18 @@ namespace Talven
                 var handler = positionHandler;
                 if (handler != null)
                     handler(left, top, closing != 0);
+            } catch (Exception e) {
+                TalvenLibrary.ReportCallbackFailure(e);
+            }
+        }
+
+        // The view's thread.
+        private void OnEditorResized(uint handle, int width, int height, IntPtr user)
+        {
+            try {
+                var handler = editorResized;
+                if (handler != null)
+                    handler(this, new EditorResizedEventArgs(width, height));
             } catch (Exception e) {
                 TalvenLibrary.ReportCallbackFailure(e);
             }

@@ -67,12 +67,52 @@ ShownEditor currentEditor(EditorSlot& slot)
     return {slot.window, slot.controller};
 }
 
-// Takes the editor out of the instance and marks it closed for good.
-ShownEditor takeEditorForGood(EditorSlot& slot)
+ShownEditor takeEmbeddedEditor(EditorSlot& slot)
+{
+    std::lock_guard<std::mutex> guard(slot.lock);
+    return {std::move(slot.embeddedWindow), std::move(slot.embeddedController)};
+}
+
+// Takes both editors out of the instance and marks it closed for good.
+struct TakenEditors {
+    ShownEditor own;
+    ShownEditor embedded;
+};
+
+TakenEditors takeEditorForGood(EditorSlot& slot)
 {
     std::lock_guard<std::mutex> guard(slot.lock);
     slot.closed = true;
-    return {std::move(slot.window), std::move(slot.controller)};
+    return {{std::move(slot.window), std::move(slot.controller)},
+            {std::move(slot.embeddedWindow), std::move(slot.embeddedController)}};
+}
+
+// The view shown now, embedded or in the library's own window; its
+// controller, or null.
+std::shared_ptr<WindowController> shownController(EditorSlot& slot)
+{
+    std::shared_ptr<WindowController> embedded;
+    std::shared_ptr<WindowController> own;
+    {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        embedded = slot.embeddedController;
+        own = slot.controller;
+    }
+    if (embedded && embedded->viewAttached())
+        return embedded;
+    if (own && own->viewAttached())
+        return own;
+    return nullptr;
+}
+
+bool embeddedViewShows(EditorSlot& slot)
+{
+    std::shared_ptr<WindowController> embedded;
+    {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        embedded = slot.embeddedController;
+    }
+    return embedded && embedded->viewAttached();
 }
 
 // The view leaves the window before the window is hidden; both stay with the
@@ -150,6 +190,9 @@ EditorOpening openEditor(EditorSlot& slot, const ControllerSource& source, std::
     EditorRequest request(slot);
     if (request.nested())
         return EditorOpening::nothing;
+    // The view shows in the program's own window: that one stays.
+    if (embeddedViewShows(slot))
+        return EditorOpening::nothing;
     const Vst::ControllerReference controller = source();
     if (!controller)
         return EditorOpening::nothing;
@@ -222,39 +265,171 @@ void hideEditor(EditorSlot& slot)
         hideShownEditor(slot);
 }
 
-bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
+namespace {
+
+// One editor's close, on its window's thread: handed there with code (when
+// given) unless that is this thread. True when handed over with code.
+bool closeOrHandOver(ShownEditor& editor, PluginCode* code)
 {
-    ShownEditor taken = takeEditorForGood(slot);
-    if (!taken.window && !taken.controller)
-        return false;
-    if (taken.window) {
+    if (editor.window) {
         // A window of another thread closes after the caller returned: the
         // program, which may free its callback then, hears nothing of it.
-        if (!taken.window->ownedByCallingThread())
-            taken.window->silence();
+        if (!editor.window->ownedByCallingThread())
+            editor.window->silence();
         // The controller (and the view it may still hold) moves into the
         // teardown, so that its last release happens on the window's thread;
         // this thread keeps only the window, which may go on any thread.
         auto teardown = std::make_unique<EditorTeardown>();
-        teardown->window = taken.window;
-        teardown->controller = std::move(taken.controller);
-        teardown->code = std::move(code);
-        std::unique_ptr<WindowTask> back = taken.window->handToOwnerThread(std::move(teardown));
+        teardown->window = editor.window;
+        teardown->controller = std::move(editor.controller);
+        if (code)
+            teardown->code = std::move(*code);
+        std::unique_ptr<WindowTask> back = editor.window->handToOwnerThread(std::move(teardown));
         if (!back)
-            return true;
+            return code != nullptr;
         // This thread's window, or no thread to take it: closed here.
         auto& returned = static_cast<EditorTeardown&>(*back);
-        code = std::move(returned.code);
-        taken.controller = std::move(returned.controller);
+        if (code)
+            *code = std::move(returned.code);
+        editor.controller = std::move(returned.controller);
     }
-    closeTakenEditor(taken.window, taken.controller);
+    closeTakenEditor(editor.window, editor.controller);
     // The controller, then the window, go here, after the view left the
     // window.
     return false;
 }
 
+} // namespace
+
+bool closeEditorForGood(EditorSlot& slot, PluginCode& code)
+{
+    TakenEditors taken = takeEditorForGood(slot);
+    // No lock is held here: a report under way on the window's thread is
+    // waited for, and none follows.
+    if (slot.resizeReport)
+        slot.resizeReport->silence();
+    ShownEditor& own = taken.own;
+    ShownEditor& embedded = taken.embedded;
+    if (!embedded.window && !embedded.controller)
+        return (own.window || own.controller) && closeOrHandOver(own, &code);
+    // At most one of the two holds a live view (each refuses to show while
+    // the other does): the embedded one when it exists, and it takes the
+    // plug-in's code along, to be released after its view left. The own
+    // window, hidden and without a view, closes on its own thread.
+    if (own.window || own.controller)
+        closeOrHandOver(own, nullptr);
+    return closeOrHandOver(embedded, &code);
+}
+
+EditorEmbedding embedEditor(EditorSlot& slot, const ControllerSource& source, void* parent,
+                            std::function<void(Size)> report)
+{
+    EditorWindowFactory* const factory = editorWindowFactory();
+    if (!factory)
+        return EditorEmbedding::refused;
+    EditorRequest request(slot);
+    if (request.nested())
+        return EditorEmbedding::refused;
+    if (!parent) {
+        const ShownEditor taken = takeEmbeddedEditor(slot);
+        closeTakenEditor(taken.window, taken.controller);
+        return EditorEmbedding::removed;
+    }
+    {
+        // The library's own window shows the view: the program hides it
+        // first.
+        std::shared_ptr<WindowController> own;
+        {
+            std::lock_guard<std::mutex> guard(slot.lock);
+            own = slot.controller;
+        }
+        if (own && own->viewAttached())
+            return EditorEmbedding::refused;
+    }
+    // Asked before the plug-in is: a refusal asks nothing of it.
+    if (!factory->canParent(parent))
+        return EditorEmbedding::refused;
+    const Vst::ControllerReference controller = source();
+    if (!controller)
+        return EditorEmbedding::nothing;
+    {
+        // A view embedded before leaves first, wherever it was.
+        const ShownEditor previous = takeEmbeddedEditor(slot);
+        closeTakenEditor(previous.window, previous.controller);
+    }
+    IPtr<IPlugView> view;
+    {
+        const auto turn = controller.turn();
+        view = owned(controller->createView(Vst::ViewType::kEditor));
+    }
+    if (!view)
+        return EditorEmbedding::nothing;
+    ViewRect rect(0, 0, 0, 0);
+    if (view->getSize(&rect) != kResultOk)
+        return EditorEmbedding::nothing;
+    auto windowController = std::make_shared<WindowController>(view);
+    windowController->setResizeReport(std::move(report));
+    const WindowPtr window =
+        factory->makeChildWindow(parent, {rect.right - rect.left, rect.bottom - rect.top}, windowController);
+    if (!window)
+        return EditorEmbedding::refused;
+    bool closedMeanwhile = false;
+    ShownEditor previous;
+    {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        closedMeanwhile = slot.closed;
+        if (!closedMeanwhile) {
+            // Another embedding that got in meanwhile (from a callback) goes.
+            previous = {std::move(slot.embeddedWindow), std::move(slot.embeddedController)};
+            slot.embeddedWindow = window;
+            slot.embeddedController = windowController;
+            slot.embeddedParent = parent;
+        }
+    }
+    closeTakenEditor(previous.window, previous.controller);
+    if (closedMeanwhile) {
+        window->close();
+        return EditorEmbedding::nothing;
+    }
+    window->show();
+    if (!windowController->viewAttached()) {
+        {
+            std::lock_guard<std::mutex> guard(slot.lock);
+            if (slot.embeddedWindow == window) {
+                slot.embeddedWindow = nullptr;
+                slot.embeddedController = nullptr;
+            }
+        }
+        closeTakenEditor(window, windowController);
+        return EditorEmbedding::refused;
+    }
+    if (slot.idleTick)
+        window->setIdleTick(slot.idleTick);
+    return EditorEmbedding::embedded;
+}
+
+void* embeddedParentOf(EditorSlot& slot)
+{
+    std::lock_guard<std::mutex> guard(slot.lock);
+    return slot.embeddedWindow ? slot.embeddedParent : nullptr;
+}
+
+bool shownEditorSize(EditorSlot& slot, Size& size)
+{
+    const std::shared_ptr<WindowController> controller = shownController(slot);
+    return controller && controller->viewSize(size);
+}
+
+bool resizeShownEditor(EditorSlot& slot, Size& size)
+{
+    const std::shared_ptr<WindowController> controller = shownController(slot);
+    return controller && controller->setViewSize(size);
+}
+
 void silenceEditor(EditorSlot& slot)
 {
+    if (slot.resizeReport)
+        slot.resizeReport->silence();
     if (const WindowPtr window = currentEditor(slot).window)
         window->silence();
 }

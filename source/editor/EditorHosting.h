@@ -12,6 +12,8 @@
 
 namespace talven {
 
+using Steinberg::Vst::EditorHost::Size;
+
 // Opening, hiding and closing an instance's editor: the plug-in's view in a
 // window of the library's. All of it runs on the thread that shows the
 // editor, which owns the window and must dispatch its messages; none of it
@@ -71,6 +73,32 @@ bool closeEditorForGood(EditorSlot& slot, PluginCode& code);
 // for a teardown that will close it only after the caller returned. Any
 // thread.
 void silenceEditor(EditorSlot& slot);
+
+// What embedEditor did.
+enum class EditorEmbedding {
+    embedded,
+    removed, // parent was null: the embedded view, if any, left
+    nothing, // the plug-in offers no view (or is gone): nothing shown
+    refused, // parent is not a window, the view refused it, the library's own window shows the editor, or no platform windows
+};
+
+// Puts the plug-in's view into a new child window of the program's window
+// parent (null: takes the embedded view out and its window away), taking
+// out a view embedded before. Refused while the library's own window shows
+// the editor. report is told of every size the view gives itself. Runs
+// where openEditor does; the same rules of nesting.
+EditorEmbedding embedEditor(EditorSlot& slot, const ControllerSource& source, void* parent,
+                            std::function<void(Size)> report);
+
+// The program's window the view is embedded in now, or null. Any thread.
+void* embeddedParentOf(EditorSlot& slot);
+
+// The size of the view shown now (embedded, or in the library's window);
+// false when none shows. Where openEditor runs.
+bool shownEditorSize(EditorSlot& slot, Size& size);
+// WindowController::setViewSize on the view shown now; false when none shows
+// or it does not resize. Where openEditor runs.
+bool resizeShownEditor(EditorSlot& slot, Size& size);
 
 // Gives the window made last its position callback; a window keeps only the
 // first it is given. Nothing when there is no window.

@@ -21,6 +21,27 @@ public:
     // Caller's thread; the window belongs to it.
     virtual WindowPtr makeWindow(const char* title, Size contentSize, bool resizable,
                                  const WindowControllerPtr& controller) = 0;
+
+    // A new hidden child window of the program's window parent (an HWND, or
+    // an X11 window id cast to a pointer) with a content area of
+    // contentSize, reporting to controller; null when parent is not a window
+    // or none could be made, and where the platform has no such windows.
+    // The thread that makeWindow runs on.
+    virtual WindowPtr makeChildWindow(void* parent, Size contentSize, const WindowControllerPtr& controller)
+    {
+        static_cast<void>(parent);
+        static_cast<void>(contentSize);
+        static_cast<void>(controller);
+        return nullptr;
+    }
+
+    // Whether parent names a window that makeChildWindow could make a child
+    // of now, asked before the plug-in is asked for a view.
+    virtual bool canParent(void* parent)
+    {
+        static_cast<void>(parent);
+        return false;
+    }
 };
 
 // The factory editors are opened with: the platform's, or null on a platform

@@ -13,6 +13,13 @@ namespace talven {
 // editor thread may call back into the program meanwhile.
 void runEditorWork(const std::function<void()>& work);
 
+// runEditorWork for a request about a window of the program's, parent (an
+// HWND on Windows; null: none): on Windows on the thread that owns parent,
+// where a child window of it must be made and its messages are dispatched,
+// handed there and waited for when it is another one; on Linux as
+// runEditorWork. Any thread, no library lock held.
+void runEditorWorkIn(void* parent, const std::function<void()>& work);
+
 // Runs a controller or state call where VST 3 wants it, the UI thread, and
 // waits for it. On Linux, while any editor is up (the editor thread runs), on
 // the editor thread: the views' run loop is served there, and a framework may

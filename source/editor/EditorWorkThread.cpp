@@ -29,6 +29,13 @@ void runEditorWork(const std::function<void()>& work)
     });
 }
 
+void runEditorWorkIn(void*, const std::function<void()>& work)
+{
+    // Any X client may make children of another's window: the editor
+    // thread's connection makes them too.
+    runEditorWork(work);
+}
+
 void runOnUiThread(const std::function<void()>& work)
 {
     // An editor thread that ends meanwhile is started again for the work.

@@ -17,6 +17,22 @@ public:
             return nullptr;
         return window;
     }
+
+    WindowPtr makeChildWindow(void* parent, Size contentSize, const WindowControllerPtr& controller) override
+    {
+        auto window = Steinberg::Vst::EditorHost::Window::make();
+        if (!window->initChild(static_cast<HWND>(parent), contentSize, controller, nullptr))
+            return nullptr;
+        return window;
+    }
+
+    bool canParent(void* parent) override
+    {
+        // Made on the parent's thread (runEditorWorkIn): a window of another
+        // thread is not taken.
+        const auto hwnd = static_cast<HWND>(parent);
+        return hwnd && IsWindow(hwnd) && GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId();
+    }
 };
 
 } // namespace

@@ -45,14 +45,30 @@ public:
     void runOrphaned() noexcept override {}
 };
 
-// A top-level window of this thread with the editor class and its procedure.
-BOOL CALLBACK findEditorWindow(HWND hwnd, LPARAM found)
+bool isEditorWindow(HWND hwnd)
 {
     wchar_t className[64] = {};
     if (GetClassNameW(hwnd, className, 64) == 0 || std::wcscmp(className, talven::kEditorWindowClassName) != 0)
+        return false;
+    return reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC)) == &Window::windowProcedure;
+}
+
+BOOL CALLBACK findEditorChild(HWND hwnd, LPARAM found)
+{
+    if (!isEditorWindow(hwnd))
         return TRUE;
-    if (reinterpret_cast<WNDPROC>(GetClassLongPtrW(hwnd, GCLP_WNDPROC)) != &Window::windowProcedure)
-        return TRUE;
+    *reinterpret_cast<HWND*>(found) = hwnd;
+    return FALSE;
+}
+
+// A window of this thread with the editor class and its procedure: a
+// top-level one, or one embedded in a program's window of this thread.
+BOOL CALLBACK findEditorWindow(HWND hwnd, LPARAM found)
+{
+    if (!isEditorWindow(hwnd)) {
+        EnumChildWindows(hwnd, findEditorChild, found);
+        return *reinterpret_cast<HWND*>(found) ? FALSE : TRUE;
+    }
     *reinterpret_cast<HWND*>(found) = hwnd;
     return FALSE;
 }
@@ -121,6 +137,30 @@ bool Window::init(const char* title, Size contentSize, bool resizable, const Win
     return true;
 }
 
+bool Window::initChild(HWND parent, Size contentSize, const WindowControllerPtr& controller,
+                       HINSTANCE moduleInstance)
+{
+    if (hwnd_ || !parent || !IsWindow(parent) || GetWindowThreadProcessId(parent, nullptr) != GetCurrentThreadId())
+        return false;
+    controller_ = controller;
+    if (!talven::registerEditorWindowClass(moduleInstance, &Window::windowProcedure))
+        return false;
+    talven::ReportScope::setWaker(&Window::postReportRound);
+    HWND hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, talven::kEditorWindowClassName, L"",
+                                WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, 0, 0, contentSize.width,
+                                contentSize.height, parent, nullptr, moduleInstance, nullptr);
+    if (!hwnd)
+        return false;
+    auto link = std::make_unique<Link>();
+    link->window = weak_from_this();
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(link.release()));
+    hwnd_ = hwnd;
+    ownerThread_ = GetCurrentThreadId();
+    child_ = true;
+    self_ = shared_from_this();
+    return true;
+}
+
 float Window::getContentScaleFactor() const
 {
     return talven::monitorScaleFactor(hwnd_);
@@ -130,6 +170,10 @@ void Window::show(int32 x, int32 y)
 {
     if (!hwnd_)
         return;
+    if (child_) {
+        show(); // always at the parent's top-left corner
+        return;
+    }
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, getContentScaleFactor());
         // A view that is not in the window leaves it hidden: nothing to show.
@@ -179,6 +223,11 @@ void Window::close()
     KillTimer(hwnd_, kIdleTimerId);
     idleTick_ = nullptr;
     ShowWindow(hwnd_, SW_HIDE);
+    if (child_) {
+        // A child has no position of its own to report.
+        writeConsoleLine("Window::close");
+        return;
+    }
     reportPosition(1);
     writeConsoleLine("Window::close");
 }
@@ -208,6 +257,12 @@ void Window::resize(Size newSize)
 {
     if (!hwnd_ || newSize == getContentSize())
         return;
+    if (child_) {
+        // Sends WM_SIZE, and so onResize, before it returns.
+        SetWindowPos(hwnd_, nullptr, 0, 0, newSize.width, newSize.height,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
+        return;
+    }
     RECT current = outerRect(hwnd_);
     WINDOWINFO info{};
     info.cbSize = sizeof(info);

@@ -39,6 +39,14 @@ public:
     bool init(const char* title, Size contentSize, bool resizable,
               const WindowControllerPtr& controller, HINSTANCE moduleInstance);
 
+    // Creates the hidden native window as a child of the program's window
+    // parent, at its top-left corner, with a client area of contentSize
+    // instead: no frame, no title, no position reports; a control parent for
+    // keyboard navigation. Destroyed with parent: the view then leaves first
+    // (WM_DESTROY, while the view's own window still exists). The calling
+    // thread must own parent. True when the native window exists.
+    bool initChild(HWND parent, Size contentSize, const WindowControllerPtr& controller, HINSTANCE moduleInstance);
+
     // The scale factor of the monitor nearest to the window (1.0 when the
     // system cannot tell).
     float getContentScaleFactor() const;
@@ -107,6 +115,7 @@ private:
     mutable std::atomic<int> reporting_{0}; // reports under way
     DWORD ownerThread_ = 0;                 // the thread that made the window
     std::function<void()> idleTick_;
+    bool child_ = false; // a child of a program's window (initChild)
 };
 
 } // namespace Steinberg::Vst::EditorHost

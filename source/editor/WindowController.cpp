@@ -144,16 +144,60 @@ tresult PLUGIN_API WindowController::resizeView(IPlugView* view, ViewRect* newSi
     ViewRect current(0, 0, 0, 0);
     if (keep->getSize(&current) != kResultOk)
         return kInternalError;
-    // Held through the closing onSize too: a view that asks for another size
-    // from every onSize would otherwise recurse without end.
-    FlagScope guard(resizeGuard_);
-    // The window's size event, and with it onResize, arrives before this
-    // returns.
-    window_->resize(extent(*newSize));
-    if (keep->getSize(&current) != kResultOk)
-        return kInternalError;
-    keep->onSize(newSize);
+    Size taken;
+    {
+        // Held through the closing onSize too: a view that asks for another
+        // size from every onSize would otherwise recurse without end.
+        FlagScope guard(resizeGuard_);
+        // The window's size event, and with it onResize, arrives before this
+        // returns.
+        IWindow* const window = window_;
+        window->resize(extent(*newSize));
+        taken = window->getContentSize();
+        if (keep->getSize(&current) != kResultOk)
+            return kInternalError;
+        keep->onSize(newSize);
+    }
+    // Copied: the program's callback may close the editor, and this with it
+    // is then held only by the caller's frame.
+    if (const std::function<void(Size)> report = resizeReport_)
+        report(taken);
     return kResultOk;
+}
+
+bool WindowController::viewSize(Size& size) const
+{
+    ViewRect rect(0, 0, 0, 0);
+    if (!view_ || !attached_ || view_->getSize(&rect) != kResultOk)
+        return false;
+    size = extent(rect);
+    return true;
+}
+
+bool WindowController::setViewSize(Size& size)
+{
+    if (!view_ || !attached_ || !window_ || view_->canResize() != kResultTrue)
+        return false;
+    const IPtr<IPlugView> keep = view_;
+    ViewRect rect(0, 0, size.width, size.height);
+    if (keep->checkSizeConstraint(&rect) != kResultTrue && keep->getSize(&rect) != kResultOk)
+        return false;
+    {
+        // The view's own resizeView from inside onSize is not taken as a
+        // size of its own choosing.
+        FlagScope guard(resizeGuard_);
+        if (window_)
+            window_->resize(extent(rect));
+        // A window that already had this size calls no onResize.
+        ViewRect now(0, 0, 0, 0);
+        if (keep->getSize(&now) == kResultOk && now != rect)
+            keep->onSize(&rect);
+    }
+    ViewRect now(0, 0, 0, 0);
+    if (keep->getSize(&now) != kResultOk)
+        return false;
+    size = extent(now);
+    return true;
 }
 
 } // namespace Steinberg::Vst::EditorHost

@@ -5,6 +5,8 @@
 #include "pluginterfaces/base/smartpointer.h"
 #include "pluginterfaces/gui/iplugview.h"
 
+#include <functional>
+
 namespace Steinberg::Vst::EditorHost {
 
 // Joins one plug-in editor view to the window that shows it: attaches and
@@ -27,6 +29,20 @@ public:
     // window (removed, then setFrame(null)) and lets it go. A view whose
     // removed fails is kept, frame and all. The window is forgotten either way.
     void detachView();
+
+    // Called after the view resized itself (resizeView) and the window took
+    // the size, with the window's new content size; outside every guard of
+    // this object, so that it may call back in. Set before the view shows.
+    void setResizeReport(std::function<void(Size)> report) { resizeReport_ = std::move(report); }
+
+    // The attached view's size; false when no view is attached or it cannot
+    // tell.
+    bool viewSize(Size& size) const;
+    // Asks the attached, resizable view for size: held to its constraints
+    // (checkSizeConstraint), given to the window, which passes it on
+    // (onSize). size is then what the view took. False, size untouched, when
+    // no view is attached or it does not resize.
+    bool setViewSize(Size& size);
 
     // The view still held, for tests and diagnosis.
     IPlugView* view() const { return view_; }
@@ -55,6 +71,7 @@ private:
     bool resizeGuard_ = false;
     // removed() is owed only to a view that was attached.
     bool attached_ = false;
+    std::function<void(Size)> resizeReport_;
 };
 
 } // namespace Steinberg::Vst::EditorHost

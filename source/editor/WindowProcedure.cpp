@@ -7,7 +7,8 @@
 namespace Steinberg::Vst::EditorHost {
 namespace {
 
-constexpr UINT kDpiChanged = 0x02E0; // WM_DPICHANGED, missing from older headers
+constexpr UINT kDpiChanged = 0x02E0;            // WM_DPICHANGED, missing from older headers
+constexpr UINT kDpiChangedAfterParent = 0x02E3; // WM_DPICHANGED_AFTERPARENT: what a child hears
 
 } // namespace
 
@@ -109,6 +110,23 @@ LRESULT Window::handleMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             tick();
         }
         break;
+    case WM_SETFOCUS:
+        // A child holds nothing to type into: the focus goes on to the
+        // view's own window, as a dialog hands it to its first control.
+        if (child_) {
+            if (HWND inner = GetWindow(hwnd, GW_CHILD))
+                SetFocus(inner);
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        // Only a child is destroyed while its Window lives: its parent went
+        // first. The view's own window still exists now; the view leaves it
+        // and is let go.
+        if (child_ && controller_)
+            controller_->onClose(*this);
+        break;
+    case kDpiChangedAfterParent:
     case kDpiChanged:
         // The suggested rectangle is not applied: the view decides its size.
         if (controller_)

@@ -53,6 +53,8 @@ xcb_window_t windowOf(const xcb_generic_event_t& event)
         return reinterpret_cast<const xcb_reparent_notify_event_t&>(event).window;
     case XCB_PROPERTY_NOTIFY:
         return reinterpret_cast<const xcb_property_notify_event_t&>(event).window;
+    case XCB_DESTROY_NOTIFY:
+        return reinterpret_cast<const xcb_destroy_notify_event_t&>(event).window;
     default:
         return XCB_WINDOW_NONE; // errors of requests nobody checks included
     }

@@ -157,6 +157,63 @@ bool X11Window::init(const char* title, Size contentSize, bool resizable, const 
     return true;
 }
 
+bool X11Window::isOutputWindow(talven::X11Connection& connection, xcb_window_t window)
+{
+    // Asked on the library's connection, through xcb: an id that names no
+    // window comes back as this request's error, and never reaches the
+    // program's Xlib error handler.
+    const xcb_get_window_attributes_cookie_t asked = xcb_get_window_attributes(connection.get(), window);
+    xcb_generic_error_t* failure = nullptr;
+    XcbReply<xcb_get_window_attributes_reply_t> attributes(
+        xcb_get_window_attributes_reply(connection.get(), asked, &failure));
+    XcbReply<xcb_generic_error_t> attributesError(failure);
+    return attributes && !attributesError && attributes->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT;
+}
+
+bool X11Window::canParent(xcb_window_t parent)
+{
+    if (parent == XCB_WINDOW_NONE || !talven::EditorThread::isCurrent())
+        return false;
+    const std::shared_ptr<talven::X11Connection> connection = talven::X11Connection::acquire();
+    return connection && isOutputWindow(*connection, parent);
+}
+
+bool X11Window::initEmbedded(xcb_window_t parent, Size contentSize, const WindowControllerPtr& controller)
+{
+    if (id_ != XCB_WINDOW_NONE || parent == XCB_WINDOW_NONE || !talven::EditorThread::isCurrent())
+        return false;
+    connection_ = talven::X11Connection::acquire();
+    if (!connection_)
+        return false;
+    xcb_connection_t* const connection = connection_->get();
+    if (!isOutputWindow(*connection_, parent)) {
+        connection_.reset();
+        return false;
+    }
+    controller_ = controller;
+    embedded_ = true;
+    resizable_ = true; // the program sizes its panel; no hints to hold
+    size_ = {clampExtent(contentSize.width), clampExtent(contentSize.height)};
+    const xcb_window_t id = xcb_generate_id(connection);
+    // The parent's depth and visual: a program's window may have any.
+    const std::uint32_t values[] = {0, XCB_EVENT_MASK_STRUCTURE_NOTIFY};
+    const xcb_void_cookie_t created = xcb_create_window_checked(
+        connection, XCB_COPY_FROM_PARENT, id, parent, 0, 0, static_cast<std::uint16_t>(size_.width),
+        static_cast<std::uint16_t>(size_.height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+        XCB_CW_BACK_PIXEL | XCB_CW_EVENT_MASK, values);
+    lastRequest_ = created.sequence;
+    if (XcbReply<xcb_generic_error_t> error{xcb_request_check(connection, created)}) {
+        connection_.reset();
+        controller_ = nullptr;
+        return false;
+    }
+    id_ = id;
+    connection_->addWindow(id_, weak_from_this());
+    xcb_flush(connection);
+    self_ = shared_from_this();
+    return true;
+}
+
 void X11Window::setProperties(const char* title)
 {
     xcb_connection_t* const connection = connection_->get();
@@ -204,6 +261,10 @@ void X11Window::show(int32 x, int32 y)
 {
     if (id_ == XCB_WINDOW_NONE)
         return;
+    if (embedded_) {
+        show(); // always at the parent's top-left corner
+        return;
+    }
     if (controller_) {
         controller_->onContentScaleFactorChanged(*this, connection_->contentScaleFactor());
         // A view that is not in the window leaves it hidden: nothing to show.
@@ -260,6 +321,11 @@ void X11Window::close()
     stopIdleTick();
     xcb_connection_t* const connection = connection_->get();
     xcb_unmap_window(connection, id_);
+    if (embedded_) {
+        // A child has no window manager to tell and no position to report.
+        xcb_flush(connection);
+        return;
+    }
     // ICCCM's withdrawal: a window manager that reparented the window learns
     // of the unmapping from this synthetic event on the root.
     xcb_unmap_notify_event_t withdrawn{};
@@ -296,7 +362,7 @@ void X11Window::resize(Size newSize)
     if (id_ == XCB_WINDOW_NONE || newSize == size_)
         return;
     size_ = newSize;
-    if (!resizable_)
+    if (!resizable_ && !embedded_)
         setSizeHints(true);
     const std::uint32_t values[] = {static_cast<std::uint32_t>(size_.width),
                                     static_cast<std::uint32_t>(size_.height)};
@@ -348,6 +414,13 @@ void X11Window::handleEvent(const xcb_generic_event_t& event)
 {
     if (cutOff_)
         return;
+    if (embedded_) {
+        // Its size is set only from here; the parent's destruction takes it.
+        const auto& destroyed = reinterpret_cast<const xcb_destroy_notify_event_t&>(event);
+        if ((event.response_type & 0x7F) == XCB_DESTROY_NOTIFY && destroyed.window == id_)
+            onDestroyed();
+        return;
+    }
     switch (event.response_type & 0x7F) {
     case XCB_CONFIGURE_NOTIFY:
         onConfigure(reinterpret_cast<const xcb_configure_notify_event_t&>(event));
@@ -371,6 +444,26 @@ void X11Window::handleEvent(const xcb_generic_event_t& event)
     default:
         break;
     }
+}
+
+void X11Window::onDestroyed()
+{
+    const std::shared_ptr<X11Window> keepAlive = shared_from_this();
+    // The view's own window went with ours; it is removed still, while its
+    // run loop answers, and let go. What it asks of the server about its
+    // windows now fails on its connection, on this thread, where the
+    // library's Xlib handler keeps the errors from the program.
+    if (controller_)
+        controller_->onClose(*this);
+    retireRunLoop();
+    cancelSettle();
+    stopIdleTick();
+    connection_->removeWindow(id_);
+    id_ = XCB_WINDOW_NONE; // nothing left to destroy
+    connection_.reset();
+    lost_ = true;
+    cutOff_ = true;
+    self_.reset();
 }
 
 void X11Window::onConfigure(const xcb_configure_notify_event_t& event)

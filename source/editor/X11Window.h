@@ -43,6 +43,18 @@ public:
     // A null title gives an untitled window; bytes that are not UTF-8 show
     // as U+FFFD. False when there is no X display or no editor thread here.
     bool init(const char* title, Size contentSize, bool resizable, const WindowControllerPtr& controller);
+    // Creates the hidden native window as a child of another client's window
+    // (a program's panel) at its top-left corner, instead of a top-level
+    // one: no title, no window-manager hints, no position reports; destroyed
+    // with its parent. False when parent is not a window (the X error stays
+    // on this connection) or there is no display or editor thread here.
+    bool initEmbedded(xcb_window_t parent, Size contentSize, const WindowControllerPtr& controller);
+    // Whether parent is a window initEmbedded can make a child of. Editor
+    // thread.
+    static bool canParent(xcb_window_t parent);
+    // The parent (and with it the native window) was destroyed by its owner:
+    // the view left, nothing of it is reached any more. Editor thread.
+    bool lost() const { return lost_; }
 
     // What the close button does: onClose on the controller (the view leaves
     // while the window's run loop still serves it), then close(), cut the
@@ -79,6 +91,8 @@ private:
     void configure(std::uint16_t mask, const std::uint32_t* values);
     void showNow();
     void onConfigure(const xcb_configure_notify_event_t& event);
+    void onDestroyed();
+    static bool isOutputWindow(talven::X11Connection& connection, xcb_window_t window);
     void onUserResize(Size proposed);
     void settleLater();
     void cancelSettle();
@@ -93,6 +107,8 @@ private:
     xcb_window_t id_ = XCB_WINDOW_NONE;
     bool resizable_ = false;
     bool cutOff_ = false;       // the user closed it: events no longer handled
+    bool embedded_ = false;     // a child of a program's window
+    bool lost_ = false;         // embedded, and destroyed with its parent
     bool parentIsRoot_ = true;  // not (yet) reparented by a window manager
     Size size_;                 // the content size, as last set or reported
     Point expectedOuter_;       // where this window last put itself or was seen

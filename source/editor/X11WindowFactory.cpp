@@ -2,6 +2,8 @@
 #include "editor/EditorThread.h"
 #include "editor/X11Window.h"
 
+#include <cstdint>
+
 namespace talven {
 namespace {
 
@@ -15,6 +17,28 @@ public:
         if (!window->init(title, contentSize, resizable, controller))
             return nullptr;
         return window;
+    }
+
+    WindowPtr makeChildWindow(void* parent, Size contentSize, const WindowControllerPtr& controller) override
+    {
+        const xcb_window_t id = windowId(parent);
+        auto window = Steinberg::Vst::EditorHost::X11Window::make();
+        if (id == XCB_WINDOW_NONE || !window->initEmbedded(id, contentSize, controller))
+            return nullptr;
+        return window;
+    }
+
+    bool canParent(void* parent) override
+    {
+        return Steinberg::Vst::EditorHost::X11Window::canParent(windowId(parent));
+    }
+
+private:
+    // X11 ids are 29 bits wide: a larger value names no window.
+    static xcb_window_t windowId(void* parent)
+    {
+        const auto id = reinterpret_cast<std::uintptr_t>(parent);
+        return id > 0x1FFFFFFFu ? static_cast<xcb_window_t>(XCB_WINDOW_NONE) : static_cast<xcb_window_t>(id);
     }
 };
 

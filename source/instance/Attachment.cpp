@@ -215,6 +215,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
         if (tickHold.get())
             serviceInstance(*tickHold.get(), false);
     };
+    record.editor.resizeReport = std::make_shared<ViewResizeReport>(handle);
     record.channel = channel;
     record.floatChannel = floatChannel;
     // Every block has this many channels: a BASS channel keeps its format.

@@ -58,4 +58,71 @@ int showEditor(std::uint32_t handle, bool visible, std::int32_t x, std::int32_t 
     return 1;
 }
 
+int embedEditor(std::uint32_t handle, void* parent)
+{
+    releaseAbandonedEditors();
+    InstanceHold hold(handle);
+    PluginInstance* instance = hold.get();
+    if (!instance)
+        return 0;
+    HostedPlugin& plugin = instance->plugin;
+    const std::shared_ptr<ViewResizeReport> report = instance->editor.resizeReport;
+    EditorEmbedding result = EditorEmbedding::refused;
+    // A removal runs where the embedded view lives: its parent's thread.
+    void* const target = parent ? parent : embeddedParentOf(instance->editor);
+    runEditorWorkIn(target, [&] {
+        result = talven::embedEditor(
+            instance->editor, [&plugin] { return plugin.controller(); }, parent, [report](Size size) {
+                if (report)
+                    report->report(size.width, size.height);
+            });
+        if (result == EditorEmbedding::embedded)
+            plugin.editorOffer = 1;
+    });
+    return result == EditorEmbedding::refused ? 0 : 1;
+}
+
+int editorSize(std::uint32_t handle, std::int32_t& width, std::int32_t& height)
+{
+    InstanceHold hold(handle);
+    PluginInstance* instance = hold.get();
+    if (!instance)
+        return 0;
+    Size size;
+    bool known = false;
+    runEditorWorkIn(embeddedParentOf(instance->editor), [&] { known = shownEditorSize(instance->editor, size); });
+    if (!known)
+        return 0;
+    width = size.width;
+    height = size.height;
+    return 1;
+}
+
+int setEditorSize(std::uint32_t handle, std::int32_t& width, std::int32_t& height)
+{
+    InstanceHold hold(handle);
+    PluginInstance* instance = hold.get();
+    if (!instance)
+        return 0;
+    Size size{width, height};
+    bool taken = false;
+    runEditorWorkIn(embeddedParentOf(instance->editor),
+                     [&] { taken = resizeShownEditor(instance->editor, size); });
+    if (!taken)
+        return 0;
+    width = size.width;
+    height = size.height;
+    return 1;
+}
+
+int setEditorCallback(std::uint32_t handle, ViewResizeCallback callback, void* user)
+{
+    InstanceHold hold(handle);
+    PluginInstance* instance = hold.get();
+    if (!instance || !instance->editor.resizeReport)
+        return 0;
+    instance->editor.resizeReport->set(callback, user);
+    return 1;
+}
+
 } // namespace talven

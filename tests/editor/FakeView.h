@@ -32,6 +32,7 @@ public:
     bool removedFails = false;
     int maxWidth = 0;          // checkSizeConstraint caps the width there (0: none)
     bool refuseSizes = false;  // checkSizeConstraint answers kResultFalse
+    bool resizable = true;     // canResize answers kResultTrue
     // Run inside onSize, after it recorded the call.
     std::function<void(FakeView&)> duringOnSize;
 
@@ -55,7 +56,11 @@ public:
     Steinberg::tresult PLUGIN_API onSize(Steinberg::ViewRect* newSize) override;
     Steinberg::tresult PLUGIN_API onFocus(Steinberg::TBool) override { return Steinberg::kResultOk; }
     Steinberg::tresult PLUGIN_API setFrame(Steinberg::IPlugFrame* newFrame) override;
-    Steinberg::tresult PLUGIN_API canResize() override { return Steinberg::kResultTrue; }
+    Steinberg::tresult PLUGIN_API canResize() override
+    {
+        calls.push_back("canResize");
+        return resizable ? Steinberg::kResultTrue : Steinberg::kResultFalse;
+    }
     Steinberg::tresult PLUGIN_API checkSizeConstraint(Steinberg::ViewRect* rect) override;
     Steinberg::tresult PLUGIN_API setContentScaleFactor(ScaleFactor factor) override;
 

@@ -275,5 +275,79 @@ TEST_F(WindowControllerTest, AResizeRequestFromInsideTheResizeItCausedIsRefused)
     EXPECT_EQ(window->getContentSize(), (Size{520, 370}));
 }
 
+struct ProgramSize {
+    const char* name;
+    bool shown;
+    bool resizable;
+    int maxWidth;
+    bool refuseSizes;
+    Size asked;
+    bool taken;
+    Size result; // what comes back (the asked size, untouched, when not taken)
+};
+
+// The program's size goes through the view's constraints to the window,
+// which passes it on; only an attached, resizable view takes one.
+TEST_F(WindowControllerTest, TheProgramsSizeIsHeldToTheViewsConstraints)
+{
+    const ProgramSize cases[] = {
+        {"free", true, true, 0, false, {500, 420}, true, {500, 420}},
+        {"capped", true, true, 450, false, {600, 380}, true, {450, 380}},
+        {"refused", true, true, 0, true, {520, 410}, true, {400, 300}},
+        {"fixed", true, false, 0, false, {500, 420}, false, {500, 420}},
+        {"not shown", false, true, 0, false, {500, 420}, false, {500, 420}},
+    };
+    for (const ProgramSize& c : cases) {
+        SCOPED_TRACE(c.name);
+        make();
+        if (c.shown)
+            showAndForget();
+        view->resizable = c.resizable;
+        view->maxWidth = c.maxWidth;
+        view->refuseSizes = c.refuseSizes;
+        Size size = c.asked;
+        EXPECT_EQ(controller->setViewSize(size), c.taken);
+        EXPECT_EQ(size, c.result);
+        Size read;
+        EXPECT_EQ(controller->viewSize(read), c.shown);
+        if (c.taken) {
+            EXPECT_EQ(read, c.result);
+            EXPECT_EQ(window->getContentSize(), c.result);
+        }
+        TearDown();
+        view = nullptr;
+    }
+}
+
+TEST_F(WindowControllerTest, TheViewsOwnResizeIsReportedAfterTheWindowTookItAndOutsideTheGuard)
+{
+    make();
+    std::vector<Size> reports;
+    std::vector<Steinberg::tresult> inner;
+    controller->setResizeReport([&](Size size) {
+        reports.push_back(size);
+        // The program may ask back in; the view's own request from here is
+        // served, since the resize that led here is over.
+        if (reports.size() == 1) {
+            ViewRect again(0, 0, 520, 370);
+            inner.push_back(frame()->resizeView(view, &again));
+        }
+    });
+    showAndForget();
+    ViewRect wanted(0, 0, 500, 350);
+    EXPECT_EQ(frame()->resizeView(view, &wanted), Steinberg::kResultOk);
+    EXPECT_THAT(reports, ElementsAre(Size{500, 350}, Size{520, 370}));
+    EXPECT_THAT(inner, ElementsAre(Steinberg::kResultOk));
+
+    // A request refused reports nothing; nor does the program's own size.
+    reports.clear();
+    FakeView* stranger = new FakeView(10, 10);
+    EXPECT_EQ(frame()->resizeView(stranger, &wanted), Steinberg::kInvalidArgument);
+    stranger->release();
+    Size size{450, 320};
+    EXPECT_TRUE(controller->setViewSize(size));
+    EXPECT_THAT(reports, IsEmpty());
+}
+
 } // namespace
 } // namespace talven::test

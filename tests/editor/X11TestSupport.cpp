@@ -128,6 +128,41 @@ int allWindowCount()
     return count;
 }
 
+Window makeProgramWindow(int width, int height)
+{
+    Display* const display = testDisplay();
+    const int screen = DefaultScreen(display);
+    const Window window =
+        XCreateSimpleWindow(display, RootWindow(display, screen), 20, 20, static_cast<unsigned>(width),
+                            static_cast<unsigned>(height), 0, BlackPixel(display, screen), WhitePixel(display, screen));
+    if (!window)
+        return 0;
+    XMapRaised(display, window);
+    XSync(display, False);
+    return window;
+}
+
+std::vector<Window> childrenOf(Window window)
+{
+    std::vector<Window> found;
+    Window root = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(testDisplay(), window, &root, &parent, &children, &count))
+        return found;
+    found.assign(children, children + count);
+    if (children)
+        XFree(children);
+    return found;
+}
+
+void destroyProgramWindow(Window window)
+{
+    XDestroyWindow(testDisplay(), window);
+    XSync(testDisplay(), False);
+}
+
 Window parentOf(Window window)
 {
     Window root = 0;

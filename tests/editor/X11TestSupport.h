@@ -37,6 +37,14 @@ std::string titleOf(Window window);
 bool sizeIsFixedAt(Window window, int width, int height);
 bool isAbove(Window window);
 
+// A program's own top-level window (a panel to embed an editor in) of
+// width x height, white, mapped and known to the server; 0 on failure.
+Window makeProgramWindow(int width, int height);
+// The window's direct children, bottom to top (empty when it is gone).
+std::vector<Window> childrenOf(Window window);
+// Destroys the window and waits until the server did.
+void destroyProgramWindow(Window window);
+
 // What a user's window manager would send or do.
 void pressCloseButton(Window window);
 void moveWindow(Window window, int left, int top);

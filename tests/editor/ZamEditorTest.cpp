@@ -12,6 +12,7 @@
 #include "instance/PluginInstance.h"
 #include "registry/Registry.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -19,6 +20,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,58 @@ TEST_P(ZamEditorTest, TheRealEditorDrawsInAWindowOfItsViewsSizeWithTheTitleGiven
 
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
     EXPECT_TRUE(waitUntil([] { return editorWindows().empty() && !EditorThread::running(); }));
+}
+
+// Embedded in a program's own window instead, the GUI draws inside that
+// window, at its top-left corner, of the size TALVEN_GetEditorSize tells.
+TEST_P(ZamEditorTest, TheRealEditorDrawsInsideTheProgramsOwnWindow)
+{
+    const std::string name = GetParam();
+    const std::string path = kZamFolder + name + ".vst3";
+    const std::uint32_t handle = TALVEN_ChannelSetDSP(stream, path.c_str(), 0, 0, 0, 0, 0, nullptr, nullptr);
+    ASSERT_NE(handle, 0u);
+    const Window panel = makeProgramWindow(200, 150);
+    ASSERT_NE(panel, 0u);
+    ASSERT_EQ(TALVEN_EmbedEditor(handle, reinterpret_cast<void*>(static_cast<std::uintptr_t>(panel))), 1);
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    ASSERT_EQ(TALVEN_GetEditorSize(handle, &width, &height), 1);
+    EXPECT_GT(width, 100);
+    EXPECT_GT(height, 100);
+    // The program fits its window to the view.
+    XResizeWindow(testDisplay(), panel, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(testDisplay(), False);
+    EXPECT_THAT(editorWindows(), testing::IsEmpty());
+
+    // The GUI has drawn once the window shows its many colours (knobs,
+    // meters, text), not the program's white and the child's black, and
+    // none of the program's white is left at the corners.
+    Image screen;
+    std::size_t colours = 0;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            screen = captureWindow(panel);
+            if (screen.width != width || screen.height != height)
+                return false;
+            colours = std::set<unsigned int>(screen.pixels.begin(), screen.pixels.end()).size();
+            const unsigned int white = 0xFFFFFFu;
+            return colours > 32 && (screen.pixels.front() & white) != white && (screen.pixels.back() & white) != white;
+        },
+        std::chrono::seconds(60)))
+        << name << ": " << colours << " colours, " << screen.width << "x" << screen.height;
+    EXPECT_TRUE(writePng(screen, std::string(TALVEN_ARTIFACT_DIR) + "/" + name + "-embedded.png"));
+
+    EXPECT_EQ(TALVEN_EmbedEditor(handle, nullptr), 1);
+    EXPECT_TRUE(waitUntil([&] { return childrenOf(panel).empty(); }));
+
+    // Embedded again, and the program's window destroyed first: the GUI's
+    // removal finds its own window gone, and its X errors stay away from
+    // the program; the editor thread has nothing left to serve.
+    ASSERT_EQ(TALVEN_EmbedEditor(handle, reinterpret_cast<void*>(static_cast<std::uintptr_t>(panel))), 1);
+    destroyProgramWindow(panel);
+    EXPECT_TRUE(waitUntil([] { return !EditorThread::running(); }));
+    EXPECT_EQ(TALVEN_GetEditorSize(handle, &width, &height), 0);
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(ZamPlugins, ZamEditorTest, ::testing::Values("ZamEQ2", "ZamCompX2"));

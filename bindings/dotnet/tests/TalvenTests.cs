@@ -138,7 +138,7 @@ static class Tests
             declared.Add(method.Name);
         }
         declared.Sort();
-        Check.That(exported.Count == 29 && exported.SequenceEqual(declared),
+        Check.That(exported.Count == 33 && exported.SequenceEqual(declared),
                    "the declarations are the exports: missing " + string.Join(",", exported.Except(declared)) +
                    ", extra " + string.Join(",", declared.Except(exported)));
     }
@@ -393,6 +393,55 @@ static class Tests
         }
     }
 
+    [DllImport("libX11.so.6")] static extern IntPtr XOpenDisplay(IntPtr name);
+    [DllImport("libX11.so.6")] static extern int XCloseDisplay(IntPtr display);
+    [DllImport("libX11.so.6")] static extern IntPtr XDefaultRootWindow(IntPtr display);
+    [DllImport("libX11.so.6")] static extern IntPtr XCreateSimpleWindow(IntPtr display, IntPtr parent, int x, int y,
+        uint width, uint height, uint border, ulong borderPixel, ulong background);
+    [DllImport("libX11.so.6")] static extern int XMapWindow(IntPtr display, IntPtr window);
+    [DllImport("libX11.so.6")] static extern int XDestroyWindow(IntPtr display, IntPtr window);
+    [DllImport("libX11.so.6")] static extern int XSync(IntPtr display, int discard);
+
+    // The program's own X window stands for a WinForms panel's Handle.
+    static void AnEditorEmbedsInTheProgramsWindowAndReportsItsSize()
+    {
+        if (string.IsNullOrEmpty(Environment.GetEnvironmentVariable("DISPLAY"))) {
+            Console.WriteLine("skip   no X display");
+            return;
+        }
+        IntPtr display = XOpenDisplay(IntPtr.Zero);
+        Check.That(display != IntPtr.Zero, "the display opens");
+        IntPtr panel = XCreateSimpleWindow(display, XDefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0xFFFFFF);
+        XMapWindow(display, panel);
+        XSync(display, 0);
+        try {
+            using (var channel = new SineChannel())
+            using (var plugin = TalvenPlugin.Attach(channel.Handle, Path.Combine(PluginDir, "EditorEffect.vst3"))) {
+                Check.That(plugin.EditorSize == null, "no view before the embedding");
+                var resized = new List<Tuple<int, int>>();
+                plugin.EditorResized += (sender, e) => { lock (resized) resized.Add(Tuple.Create(e.Width, e.Height)); };
+                plugin.EmbedEditor(panel);
+                Check.That(plugin.EditorSize != null && plugin.EditorSize.Equals(Tuple.Create(400, 300)),
+                           "the view's size");
+                Check.That(plugin.ResizeEditor(500, 350) == null, "a view of fixed size keeps it");
+                bool refused = false;
+                try {
+                    plugin.EmbedEditor(new IntPtr(0x1FFFFFF0));
+                } catch (TalvenException) {
+                    refused = true;
+                }
+                Check.That(refused, "an id that names no window is refused");
+                plugin.RemoveEmbeddedEditor();
+                Check.That(plugin.EditorSize == null, "no view after the removal");
+                lock (resized)
+                    Check.That(resized.Count == 0, "the program's own requests make no report");
+            }
+        } finally {
+            XDestroyWindow(display, panel);
+            XCloseDisplay(display);
+        }
+    }
+
     static string Run(string program, string arguments)
     {
         var start = new ProcessStartInfo(program, arguments) { UseShellExecute = false, RedirectStandardOutput = true };
@@ -424,6 +473,7 @@ static class Tests
             ParameterTextsArriveWholeUpToTheLongestAPluginCanShow,
             DisposeDetachesThePluginAndItsHandleStopsAnswering,
             AProgramEndingWithAPluginOnAPlayingChannelExitsCleanly,
+            AnEditorEmbedsInTheProgramsWindowAndReportsItsSize,
         };
         Check.That(Bass.BASS_Init(0, 48000, 0, IntPtr.Zero, IntPtr.Zero) != 0, "engine up");
         int passed = 0, failed = 0;

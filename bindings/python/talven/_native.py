@@ -17,9 +17,12 @@ TALVEN_ALL_PARAMETERS = 0xFFFFFFFF
 POSITIONPROC = _FUNCTYPE(None, ctypes.c_int32, ctypes.c_int32, ctypes.c_int32)
 # A plug-in's own edit: handle, parameter id, normalized value, user pointer.
 PARAMPROC = _FUNCTYPE(None, ctypes.c_uint32, ctypes.c_uint32, ctypes.c_double, ctypes.c_void_p)
+# An embedded editor view's own new size: handle, width, height, user pointer.
+EDITORPROC = _FUNCTYPE(None, ctypes.c_uint32, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p)
 # ctypes takes no None for a callback argument: pass these for "none".
 NO_POSITIONPROC = POSITIONPROC()
 NO_PARAMPROC = PARAMPROC()
+NO_EDITORPROC = EDITORPROC()
 
 
 class TALVEN_PARAMETERINFO(ctypes.Structure):
@@ -93,6 +96,10 @@ PROTOTYPES = {
     "TALVEN_StorePreset": (_i32, [_str, _u32, _u32]),
     "TALVEN_RecallPreset": (_i32, [_str, _u32]),
     "TALVEN_ShowEditor": (_i32, [_u32, _u8, _i32, _i32, POSITIONPROC, _str]),
+    "TALVEN_EmbedEditor": (_i32, [_u32, _ptr]),
+    "TALVEN_GetEditorSize": (_i32, [_u32, ctypes.POINTER(_i32), ctypes.POINTER(_i32)]),
+    "TALVEN_SetEditorSize": (_i32, [_u32, ctypes.POINTER(_i32), ctypes.POINTER(_i32)]),
+    "TALVEN_SetEditorCallback": (_i32, [_u32, EDITORPROC, _ptr]),
     "TALVEN_SetTrace": (_i32, [_i32]),
     "TALVEN_GetVersion": (_u32, []),
     "TALVEN_GetInfo": (_i32, [_u32, ctypes.POINTER(TALVEN_INFO)]),

@@ -114,9 +114,11 @@ class Plugin:
         lib = library()
         self._position_handler = None
         self._parameter_handler = None
+        self._editor_resize_handler = None
         # One ctypes thunk each for the life of the object.
         self._position_thunk = _native.POSITIONPROC(self._on_position)
         self._parameter_thunk = _native.PARAMPROC(self._on_parameter)
+        self._editor_thunk = _native.EDITORPROC(self._on_editor_resize)
         self._closed = False
         if class_id is None:
             handle = lib.TALVEN_ChannelSetDSP(channel, _text(path), 0, priority, 0, 0, 0,
@@ -260,6 +262,48 @@ class Plugin:
     def hide_editor(self):
         library().TALVEN_ShowEditor(self.handle, 0, 0, 0, _native.NO_POSITIONPROC, None)
 
+    def embed_editor(self, parent):
+        """Puts the plug-in's editor inside a window of the program's: parent
+        is an X11 window id (Linux) or an HWND (Windows), as an int. The view
+        sits at the window's top-left corner; editor_size tells its size."""
+        if not parent:
+            raise ValueError("no window: remove_embedded_editor takes the view out")
+        if not library().TALVEN_EmbedEditor(self.handle, ctypes.c_void_p(parent)):
+            raise TalvenError("the editor cannot go into that window (not a window, the plug-in is detached, "
+                              "or its own editor window shows: hide it first)")
+
+    def remove_embedded_editor(self):
+        library().TALVEN_EmbedEditor(self.handle, None)
+
+    @property
+    def editor_size(self):
+        """The shown view's (width, height) in pixels, or None."""
+        width, height = ctypes.c_int32(), ctypes.c_int32()
+        if not library().TALVEN_GetEditorSize(self.handle, ctypes.byref(width), ctypes.byref(height)):
+            return None
+        return width.value, height.value
+
+    def resize_editor(self, width, height):
+        """Asks the view for this size: the (width, height) it took, or None
+        when it does not resize."""
+        w, h = ctypes.c_int32(width), ctypes.c_int32(height)
+        if not library().TALVEN_SetEditorSize(self.handle, ctypes.byref(w), ctypes.byref(h)):
+            return None
+        return w.value, h.value
+
+    @property
+    def on_editor_resize(self):
+        return self._editor_resize_handler
+
+    @on_editor_resize.setter
+    def on_editor_resize(self, handler):
+        """handler(width, height) hears that the embedded view resized itself,
+        on the view's thread, after its window took the size; None stops it."""
+        thunk = self._editor_thunk if handler is not None else _native.NO_EDITORPROC
+        if not library().TALVEN_SetEditorCallback(self.handle, thunk, None):
+            raise TalvenError("the plug-in is detached")
+        self._editor_resize_handler = handler
+
     @property
     def on_parameter_change(self):
         return self._parameter_handler
@@ -297,6 +341,12 @@ class Plugin:
             handler(left, top, closing != 0)
 
     # The thread on which the plug-in reported the edit.
+    # The view's thread.
+    def _on_editor_resize(self, handle, width, height, user):
+        handler = self._editor_resize_handler
+        if handler is not None:
+            handler(width, height)
+
     def _on_parameter(self, handle, parameter_id, value, user):
         handler = self._parameter_handler
         if handler is not None:

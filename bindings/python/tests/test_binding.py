@@ -41,7 +41,7 @@ def test_structs_have_the_layout_of_the_c_header():
 def test_every_export_has_a_prototype_and_nothing_else_does():
     with open(os.environ["TALVEN_DEF"]) as f:
         exported = {line.strip() for line in f if line.strip().startswith("TALVEN_")}
-    assert len(exported) == 29
+    assert len(exported) == 33
     assert set(_native.PROTOTYPES) == exported
     lib = _native.library()
     for name in exported:
@@ -264,3 +264,43 @@ def test_closing_a_plugin_with_its_editor_shown_leaves_no_callback_to_a_dropped_
                            capture_output=True, text=True, timeout=120)
     assert child.returncode == 0, child.stderr
     assert "closed" in child.stdout, child.stderr
+
+
+@pytest.mark.skipif(not os.environ.get("DISPLAY"), reason="needs an X display")
+def test_an_editor_embeds_in_the_programs_window_and_reports_its_size(channel):
+    # The program's own X window stands for a toolkit's panel.
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XDefaultRootWindow.restype = ctypes.c_ulong
+    x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+    x11.XCreateSimpleWindow.restype = ctypes.c_ulong
+    x11.XCreateSimpleWindow.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_ulong]
+    for name in ("XMapWindow", "XDestroyWindow"):
+        getattr(x11, name).argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    display = x11.XOpenDisplay(None)
+    assert display
+    panel = x11.XCreateSimpleWindow(display, x11.XDefaultRootWindow(display), 0, 0, 640, 480, 0, 0, 0xFFFFFF)
+    x11.XMapWindow(display, panel)
+    x11.XSync(display, 0)
+    editor = os.path.join(os.environ["TALVEN_TEST_PLUGIN_DIR"], "EditorEffect.vst3")
+    heard = []
+    try:
+        with talven.Plugin(channel.handle, editor) as plugin:
+            assert plugin.editor_size is None
+            plugin.on_editor_resize = lambda width, height: heard.append((width, height))
+            plugin.embed_editor(panel)
+            assert plugin.editor_size == (400, 300)
+            assert plugin.resize_editor(500, 350) is None  # a view of fixed size keeps it
+            with pytest.raises(talven.TalvenError):
+                plugin.embed_editor(0x1FFFFFF0)
+            plugin.remove_embedded_editor()
+            assert plugin.editor_size is None
+            plugin.on_editor_resize = None
+    finally:
+        x11.XDestroyWindow(display, panel)
+        x11.XCloseDisplay(display)
+    assert heard == []

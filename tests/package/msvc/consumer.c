@@ -99,6 +99,7 @@ static int run(void)
     uint32_t v = TALVEN_GetVersion(), handle, second;
     DWORD stream, first, j;
     double value = -1;
+    int32_t width = 0, height = 0;
     char *end = version;
 
     end = appendNumber(end, v >> 24), *end++ = '.';
@@ -154,6 +155,10 @@ static int run(void)
         !check(TALVEN_StorePreset("consumer.vstpreset", 0, handle) == 1, "TALVEN_StorePreset") ||
         !check(TALVEN_RecallPreset("consumer.vstpreset", handle) == 1, "TALVEN_RecallPreset") ||
         !check(TALVEN_ShowEditor(handle, 0, 0, 0, NULL, NULL) == 1, "TALVEN_ShowEditor") ||
+        !check(TALVEN_SetEditorCallback(handle, NULL, NULL) == 1, "TALVEN_SetEditorCallback") ||
+        !check(TALVEN_EmbedEditor(handle, NULL) == 1, "TALVEN_EmbedEditor") ||
+        !check(TALVEN_GetEditorSize(handle, &width, &height) == 0, "TALVEN_GetEditorSize, no view shown") ||
+        !check(TALVEN_SetEditorSize(handle, &width, &height) == 0, "TALVEN_SetEditorSize, no view shown") ||
         !check(TALVEN_ChannelRemoveDSP(stream, handle) == 1, "TALVEN_ChannelRemoveDSP"))
         return 1;
     second = TALVEN_ChannelSetDSPEx(stream, path, 0, 0, NULL, 0, 0, 0, 0, 0, NULL, NULL);
