@@ -38,9 +38,14 @@ enum class ControlOp : std::uint32_t {
     setProgram,
     setParamCallback,
     showEditor,
+    embedEditor,
+    getEditorSize,
+    setEditorSize,
+    setEditorCallback,
     // Plug-in's process -> program's side, unasked.
     paramReport,
     positionReport,
+    editorReport,
 };
 
 // Longest message either side accepts: a plug-in's state is the largest thing

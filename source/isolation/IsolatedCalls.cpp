@@ -214,4 +214,47 @@ std::int32_t showEditor(IsolatedLink& link, std::uint8_t visible, std::int32_t x
                     0);
 }
 
+std::int32_t embedEditor(IsolatedLink& link, void* parent)
+{
+    const auto window = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(parent));
+    return resultOf(call(link, ControlOp::embedEditor, [&](MessageWriter& m) { m.u64(window); }), 0);
+}
+
+// The size answer of both size calls: the result, then width and height.
+std::int32_t sizeAnswer(std::unique_ptr<MessageReader> answer, std::int32_t& width, std::int32_t& height)
+{
+    if (!answer)
+        return 0;
+    const std::int32_t result = answer->i32();
+    const std::int32_t w = answer->i32();
+    const std::int32_t h = answer->i32();
+    if (!answer->ok() || result != 1)
+        return 0;
+    width = w;
+    height = h;
+    return 1;
+}
+
+std::int32_t getEditorSize(IsolatedLink& link, std::int32_t& width, std::int32_t& height)
+{
+    return sizeAnswer(call(link, ControlOp::getEditorSize), width, height);
+}
+
+std::int32_t setEditorSize(IsolatedLink& link, std::int32_t& width, std::int32_t& height)
+{
+    return sizeAnswer(call(link, ControlOp::setEditorSize, [&](MessageWriter& m) { m.i32(width).i32(height); }),
+                      width, height);
+}
+
+std::int32_t setEditorCallback(IsolatedLink& link, TALVEN_EDITORPROC callback, void* user)
+{
+    if (callback)
+        link.setEditorCallback(callback, user);
+    const std::int32_t result =
+        resultOf(call(link, ControlOp::setEditorCallback, [&](MessageWriter& m) { m.i32(callback ? 1 : 0); }), 0);
+    if (!callback && result == 1)
+        link.setEditorCallback(nullptr, nullptr);
+    return result;
+}
+
 } // namespace talven::isolated

@@ -31,5 +31,11 @@ std::int32_t setProgram(IsolatedLink& link, std::int32_t index);
 std::int32_t setParamCallback(IsolatedLink& link, TALVEN_PARAMPROC callback, void* user);
 std::int32_t showEditor(IsolatedLink& link, std::uint8_t visible, std::int32_t x, std::int32_t y,
                         TALVEN_POSITIONPROC positionCallback, const char* title);
+// The program's window is a system-wide id: an X11 window id is one for any
+// client; a window of another process cannot parent one on Windows (0).
+std::int32_t embedEditor(IsolatedLink& link, void* parent);
+std::int32_t getEditorSize(IsolatedLink& link, std::int32_t& width, std::int32_t& height);
+std::int32_t setEditorSize(IsolatedLink& link, std::int32_t& width, std::int32_t& height);
+std::int32_t setEditorCallback(IsolatedLink& link, TALVEN_EDITORPROC callback, void* user);
 
 } // namespace talven::isolated

@@ -48,6 +48,14 @@ void IsolatedLink::readMessages()
                 queueReport(report);
             break;
         }
+        case ControlOp::editorReport: {
+            Report report{ControlOp::editorReport};
+            report.left = message->i32();
+            report.top = message->i32();
+            if (message->ok())
+                queueReport(report);
+            break;
+        }
         case ControlOp::positionReport: {
             Report report{ControlOp::positionReport};
             report.left = message->i32();
@@ -101,9 +109,13 @@ void IsolatedLink::dispatchReports()
         const TALVEN_STATUSPROC statusCallback = statusCallback_;
         void* const statusUser = statusUser_;
         const TALVEN_POSITIONPROC positionCallback = positionCallback_;
+        const TALVEN_EDITORPROC editorCallback = editorCallback_;
+        void* const editorUser = editorUser_;
         lock.unlock();
         if (report.op == ControlOp::paramReport && paramCallback)
             paramCallback(handle_, report.id, report.value, paramUser);
+        else if (report.op == ControlOp::editorReport && editorCallback)
+            editorCallback(handle_, report.left, report.top, editorUser);
         else if (report.op == ControlOp::positionReport && positionCallback)
             positionCallback(report.left, report.top, report.closing);
         else if (report.op == ControlOp::detach && statusCallback)
@@ -195,6 +207,13 @@ void IsolatedLink::setStatusCallback(TALVEN_STATUSPROC callback, void* user)
     std::lock_guard<std::mutex> lock(mutex_);
     statusCallback_ = callback;
     statusUser_ = user;
+}
+
+void IsolatedLink::setEditorCallback(TALVEN_EDITORPROC callback, void* user)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    editorCallback_ = callback;
+    editorUser_ = user;
 }
 
 void IsolatedLink::setPositionCallback(TALVEN_POSITIONPROC callback)

@@ -58,13 +58,14 @@ public:
     void setParamCallback(TALVEN_PARAMPROC callback, void* user);
     void setStatusCallback(TALVEN_STATUSPROC callback, void* user);
     void setPositionCallback(TALVEN_POSITIONPROC callback);
+    void setEditorCallback(TALVEN_EDITORPROC callback, void* user);
 
 private:
     struct Report {
         ControlOp op;
         std::uint32_t id = 0;
         double value = 0.0;
-        std::int32_t left = 0, top = 0, closing = 0;
+        std::int32_t left = 0, top = 0, closing = 0; // also width, height of an editor report
     };
     void readMessages();
     void dispatchReports();
@@ -96,6 +97,8 @@ private:
     TALVEN_STATUSPROC statusCallback_ = nullptr;
     void* statusUser_ = nullptr;
     TALVEN_POSITIONPROC positionCallback_ = nullptr;
+    TALVEN_EDITORPROC editorCallback_ = nullptr;
+    void* editorUser_ = nullptr;
 
     std::thread reader_;
     std::thread reporter_;

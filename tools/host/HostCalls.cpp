@@ -24,6 +24,13 @@ void TALVEN_CALL reportEdit(std::uint32_t, std::uint32_t id, double value, void*
     hostLink().send(report);
 }
 
+void TALVEN_CALL reportResize(std::uint32_t, std::int32_t width, std::int32_t height, void*)
+{
+    MessageWriter report(0, ControlOp::editorReport);
+    report.i32(width).i32(height);
+    hostLink().send(report);
+}
+
 void TALVEN_CALL reportPosition(std::int32_t left, std::int32_t top, std::int32_t closing)
 {
     MessageWriter report(0, ControlOp::positionReport);
@@ -155,6 +162,27 @@ void answerCall(HostLink& link, MessageReader& call)
                                      withPosition ? reportPosition : nullptr, titled ? title.c_str() : nullptr));
         break;
     }
+    case ControlOp::embedEditor: {
+        const auto window = static_cast<std::uintptr_t>(call.u64());
+        answer.i32(call.ok() ? TALVEN_EmbedEditor(handle, reinterpret_cast<void*>(window)) : 0);
+        break;
+    }
+    case ControlOp::getEditorSize:
+    case ControlOp::setEditorSize: {
+        std::int32_t width = 0, height = 0;
+        if (call.op() == ControlOp::setEditorSize) {
+            width = call.i32();
+            height = call.i32();
+        }
+        const std::int32_t result = call.op() == ControlOp::getEditorSize
+            ? TALVEN_GetEditorSize(handle, &width, &height)
+            : TALVEN_SetEditorSize(handle, &width, &height);
+        answer.i32(result).i32(width).i32(height);
+        break;
+    }
+    case ControlOp::setEditorCallback:
+        answer.i32(TALVEN_SetEditorCallback(handle, call.i32() != 0 ? reportResize : nullptr, nullptr));
+        break;
     default:
         break;
     }
