@@ -24,7 +24,8 @@ def makeup_id(plugin):
 
 def test_structs_have_the_layout_of_the_c_header():
     out = subprocess.run([os.environ["TALVEN_ABI_LAYOUT"]], check=True, capture_output=True, text=True).stdout
-    structs = {name: getattr(_native, name) for name in ("TALVEN_PARAMETERINFO", "TALVEN_CLASSINFO", "TALVEN_INFO")}
+    structs = {name: getattr(_native, name) for name in ("TALVEN_PARAMETERINFO", "TALVEN_CLASSINFO", "TALVEN_INFO",
+                                                          "TALVEN_MIDI_EVENT")}
     fields = 0
     for line in out.splitlines():
         struct_name, field, offset, size = line.split()
@@ -35,13 +36,13 @@ def test_structs_have_the_layout_of_the_c_header():
             fields += 1
             descriptor = getattr(cls, field)
             assert (descriptor.offset, descriptor.size) == (int(offset), int(size)), f"{struct_name}.{field}"
-    assert fields == 24
+    assert fields == 31
 
 
 def test_every_export_has_a_prototype_and_nothing_else_does():
     with open(os.environ["TALVEN_DEF"]) as f:
         exported = {line.strip() for line in f if line.strip().startswith("TALVEN_")}
-    assert len(exported) == 29
+    assert len(exported) == 31
     assert set(_native.PROTOTYPES) == exported
     lib = _native.library()
     for name in exported:
