@@ -364,6 +364,25 @@ static class Tests
         return 0;
     }
 
+    // The event recorder's instrument sounds (0.5) from a timed note on's frame.
+    static void AnInstrumentStreamPlaysATimedNoteFromItsFrame()
+    {
+        string path = Path.Combine(Environment.GetEnvironmentVariable("TALVEN_TEST_PLUGIN_DIR"), "EventRecorder.vst3");
+        uint handle;
+        uint stream = TalvenNative.TALVEN_StreamCreate(48000, 2, path, null, Bass.StreamDecode, out handle);
+        Check.That(stream != 0 && handle != 0, "the stream was made");
+        var note = new[] { new TALVEN_MIDI_EVENT { frame = 700, status = 0x90, data1 = 60, data2 = 100 } };
+        Check.That(TalvenNative.TALVEN_StreamEventsStruct(handle, TalvenNative.TALVEN_EVENTS_STRUCT | TalvenNative.TALVEN_EVENTS_TIME,
+                                                          note, 1) == 1, "the note was taken");
+        Check.That(TalvenNative.TALVEN_StreamEvents(handle, TalvenNative.TALVEN_EVENTS_RAW | TalvenNative.TALVEN_EVENTS_TIME,
+                                                    new byte[] { 0x80, 60, 0 }, 3) == -1, "raw timed events are refused");
+        var block = new float[2048];
+        Check.That(Bass.BASS_ChannelGetData(stream, block, 2048 * 4) == 2048 * 4, "a whole block came");
+        Check.That(block[2 * 699] == 0f && block[2 * 700] == 0.5f, "the sound starts at frame 700");
+        Check.That(Bass.BASS_StreamFree(stream) != 0, "the stream was freed");
+        Check.That(TalvenNative.TALVEN_GetParamCount(handle) == 0, "the instrument went with its stream");
+    }
+
     static void AProgramEndingWithAPluginOnAPlayingChannelExitsCleanly()
     {
         string wav = Path.Combine(Path.GetTempPath(), "talven-dotnet-exit-" + Process.GetCurrentProcess().Id + ".wav");
@@ -426,6 +445,7 @@ static class Tests
             ParameterEditsReachTheEventAfterTheProgramDroppedThePlugin,
             ParameterTextsArriveWholeUpToTheLongestAPluginCanShow,
             DisposeDetachesThePluginAndItsHandleStopsAnswering,
+            AnInstrumentStreamPlaysATimedNoteFromItsFrame,
             AProgramEndingWithAPluginOnAPlayingChannelExitsCleanly,
         };
         Check.That(Bass.BASS_Init(0, 48000, 0, IntPtr.Zero, IntPtr.Zero) != 0, "engine up");

@@ -265,3 +265,21 @@ def test_closing_a_plugin_with_its_editor_shown_leaves_no_callback_to_a_dropped_
                            capture_output=True, text=True, timeout=120)
     assert child.returncode == 0, child.stderr
     assert "closed" in child.stdout, child.stderr
+
+
+def test_an_instrument_stream_plays_a_timed_note_from_its_frame(bass):
+    lib = _native.library()
+    path = os.path.join(os.environ["TALVEN_TEST_PLUGIN_DIR"], "EventRecorder.vst3").encode()
+    handle = ctypes.c_uint32()
+    stream = lib.TALVEN_StreamCreate(48000, 2, path, None, 0x200000, ctypes.byref(handle))
+    assert stream and handle.value
+    note = (_native.TALVEN_MIDI_EVENT * 1)(_native.TALVEN_MIDI_EVENT(frame=700, status=0x90, data1=60, data2=100))
+    mode = _native.TALVEN_EVENTS_STRUCT | _native.TALVEN_EVENTS_TIME
+    assert lib.TALVEN_StreamEvents(handle.value, mode, note, 1) == 1
+    raw = (ctypes.c_uint8 * 3)(0x80, 60, 0)
+    assert lib.TALVEN_StreamEvents(handle.value, _native.TALVEN_EVENTS_RAW | _native.TALVEN_EVENTS_TIME, raw, 3) == -1
+    block = (ctypes.c_float * 2048)()
+    assert bass.BASS_ChannelGetData(stream, block, 2048 * 4) == 2048 * 4
+    assert (block[2 * 699], block[2 * 700]) == (0.0, 0.5)
+    assert bass.BASS_StreamFree(stream)
+    assert lib.TALVEN_GetParamCount(handle.value) == 0
