@@ -50,6 +50,8 @@ public:
     // system exclusive bytes it pointed to.
     void finishCall();
     Steinberg::Vst::IEventList* events();
+    // Drops every event sent so far: a bypassed plug-in hears none of them.
+    void discard() { queue_.discard(); }
 
 private:
     MidiQueue queue_;

@@ -25,8 +25,6 @@ public:
     // One message at sampleOffset of the coming process call.
     void translate(const MidiMessage& message, Steinberg::int32 sampleOffset, Steinberg::Vst::IEventList& events,
                    Steinberg::Vst::IParameterChanges& changes);
-    // Forgets every sounding note (a new activation).
-    void reset() { sounding_.fill(0); }
 
 private:
     void endSoundingNotes(int channel, Steinberg::int32 sampleOffset, Steinberg::Vst::IEventList& events);

@@ -69,8 +69,13 @@ Outcome processUnderLock(PluginInstance& instance, float* block, std::int32_t fr
 
 bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
 {
-    if (instance.plugin.bypass.load(std::memory_order_acquire) != 0)
+    if (instance.plugin.bypass.load(std::memory_order_acquire) != 0) {
+        // Events sent meanwhile would otherwise fill the queue and all play
+        // at once when the plug-in is switched back on.
+        if (MidiInput* const midi = instance.midi.load(std::memory_order_acquire))
+            midi->discard();
         return false;
+    }
     // An integer channel's data is float only while float DSP is on: a block
     // arriving after it was switched off holds 8- or 16-bit samples.
     if (!instance.floatChannel && !floatDspOn())

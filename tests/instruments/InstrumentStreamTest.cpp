@@ -227,6 +227,13 @@ TEST_F(InstrumentStreamTest, BypassSilencesTheInstrumentAndLayoutsOfOneToEightCh
         ASSERT_EQ(TALVEN_SetBypass(handle, 1), 1);
         const std::vector<float> bypassed = pull(stream, static_cast<int>(chans), 64);
         EXPECT_TRUE(std::all_of(bypassed.begin(), bypassed.end(), [](float s) { return s == 0.f; }));
+        // What is sent while bypassed is dropped, not played on switching back.
+        recorder.reset();
+        ASSERT_EQ(TALVEN_StreamEvents(handle, TALVEN_EVENTS_STRUCT, note, 1), 1);
+        pull(stream, static_cast<int>(chans), 64);
+        ASSERT_EQ(TALVEN_SetBypass(handle, 0), 1);
+        pull(stream, static_cast<int>(chans), 64);
+        EXPECT_TRUE(recorder.events(TALVEN_RECORDED_NOTE_ON).empty());
         EXPECT_TRUE(BASS_StreamFree(stream));
     }
 }
