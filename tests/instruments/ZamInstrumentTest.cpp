@@ -3,6 +3,7 @@
 // plug-ins apply a call's events at its start), and its note off lets it
 // fade to silence.
 #include "InstrumentTestSupport.h"
+#include "ZamPackages.h"
 
 #include <cmath>
 #include <filesystem>
@@ -43,6 +44,7 @@ TEST_F(ZamInstrumentTest, ATimedNoteSoundsFromExactlyItsFrameAndFadesOutAfterIts
   for (const char* name : {"ZamSynth", "ZamPiano"}) {
     std::int64_t onset = -1;
     const std::string path = zamInstrument(name);
+    const test::PluginLeaksIgnored leaks(path);
     if (!std::filesystem::exists(path))
         GTEST_FAIL() << path << " is missing (scripts/zam-plugins builds it)";
     const std::uint64_t frames[] = {0, 1000, 4095, 4096, 10007};
