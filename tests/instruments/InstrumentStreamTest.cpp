@@ -80,6 +80,31 @@ TEST_F(InstrumentStreamTest, ATimedNoteOnStartsTheSoundAtExactlyItsFrameAndItsNo
     }
 }
 
+TEST_F(InstrumentStreamTest, AnEffectWithAnEventInputTakesTimedEventsAtTheFramesOfItsChannel)
+{
+    const HSTREAM channel = decodeStream(2);
+    const std::uint32_t effect = TALVEN_ChannelSetDSPClass(channel, recorder.path().c_str(), test::kRecorderEffectId,
+                                                           0, 0, 0, 0, nullptr, "");
+    ASSERT_NE(effect, 0u);
+    pull(channel, 2, 700);
+    // Frames inside the coming blocks, and one already past.
+    const std::uint64_t frames[] = {300, 900, 1234, 2047, 5000};
+    std::vector<TALVEN_MIDI_EVENT> notes;
+    for (const std::uint64_t frame : frames)
+        notes.push_back(midiAt(frame, 0x90, static_cast<std::uint8_t>(frame % 128), 1));
+    ASSERT_EQ(TALVEN_StreamEvents(effect, TALVEN_EVENTS_STRUCT | TALVEN_EVENTS_TIME, notes.data(),
+                                  static_cast<std::uint32_t>(notes.size())),
+              5);
+    // The effect passes the channel through while it takes the events.
+    EXPECT_EQ(pull(channel, 2, 5000), test::signalBlock(700, 2, 5000));
+    std::vector<std::int64_t> got;
+    for (const TalvenRecordedEvent& e : recorder.events(TALVEN_RECORDED_NOTE_ON))
+        got.push_back(e.frame);
+    EXPECT_EQ(got, (std::vector<std::int64_t>{700, 900, 1234, 2047, 5000}));
+    EXPECT_EQ(TALVEN_ChannelRemoveDSP(channel, effect), 1);
+    EXPECT_TRUE(BASS_StreamFree(channel));
+}
+
 TEST_F(InstrumentStreamTest, UntimedAndPastEventsTakeEffectAtTheNextBlocksStartInOrder)
 {
     std::uint32_t handle = 0;
