@@ -234,6 +234,38 @@ TEST_F(InstrumentStreamTest, AnyFreeOfTheStreamLetsTheInstrumentGoAndAnEffectOnI
     }
 }
 
+TEST_F(InstrumentStreamTest, TheInstrumentsHandleWorksWithTheHandleFunctions)
+{
+    std::uint32_t handle = 0;
+    const HSTREAM stream = createStream(&handle);
+    ASSERT_NE(stream, 0u);
+    TALVEN_INFO info{};
+    info.size = sizeof info;
+    ASSERT_EQ(TALVEN_GetInfo(handle, &info), 1);
+    EXPECT_STREQ(info.plugin.name, "Talven Event Recorder");
+    EXPECT_STREQ(info.plugin.classId, test::kRecorderInstrumentId);
+    EXPECT_EQ(info.inputChannels, 0);
+    EXPECT_EQ(info.outputChannels, 2);
+    const std::uint32_t volume = TALVEN_RECORDER_VOLUME_BASE + 3;
+    EXPECT_EQ(TALVEN_SetParam(handle, volume, 0.25f), 0);
+    EXPECT_DOUBLE_EQ(TALVEN_GetParam(handle, volume), 0.25);
+    render(stream, 64);
+    // The edit reached the processor with the next block, as for effects.
+    const auto points = recorder.events(TALVEN_RECORDED_PARAMETER);
+    ASSERT_EQ(points.size(), 1u);
+    EXPECT_EQ(points[0].id, volume);
+    EXPECT_EQ(TALVEN_SetTransport(handle, 90.0, 3, 4), 1);
+    EXPECT_EQ(TALVEN_StorePreset("instrument.vstpreset", 0, handle), 1);
+    EXPECT_EQ(TALVEN_RecallPreset("instrument.vstpreset", handle), 1);
+    const std::int32_t size = TALVEN_GetState(handle, nullptr, 0);
+    ASSERT_GT(size, 0);
+    std::vector<char> state(static_cast<std::size_t>(size));
+    ASSERT_EQ(TALVEN_GetState(handle, state.data(), size), size);
+    EXPECT_EQ(TALVEN_SetState(handle, state.data(), size), 1);
+    EXPECT_TRUE(BASS_StreamFree(stream));
+    EXPECT_EQ(TALVEN_GetInfo(handle, &info), 0);
+}
+
 TEST_F(InstrumentStreamTest, BypassSilencesTheInstrumentAndLayoutsOfOneToEightChannelsRender)
 {
     for (DWORD chans = 1; chans <= 8; ++chans) {
