@@ -75,7 +75,7 @@ TEST(Verdicts, AnInstrumentIsPlayedByTheChecksAdaptedToItAndSkipsTheOthers)
     const json report = runJson("EventRecorder");
     EXPECT_EQ(report.at("exitCode"), 0);
     ASSERT_EQ(report.at("checks").size(), 8u);
-    const std::vector<std::string> played = {"load", "blocks", "determinism", "bypass"};
+    const std::vector<std::string> played = {"load", "blocks", "determinism", "state", "bypass"};
     for (const json& check : report.at("checks")) {
         const std::string name = check.at("name");
         SCOPED_TRACE(name);

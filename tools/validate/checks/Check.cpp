@@ -14,7 +14,7 @@ const std::vector<CheckEntry>& allChecks()
         {"blocks", runBlocksCheck, runInstrumentBlocksCheck},
         {"determinism", runDeterminismCheck, runInstrumentDeterminismCheck},
         {"parameters", runParametersCheck, nullptr},
-        {"state", runStateCheck, nullptr},
+        {"state", runStateCheck, runInstrumentStateCheck},
         {"bypass", runBypassCheck, runInstrumentBypassCheck},
         {"storm", runStormCheck, nullptr},
         {"editor", runEditorCheck, nullptr},

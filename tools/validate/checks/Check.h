@@ -43,6 +43,7 @@ void runEditorCheck(const CheckContext& context, Outcome& outcome);
 void runInstrumentLoadCheck(const CheckContext& context, Outcome& outcome);
 void runInstrumentBlocksCheck(const CheckContext& context, Outcome& outcome);
 void runInstrumentDeterminismCheck(const CheckContext& context, Outcome& outcome);
+void runInstrumentStateCheck(const CheckContext& context, Outcome& outcome);
 void runInstrumentBypassCheck(const CheckContext& context, Outcome& outcome);
 
 // The end of every check, once all its instances are detached and before
