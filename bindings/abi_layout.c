@@ -40,5 +40,14 @@ int main(void)
     FIELD(TALVEN_INFO, tailSamples);
     FIELD(TALVEN_INFO, hasEditor);
     FIELD(TALVEN_INFO, parameterCount);
+
+    STRUCT(TALVEN_MIDI_EVENT);
+    FIELD(TALVEN_MIDI_EVENT, frame);
+    FIELD(TALVEN_MIDI_EVENT, status);
+    FIELD(TALVEN_MIDI_EVENT, data1);
+    FIELD(TALVEN_MIDI_EVENT, data2);
+    FIELD(TALVEN_MIDI_EVENT, reserved);
+    FIELD(TALVEN_MIDI_EVENT, size);
+    FIELD(TALVEN_MIDI_EVENT, data);
     return 0;
 }

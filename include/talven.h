@@ -444,6 +444,56 @@ int32_t TALVEN_CALL TALVEN_SetProgram(uint32_t handle, int32_t index);
  * BASS_CONFIG_FLOATDSP. */
 int32_t TALVEN_CALL TALVEN_SetSidechain(uint32_t handle, uint32_t channel, int32_t priority);
 
+/* ---- Instruments and MIDI ------------------------------------------------ */
+
+#define TALVEN_EVENTS_RAW    0       /* raw MIDI 1.0 bytes, running status allowed */
+#define TALVEN_EVENTS_STRUCT 1       /* an array of TALVEN_MIDI_EVENT */
+#define TALVEN_EVENTS_TIME   0x10000 /* flag, with TALVEN_EVENTS_STRUCT only: each event's frame is used */
+
+typedef struct TALVEN_MIDI_EVENT {
+    uint64_t frame;     /* with TALVEN_EVENTS_TIME: the stream's decoding position in frames; else ignored */
+    uint8_t  status;    /* 0x80..0xEF channel messages, 0xF0 system exclusive */
+    uint8_t  data1, data2;
+    uint8_t  reserved;
+    uint32_t size;      /* system exclusive: bytes at data (F0 ... F7); else 0 */
+    const uint8_t *data;
+} TALVEN_MIDI_EVENT;
+
+/* A float BASS stream rendered by a VST 3 instrument (classId NULL: the
+ * module's first instrument; else 32 hexadecimal digits naming an instrument
+ * class). freq 8000-384000 Hz, chans 1-8 (the instrument's output bus is
+ * negotiated for that layout, as for effects). flags: BASS stream flags
+ * (BASS_STREAM_DECODE, BASS_STREAM_AUTOFREE; BASS_SAMPLE_FLOAT is implied).
+ * Returns the HSTREAM (0 on failure, nothing left behind) and, when handle is
+ * not NULL, the Talven handle of the instrument for every handle function
+ * (parameters, presets, editor, info, bypass: bypassed, the stream is
+ * silent). The stream never ends by itself; effects attach to it with
+ * TALVEN_ChannelSetDSP. Freeing it (BASS_StreamFree, TALVEN_ChannelFree,
+ * auto-free, or TALVEN_ChannelRemoveDSP with the Talven handle) releases the
+ * instrument. TALVEN_ChannelSetDSP and TALVEN_ChannelSetDSPClass refuse
+ * instruments. */
+uint32_t TALVEN_CALL TALVEN_StreamCreate(uint32_t freq, uint32_t chans, const char *path, const char *classId,
+                                         uint32_t flags, uint32_t *handle);
+
+/* Events for an instrument, or for an effect whose plug-in has an event
+ * input. mode TALVEN_EVENTS_RAW: length bytes of MIDI 1.0; TALVEN_EVENTS_STRUCT
+ * (optionally | TALVEN_EVENTS_TIME): length TALVEN_MIDI_EVENTs. Note on/off
+ * and polyphonic pressure become VST 3 events, system exclusive a DataEvent;
+ * controllers, channel pressure and pitch bend become parameter changes
+ * through the plug-in's MIDI mapping, a program change goes to the
+ * program-change parameter; CC 120/123 without a mapping end the sounding
+ * notes; messages with nowhere to go are dropped. Without TALVEN_EVENTS_TIME
+ * events take effect at the start of the next block, in order; with it at
+ * exactly their frame (one already past: the next block's start). Up to
+ * 4096 events and 64 KiB of system exclusive wait per plug-in: beyond that
+ * the call takes what fits. Any thread. Returns the number of events taken
+ * (messages, for raw bytes), -1 on failure (unknown handle, no event input,
+ * bad mode, null events with a length, a malformed event: then none is
+ * taken). */
+int32_t TALVEN_CALL TALVEN_StreamEvents(uint32_t handle, uint32_t mode, const void *events, uint32_t length);
+
+/* ---- Plug-ins in a process of their own --------------------------------- */
+
 /* Attaches as TALVEN_ChannelSetDSPEx does, with the options in a record
  * (size set to sizeof(TALVEN_ATTACH)). With TALVEN_ATTACH_ISOLATED in flags
  * the plug-in runs in a process of its own, talven-host (talven-host.exe
@@ -457,9 +507,14 @@ int32_t TALVEN_CALL TALVEN_SetSidechain(uint32_t handle, uint32_t channel, int32
  * TALVEN_STATUS_CRASHED: every later block plays dry without waiting, the
  * handle's other functions fail (0 or -1), and TALVEN_ChannelRemoveDSP takes
  * it off. Every handle function works on an isolated attachment as on
- * another, with the same results, but TALVEN_SetSidechain, which refuses it;
- * its callbacks (parameter, position, status) run on a thread of the
- * library's. Returns the handle, or 0 (nothing left behind: no process) for
+ * another, with the same results, but TALVEN_SetSidechain and
+ * TALVEN_StreamEvents, which refuse it (0, -1), and TALVEN_EmbedEditor on
+ * Windows, where a window of the program cannot parent one of another
+ * process (0). Its callbacks (parameter, position, editor, status) run on a
+ * thread of the library's, one at a time; those the plug-in made during a
+ * call have run when the call returns. The block's project time counts the
+ * frames the plug-in has processed, not the channel's position: a seek does
+ * not move it. Returns the handle, or 0 (nothing left behind: no process) for
  * the failures of TALVEN_ChannelSetDSPEx, a null attach or path, a size
  * below sizeof(TALVEN_ATTACH), or a talven-host that could not be started.
  * classId NULL attaches the module's first audio effect, as

@@ -96,6 +96,20 @@ namespace Talven
         }
     }
 
+    // TALVEN_MIDI_EVENT: one MIDI message for TALVEN_StreamEvents; frame
+    // counts with TALVEN_EVENTS_TIME; system exclusive: size bytes at data.
+    [StructLayout(LayoutKind.Sequential)]
+    public struct TALVEN_MIDI_EVENT
+    {
+        public ulong frame;
+        public byte status;
+        public byte data1;
+        public byte data2;
+        public byte reserved;
+        public uint size;
+        public IntPtr data;
+    }
+
     // The exported functions, one to one. Handles are positive; 0 is failure.
     public static class TalvenNative
     {
@@ -227,6 +241,26 @@ namespace Talven
 
         [DllImport(Library, CallingConvention = Call)]
         public static extern int TALVEN_SetSidechain(uint handle, uint channel, int priority);
+
+        public const uint TALVEN_EVENTS_RAW = 0;
+        public const uint TALVEN_EVENTS_STRUCT = 1;
+        public const uint TALVEN_EVENTS_TIME = 0x10000;
+
+        // classId null: the module's first instrument. handle: the
+        // instrument's Talven handle (0 on failure).
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern uint TALVEN_StreamCreate(uint freq, uint chans,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string path,
+            [MarshalAs(Text, MarshalTypeRef = typeof(Utf8))] string classId, uint flags, out uint handle);
+
+        // Raw MIDI bytes (TALVEN_EVENTS_RAW).
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_StreamEvents(uint handle, uint mode, byte[] events, uint length);
+
+        // TALVEN_MIDI_EVENTs (TALVEN_EVENTS_STRUCT, optionally | TALVEN_EVENTS_TIME).
+        [DllImport(Library, CallingConvention = Call, EntryPoint = "TALVEN_StreamEvents")]
+        public static extern int TALVEN_StreamEventsStruct(uint handle, uint mode, [In] TALVEN_MIDI_EVENT[] events,
+                                                           uint length);
     }
 
     // Strings to NUL-terminated UTF-8 and back, whatever the platform's

@@ -42,20 +42,25 @@ bool isInstrument(const VST3::Hosting::ClassInfo& classInfo)
     return false;
 }
 
-// The class to make: the one with classId when it is an audio effect, or
+// The class to make: the one with classId when it is of the kind wanted, or
 // without a classId the first class of the audio module category, as
-// TALVEN_ChannelSetDSP has always taken. Only that one counts, even when it
-// cannot be set up.
-const VST3::Hosting::ClassInfo* chooseClass(const VST3::Hosting::ClassInfos& classes, const char* classId)
+// TALVEN_ChannelSetDSP has always taken (refused when it is an instrument),
+// or for an instrument the module's first instrument. Only that one counts,
+// even when it cannot be set up.
+const VST3::Hosting::ClassInfo* chooseClass(const VST3::Hosting::ClassInfos& classes, const char* classId,
+                                            bool instrument)
 {
     for (const VST3::Hosting::ClassInfo& classInfo : classes) {
+        const bool audio = classInfo.category() == kAudioEffectCategory;
         if (classId) {
             if (!sameIdText(classIdText(classInfo.ID()), classId))
                 continue;
-            return classInfo.category() == kAudioEffectCategory && !isInstrument(classInfo) ? &classInfo : nullptr;
-        } else if (classInfo.category() == kAudioEffectCategory) {
-            return &classInfo;
+            return audio && isInstrument(classInfo) == instrument ? &classInfo : nullptr;
         }
+        if (audio && instrument && !isInstrument(classInfo))
+            continue;
+        if (audio)
+            return isInstrument(classInfo) == instrument ? &classInfo : nullptr;
     }
     return nullptr;
 }
@@ -103,7 +108,8 @@ bool offersEditor(HostedPlugin& plugin)
     return offered;
 }
 
-bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure, const char* classId)
+bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure, const char* classId,
+                       bool instrument)
 {
     setGlobalPluginContext();
     if (!path) {
@@ -123,7 +129,7 @@ bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* fail
     const VST3::Hosting::PluginFactory& factory = plugin.module->getFactory();
     IPtr<Vst::PlugProvider> provider;
     const VST3::Hosting::ClassInfos classes = factory.classInfos();
-    if (const VST3::Hosting::ClassInfo* chosen = chooseClass(classes, classId)) {
+    if (const VST3::Hosting::ClassInfo* chosen = chooseClass(classes, classId, instrument)) {
         provider = owned(new Vst::PlugProvider(factory, *chosen, true));
         if (!provider->initialize())
             provider = nullptr;

@@ -14,9 +14,11 @@ namespace talven {
 // the plug-in's component handler. True when all of that exists. On failure,
 // failure (when given) receives a description for diagnosis; the library
 // itself shows it to no one. Caller's thread, with the instance lock held
-// (no block can run yet).
+// (no block can run yet). instrument: the class must be an instrument
+// instead (without classId the module's first instrument); an effect's
+// attach never takes one.
 bool instantiatePlugin(HostedPlugin& plugin, const char* path, std::string* failure = nullptr,
-                       const char* classId = nullptr);
+                       const char* classId = nullptr, bool instrument = false);
 
 // The class ID as text: 32 upper-case hexadecimal digits, as preset files
 // carry it.

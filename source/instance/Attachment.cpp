@@ -145,7 +145,7 @@ bool releaseAttachment(PluginInstance& record)
 }
 
 bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor, std::int32_t x,
-                std::int32_t y, const char* title, const char* classId) noexcept
+                std::int32_t y, const char* title, const char* classId, bool instrument) noexcept
 {
     InstanceHold hold(handle);
     PluginInstance* instance = hold.get();
@@ -156,7 +156,7 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
             // Nothing else can reach the plug-in yet: its DSP is set later.
             ScopedLock guard(instance->plugin.lock);
             prepareDisplayForPlugin();
-            if (!instantiatePlugin(instance->plugin, path, nullptr, classId))
+            if (!instantiatePlugin(instance->plugin, path, nullptr, classId, instrument))
                 return false;
         }
         const Steinberg::Vst::ControllerReference controller = instance->plugin.controller();
@@ -261,6 +261,12 @@ int detachPlugin(std::uint32_t handle)
     // could never be waited for: refused.
     if (BlockScope::inside(record))
         return 0;
+    // The stream renders from the record: freeing it is the one way to let
+    // the instrument go (its freed sync releases the attachment).
+    if (record->instrumentStream) {
+        const std::uint32_t stream = record->channel.load();
+        return stream != 0 && BASS_StreamFree(stream) ? 1 : 0;
+    }
     // The first detach (or the channel-freed sync) to claim the attachment
     // takes the instance down; one started meanwhile, also from a callback
     // that this detach makes, finds nothing left to do.
@@ -287,6 +293,76 @@ int detachPlugin(std::uint32_t handle)
     switchOffAndRelease(*record);
     unrefHandle(handle); // the attachment's hold
     return 1;
+}
+
+std::uint32_t createInstrumentStream(std::uint32_t freq, std::uint32_t chans, const char* path,
+                                     const char* classId, std::uint32_t flags, std::uint32_t* handleOut)
+{
+    constexpr std::uint32_t kLowestRate = 8000;
+    constexpr std::uint32_t kHighestRate = 384000;
+    constexpr std::uint32_t kMostChannels = 8;
+    if (handleOut)
+        *handleOut = 0;
+    if (!path || freq < kLowestRate || freq > kHighestRate || chans < 1 || chans > kMostChannels)
+        return 0;
+    if (classId && !isClassIdText(classId))
+        return 0;
+    releaseAbandonedEditors();
+    const std::string pathCopy = path;
+    const std::string classIdCopy = classId ? classId : "";
+    setGlobalPluginContext();
+
+    PluginInstance* created = createHandle();
+    if (!created)
+        return 0;
+    const std::uint32_t handle = created->handle;
+    InstanceHold hold(handle);
+    if (!hold.get()) {
+        unrefHandle(handle);
+        return 0;
+    }
+    PluginInstance& record = *hold.get();
+    PendingAttachment attachment(record);
+    record.editor.idleTick = [handle] {
+        const ReportScope reportsAfterTick;
+        InstanceHold tickHold(handle);
+        if (tickHold.get())
+            serviceInstance(*tickHold.get(), false);
+    };
+    record.floatChannel = true;
+    record.instrumentStream = true;
+    record.channelCount = static_cast<std::int32_t>(chans);
+    record.bytesPerFrame = static_cast<std::int32_t>(sizeof(float) * chans);
+    if (!openPlugin(pathCopy.c_str(), handle, 0, 0, 0, "", classId ? classIdCopy.c_str() : nullptr, true))
+        return 0;
+    BASS_CHANNELINFO info{};
+    info.freq = freq;
+    info.chans = chans;
+    try {
+        if (!prepareProcessing(record, info) || !record.blocks.prepared())
+            return 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    // The sample format is float whatever the flags say; what BASS makes of
+    // the other flags is its own business.
+    const DWORD streamFlags = (flags & ~static_cast<DWORD>(BASS_SAMPLE_8BITS)) | BASS_SAMPLE_FLOAT;
+    const HSTREAM stream = BASS_StreamCreate(freq, chans, streamFlags, instrumentStreamProc, &record);
+    if (stream == 0)
+        return 0;
+    record.channel = stream;
+    record.syncHandle = BASS_ChannelSetSync(stream, BASS_SYNC_FREE, 0, syncCallback, userValueOf(handle));
+    if (record.syncHandle == 0) {
+        // Nothing has rendered yet: the stream is neither playing nor known
+        // to the program.
+        record.channel = 0;
+        BASS_StreamFree(stream);
+        return 0;
+    }
+    attachment.commit();
+    if (handleOut)
+        *handleOut = handle;
+    return stream;
 }
 
 std::uint32_t readBypass(std::uint32_t handle)

@@ -36,7 +36,16 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
 // controller describe every parameter once. The hold is released on every
 // path. True when the plug-in was instantiated.
 bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor, std::int32_t x,
-                std::int32_t y, const char* title, const char* classId = nullptr) noexcept;
+                std::int32_t y, const char* title, const char* classId = nullptr, bool instrument = false) noexcept;
+
+// A float BASS stream of freq Hz and chans channels rendered by the
+// instrument at path (classId: 32 hexadecimal digits, or null for the
+// module's first instrument). flags: BASS stream flags. Returns the stream,
+// and its instance handle in *handle when handle is not null; 0 with nothing
+// left behind on failure (rates 8000-384000 and 1-8 channels only). Freeing
+// the stream releases the instance. Caller's thread.
+std::uint32_t createInstrumentStream(std::uint32_t freq, std::uint32_t chans, const char* path,
+                                     const char* classId, std::uint32_t flags, std::uint32_t* handle);
 
 // Takes the instance off its channel and its plug-in down: the DSP first
 // (BASS waits for a block in progress), then processing off and the
@@ -45,7 +54,7 @@ bool openPlugin(const char* path, std::uint32_t handle, std::uint8_t showEditor,
 // released the attachment; 0 when the handle names no instance, another
 // detach or the channel's free already claimed it (a detach called from a
 // callback of this one, say), or when called from inside the plug-in's own
-// process call. The instance is destroyed on the calling thread unless
+// process call. An instrument goes with its stream: the stream is freed. The instance is destroyed on the calling thread unless
 // another call still holds it. Caller's thread.
 int detachPlugin(std::uint32_t handle);
 

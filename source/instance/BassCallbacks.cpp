@@ -6,6 +6,7 @@
 #include "log/TraceLog.h"
 #include "platform/ThreadRole.h"
 
+#include <cstring>
 #include <memory>
 
 namespace talven {
@@ -29,7 +30,10 @@ BlockTiming timingOf(const PluginInstance& instance, std::int32_t frames)
 {
     BlockTiming timing;
     timing.sampleRate = instance.plugin.sampleRate;
-    timing.firstFrame = firstFrameOf(instance, frames);
+    // An instrument's stream is where its frames come from: it counts them,
+    // this block's included.
+    timing.firstFrame = instance.instrumentStream ? static_cast<std::int64_t>(instance.streamFrames) - frames
+                                                  : firstFrameOf(instance, frames);
     const Transport::Setting transport = instance.transport.get();
     timing.tempo = transport.tempo;
     timing.numerator = transport.numerator;
@@ -65,8 +69,13 @@ Outcome processUnderLock(PluginInstance& instance, float* block, std::int32_t fr
 
 bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
 {
-    if (instance.plugin.bypass.load(std::memory_order_acquire) != 0)
+    if (instance.plugin.bypass.load(std::memory_order_acquire) != 0) {
+        // Events sent meanwhile would otherwise fill the queue and all play
+        // at once when the plug-in is switched back on.
+        if (MidiInput* const midi = instance.midi.load(std::memory_order_acquire))
+            midi->discard();
         return false;
+    }
     // An integer channel's data is float only while float DSP is on: a block
     // arriving after it was switched off holds 8- or 16-bit samples.
     if (!instance.floatChannel && !floatDspOn())
@@ -122,6 +131,20 @@ void CALLBACK dspCallback(HDSP, DWORD, void* buffer, DWORD length, void* user)
         return;
     const AudioWorkScope audioThread;
     processAudio(*static_cast<PluginInstance*>(user), static_cast<float*>(buffer), length);
+}
+
+DWORD CALLBACK instrumentStreamProc(HSTREAM, void* buffer, DWORD length, void* user)
+{
+    if (!user || !buffer)
+        return 0;
+    std::memset(buffer, 0, length);
+    auto& instance = *static_cast<PluginInstance*>(user);
+    // Counted first: the program's callbacks after the block may free the
+    // stream, and the record is not touched after processAudio.
+    instance.streamFrames += length / sizeof(float) / static_cast<DWORD>(instance.channelCount);
+    const AudioWorkScope audioThread;
+    processAudio(instance, static_cast<float*>(buffer), length);
+    return length;
 }
 
 void CALLBACK syncCallback(HSYNC, DWORD, DWORD, void* user)

@@ -39,6 +39,15 @@ bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
 // BASS's DSP thread (its mixing thread, or the thread pulling a decode channel).
 void CALLBACK dspCallback(HDSP dsp, DWORD channel, void* buffer, DWORD length, void* user);
 
+// BASS's stream procedure for an instrument's stream: each request of
+// length bytes is silence rendered by the instrument (silence alone while it
+// is bypassed or cannot play). Never ends the stream. user is the
+// PluginInstance, kept alive by the attachment's hold until the stream's
+// freed sync has run, which BASS runs only after a block in progress.
+// BASS's thread rendering the stream (its mixing thread, or the thread
+// pulling a decode stream).
+DWORD CALLBACK instrumentStreamProc(HSTREAM stream, void* buffer, DWORD length, void* user);
+
 // BASS's channel-freed sync: the channel is gone, so the instance stops
 // processing, forgets the channel and gives up the attachment hold. user is
 // the instance handle. The thread that frees the channel.

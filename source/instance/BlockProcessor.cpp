@@ -1,5 +1,6 @@
 #include "instance/BlockProcessor.h"
 
+#include "events/MidiInput.h"
 #include "instance/OutputParameters.h"
 #include "instance/SidechainFeed.h"
 #include "platform/BlockScope.h"
@@ -56,7 +57,8 @@ BlockProcessor::BlockProcessor(const void* owner, std::shared_ptr<ParameterChang
 
 BlockProcessor::~BlockProcessor() = default;
 
-bool BlockProcessor::prepare(IComponent& component, int32 channels, int32 sidechainBus, SidechainFeed* sidechain)
+bool BlockProcessor::prepare(IComponent& component, int32 channels, int32 sidechainBus, SidechainFeed* sidechain,
+                             MidiInput* midi)
 {
     release();
     sidechainBus_ = sidechain ? sidechainBus : -1;
@@ -77,8 +79,10 @@ bool BlockProcessor::prepare(IComponent& component, int32 channels, int32 sidech
     data_.numSamples = 0;
     data_.inputParameterChanges = &inputChanges_;
     data_.outputParameterChanges = &outputChanges_;
-    data_.inputEvents = nullptr;
+    data_.inputEvents = midi ? midi->events() : nullptr;
     data_.outputEvents = nullptr;
+    midi_ = midi;
+    nextFrame_ = 0;
     context_ = ProcessContext{};
     data_.processContext = &context_;
     continuousFrames_ = 0;
@@ -126,6 +130,7 @@ void BlockProcessor::release()
     sidechainBuffers_.clear();
     sidechain_ = nullptr;
     sidechainBus_ = -1;
+    midi_ = nullptr;
     inputChannels_ = 0;
     outputChannels_ = 0;
     channels_ = 0;
@@ -239,12 +244,21 @@ bool BlockProcessor::process(float* block, int32 frames, const BlockTiming& timi
         return false;
     transfer_->transferChangesTo(inputChanges_);
     const BlockScope scope(owner_);
+    const std::uint64_t blockFrame =
+        timing.firstFrame >= 0 ? static_cast<std::uint64_t>(timing.firstFrame) : nextFrame_;
+    nextFrame_ = blockFrame + static_cast<std::uint64_t>(frames);
     for (int32 first = 0; first < frames;) {
-        const int32 count = std::min(kMaxFrames, frames - first);
+        int32 count = std::min(kMaxFrames, frames - first);
+        if (midi_)
+            count = midi_->pieceLength(blockFrame + static_cast<std::uint64_t>(first), count);
         loadPiece(block, first, count);
         data_.numSamples = count;
         fillContext(timing, first);
+        if (midi_)
+            midi_->deliver(blockFrame + static_cast<std::uint64_t>(first), count, inputChanges_);
         const tresult result = processor_->process(data_);
+        if (midi_)
+            midi_->finishCall();
         keepOutputValues();
         if (result != kResultOk) {
             // Edits not yet delivered stay for the next block, so that

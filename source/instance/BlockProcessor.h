@@ -18,6 +18,7 @@ class ParameterChangeTransfer;
 
 namespace talven {
 
+class MidiInput;
 class OutputParameters;
 class SidechainFeed;
 
@@ -75,15 +76,17 @@ public:
     // DSP is set, or under the instance lock). May throw std::bad_alloc.
     // sidechainBus: an input bus whose channels take frames from sidechain
     // (not owned; outlives the preparation) instead of silence; -1 for none.
+    // midi: the plug-in's event input, whose due events each piece delivers
+    // (not owned; outlives the preparation); null for none.
     bool prepare(Steinberg::Vst::IComponent& component, Steinberg::int32 channels,
-                 Steinberg::int32 sidechainBus = -1, SidechainFeed* sidechain = nullptr);
+                 Steinberg::int32 sidechainBus = -1, SidechainFeed* sidechain = nullptr, MidiInput* midi = nullptr);
     // Lets the processor and every buffer go. Same threads as prepare.
     void release();
     bool prepared() const { return processor_ != nullptr; }
     Steinberg::int32 sampleSize() const { return sampleSize_; }
 
     // Runs `frames` whole frames of the prepared channel count, interleaved in
-    // block, through the processor in place, in pieces of at most kMaxFrames,
+    // block, through the processor in place, in pieces of at most kMaxFrames (cut also where an event is due),
     // with the edits queued since the last block and a process context made
     // from timing (each piece's own position). The last value of each output
     // parameter change goes to the outputs. False when the processor refused
@@ -138,6 +141,10 @@ private:
     std::vector<void*> sidechainBuffers_;
     SidechainFeed* sidechain_ = nullptr;
     Steinberg::int32 sidechainBus_ = -1;
+    MidiInput* midi_ = nullptr;
+    // The stream frame the next block starts at, for events, when the
+    // channel cannot tell: the frames processed so far.
+    std::uint64_t nextFrame_ = 0;
 };
 
 } // namespace talven

@@ -1,6 +1,7 @@
 #include "instance/BusPreparation.h"
 
 #include "host/BusSetup.h"
+#include <memory>
 
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
 
@@ -8,6 +9,30 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 
 namespace talven {
+namespace {
+
+// A plug-in with an event input has its first event bus activated and its
+// MIDI mapping read; the input's queue is made once and kept, so that what
+// was sent before a restart still arrives after it. Null for a plug-in
+// without an event input.
+MidiInput* prepareEventInput(PluginInstance& instance, IComponent& component)
+{
+    if (component.getBusCount(kEvent, kInput) <= 0)
+        return nullptr;
+    component.activateBus(kEvent, kInput, 0, true);
+    if (!instance.midiInput)
+        instance.midiInput = std::make_unique<MidiInput>();
+    MidiInput* const midi = instance.midiInput.get();
+    const Steinberg::Vst::ControllerReference controller = instance.plugin.controller();
+    if (controller) {
+        const auto turn = controller.turn();
+        midi->mapping().read(*controller.get());
+    }
+    instance.midi.store(midi, std::memory_order_release);
+    return midi;
+}
+
+} // namespace
 
 Preparation prepareBusesAndBlocks(PluginInstance& instance, IComponent& component)
 {
@@ -26,7 +51,8 @@ Preparation prepareBusesAndBlocks(PluginInstance& instance, IComponent& componen
         component.activateBus(kAudio, kInput, aux, sidechain != nullptr);
         instance.sidechainBusActive = sidechain != nullptr;
     }
-    return instance.blocks.prepare(component, instance.channelCount, sidechain ? aux : -1, sidechain)
+    MidiInput* const midi = prepareEventInput(instance, component);
+    return instance.blocks.prepare(component, instance.channelCount, sidechain ? aux : -1, sidechain, midi)
                ? Preparation::ready
                : Preparation::refused;
 }

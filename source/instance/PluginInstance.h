@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/EditorSlot.h"
+#include "events/MidiInput.h"
 #include "host/HostedPlugin.h"
 #include "instance/BlockProcessor.h"
 #include "instance/OutputParameters.h"
@@ -58,6 +59,16 @@ public:
     std::unique_ptr<SidechainFeed> sidechain;
     // The auxiliary bus was activated for a side-chain. Under controlLock.
     bool sidechainBusActive = false;
+    // The plug-in's event input, made the first time its processing is
+    // prepared with an event bus and kept until the record goes; senders
+    // find it through midi (null: the plug-in takes no events).
+    std::unique_ptr<MidiInput> midiInput;
+    std::atomic<MidiInput*> midi{nullptr};
+    // The channel is a stream this instance renders (an instrument): freeing
+    // the stream releases the instance, and the blocks count its frames.
+    bool instrumentStream = false;
+    // Frames the instrument's stream has rendered. Audio thread.
+    std::uint64_t streamFrames = 0;
     // Module whose release is deferred at destruction. Module lifetime belongs
     // to the plug-in module object, so nothing sets it.
     void* moduleHandle = nullptr;

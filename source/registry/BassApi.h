@@ -24,6 +24,7 @@ typedef DWORD HDSP;
 typedef DWORD HSYNC;
 typedef DWORD HPLUGIN;
 typedef DWORD HSAMPLE;
+typedef DWORD HSTREAM;
 
 #define BASS_SYNC_FREE 8
 #define BASS_SYNC_MIXTIME 0x40000000
@@ -48,6 +49,7 @@ typedef struct {
 } BASS_CHANNELINFO;
 
 typedef void(CALLBACK DSPPROC)(HDSP handle, DWORD channel, void* buffer, DWORD length, void* user);
+typedef DWORD(CALLBACK STREAMPROC)(HSTREAM handle, void* buffer, DWORD length, void* user);
 typedef void(CALLBACK SYNCPROC)(HSYNC handle, DWORD channel, DWORD data, void* user);
 
 #ifdef __cplusplus
@@ -59,6 +61,7 @@ HDSP BASSDEF(BASS_ChannelSetDSP)(DWORD handle, DSPPROC* proc, void* user, int pr
 BOOL BASSDEF(BASS_ChannelRemoveDSP)(DWORD handle, HDSP dsp);
 HSYNC BASSDEF(BASS_ChannelSetSync)(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);
 BOOL BASSDEF(BASS_ChannelRemoveSync)(DWORD handle, HSYNC sync);
+HSTREAM BASSDEF(BASS_StreamCreate)(DWORD freq, DWORD chans, DWORD flags, STREAMPROC* proc, void* user);
 BOOL BASSDEF(BASS_StreamFree)(DWORD handle);
 DWORD BASSDEF(BASS_GetConfig)(DWORD option);
 QWORD BASSDEF(BASS_ChannelGetPosition)(DWORD handle, DWORD mode);

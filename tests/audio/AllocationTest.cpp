@@ -84,5 +84,45 @@ TEST_F(AllocationTest, HandingEditsToTheProcessorAllocatesNothing)
     EXPECT_EQ(allocationsOfBlocks("ProbeStereo", 2, {512}, 100, true), 0);
 }
 
+TEST_F(AllocationTest, AnInstrumentsBlocksDeliveringEventsAllocateNothing)
+{
+    std::uint32_t handle = 0;
+    const HSTREAM stream = TALVEN_StreamCreate(test::kRate, 2, test::testPluginPath("EventRecorder").c_str(), nullptr,
+                                               BASS_STREAM_DECODE, &handle);
+    ASSERT_NE(stream, 0u);
+    PluginInstance* record = refInstance(handle);
+    ASSERT_NE(record, nullptr);
+    std::vector<float> block(2 * 512);
+    auto render = [&](int blocks) {
+        for (int b = 0; b < blocks; ++b)
+            instrumentStreamProc(stream, block.data(), static_cast<DWORD>(block.size() * sizeof(float)), record);
+    };
+    // Notes, controllers, pitch bends and system exclusive at frames across
+    // the blocks to come; a first round lets the parameter queues grow to
+    // what a block of them needs.
+    const std::uint8_t sysex[] = {0xF0, 0x7D, 0x01, 0x02, 0xF7};
+    auto sendFrom = [&](std::uint64_t first) {
+        std::vector<TALVEN_MIDI_EVENT> events;
+        for (std::uint64_t frame = first; frame < first + 100 * 512; frame += 97) {
+            const auto step = static_cast<std::uint8_t>(frame % 100);
+            events.push_back({frame, 0x90, step, 100, 0, 0, nullptr});
+            events.push_back({frame + 40, 0x80, step, 0, 0, 0, nullptr});
+            events.push_back({frame + 7, 0xB0, 7, step, 0, 0, nullptr});
+            events.push_back({frame + 9, 0xE0, 0, step, 0, 0, nullptr});
+            events.push_back({frame + 11, 0xF0, 0, 0, 0, sizeof sysex, sysex});
+        }
+        const auto count = static_cast<std::int32_t>(events.size());
+        EXPECT_EQ(TALVEN_StreamEvents(handle, TALVEN_EVENTS_STRUCT | TALVEN_EVENTS_TIME, events.data(),
+                                      static_cast<std::uint32_t>(count)),
+                  count);
+    };
+    sendFrom(0);
+    render(100);
+    sendFrom(100 * 512);
+    EXPECT_EQ(support::allocationsOf([&] { render(100); }), 0);
+    unrefHandle(handle);
+    EXPECT_TRUE(BASS_StreamFree(stream));
+}
+
 } // namespace
 } // namespace talven

@@ -114,10 +114,12 @@ TEST_F(BusSetupTest, TheMainBusesAreNegotiatedAndActivatedBeforeProcessingStarts
     const HSTREAM stream = rampStream(2);
     const std::uint32_t handle = attachTo(stream, "BusRecorder");
     ASSERT_NE(handle, 0u);
-    // The side-chain keeps its own stereo layout; the event bus is not touched.
+    // The side-chain keeps its own stereo layout and stays inactive; the
+    // event input is activated, since events may be sent to it.
     EXPECT_EQ(setUpCalls(plugin),
               (Names{arrangementCall(SpeakerArr::kStereo, ",3"), "Component::activateBus audio in 0 1",
-                     "Component::activateBus audio out 0 1", "Processor::setupProcessing 4096 44100",
+                     "Component::activateBus audio out 0 1", "Component::activateBus event in 0 1",
+                     "Processor::setupProcessing 4096 44100",
                      "Component::setActive 1", "Processor::setProcessing 1"}));
     // It writes nothing to an inactive bus: halved output shows both active.
     EXPECT_EQ(pullFrames(stream, 2, 300), expected(2, 300, 2));
@@ -215,7 +217,8 @@ TEST_F(BusSetupTest, AfterThePluginChangedItsBusesTheyAreNegotiatedAndActivatedA
     EXPECT_EQ(setUpCalls(plugin),
               (Names{"Processor::setProcessing 0", "Component::setActive 0",
                      arrangementCall(SpeakerArr::kStereo, ",3"), "Component::activateBus audio in 0 1",
-                     "Component::activateBus audio out 0 1", "Processor::setupProcessing 4096 44100",
+                     "Component::activateBus audio out 0 1", "Component::activateBus event in 0 1",
+                     "Processor::setupProcessing 4096 44100",
                      "Component::setActive 1", "Processor::setProcessing 1"}));
     EXPECT_EQ(pullFrames(stream, 2, 300), expected(2, 300, 2));
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);

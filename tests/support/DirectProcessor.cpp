@@ -154,6 +154,8 @@ DirectProcessor::DirectProcessor(const std::string& path, double sampleRate) : s
             break;
         }
     }
+    if (s.component->getBusCount(kEvent, kInput) > 0)
+        s.component->activateBus(kEvent, kInput, 0, true);
     ProcessSetup setup{kRealtime, s.sampleSize, kMaxFrames, sampleRate};
     if (processor->setupProcessing(setup) != kResultOk || s.component->setActive(true) != kResultOk)
         return;
@@ -213,6 +215,11 @@ void DirectProcessor::setContext(const ProcessContext& context)
 {
     state_->context = context;
     state_->data.processContext = &state_->context;
+}
+
+void DirectProcessor::setEvents(IEventList* events)
+{
+    state_->data.inputEvents = events;
 }
 
 std::int32_t DirectProcessor::latency() const

@@ -7,12 +7,13 @@
 
 namespace Steinberg::Vst {
 struct ProcessContext;
+class IEventList;
 }
 
 namespace talven::support {
 
 // A plug-in's audio processor driven directly, as a host without the library
-// would: the first audio effect of a package, set up for blocks of at most
+// would: the first audio class of a package (an effect or an instrument), set up for blocks of at most
 // kMaxFrames at the given rate in the sample size it takes (64-bit only when
 // it refuses 32-bit), active and processing, with one buffer for every
 // channel of its own bus layout, made once.
@@ -42,6 +43,9 @@ public:
     // Every later process call is given a copy of this context, as it
     // stands, until the next call here; without one, none.
     void setContext(const Steinberg::Vst::ProcessContext& context);
+    // Every later process call is given these events (not owned; null for
+    // none). A plug-in with an event input has its first event bus active.
+    void setEvents(Steinberg::Vst::IEventList* events);
     // What the processor answers to getLatencySamples now.
     std::int32_t latency() const;
 

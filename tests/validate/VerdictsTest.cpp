@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 using namespace validatetest;
@@ -62,6 +66,27 @@ TEST(Verdicts, AWellBehavedPlugInPassesEveryCheckAndLeavesNothingBehind)
         }
     }
     EXPECT_EQ(report.at("summary").at("passed"), 7);
+}
+
+TEST(Verdicts, AnInstrumentIsPlayedByTheChecksAdaptedToItAndSkipsTheOthers)
+{
+    // The event recorder's instrument sounds while a note is held and is
+    // silent otherwise.
+    const json report = runJson("EventRecorder");
+    EXPECT_EQ(report.at("exitCode"), 0);
+    ASSERT_EQ(report.at("checks").size(), 8u);
+    const std::vector<std::string> played = {"load", "blocks", "determinism", "state", "bypass"};
+    for (const json& check : report.at("checks")) {
+        const std::string name = check.at("name");
+        SCOPED_TRACE(name);
+        const bool adapted = std::find(played.begin(), played.end(), name) != played.end();
+        EXPECT_EQ(check.at("result"), adapted ? "pass" : "skip") << check.dump();
+        EXPECT_EQ(check.at("handlesLeft"), 0);
+        EXPECT_EQ(check.at("dspsLeft"), 0);
+        if (adapted) {
+            EXPECT_GT(check.at("operations").get<std::uint64_t>(), 0u);
+        }
+    }
 }
 
 TEST(Verdicts, ACrashInsideACheckFailsThatCheckAloneAndTheOthersStillReport)

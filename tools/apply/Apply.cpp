@@ -2,6 +2,7 @@
 
 #include "AudioFiles.h"
 #include "Info.h"
+#include "MidiSong.h"
 #include "ParameterTable.h"
 #include "PathText.h"
 #include "PrintableText.h"
@@ -304,20 +305,6 @@ bool setParameters(const Options& options, std::uint32_t handle, std::string& er
     return true;
 }
 
-// The whole states first, then the program, so that --set values win over
-// them.
-bool applySettings(const Options& options, std::uint32_t handle, std::string& error)
-{
-    if (!giveState(options, handle, error) || !recallPreset(options, handle, error) ||
-        !selectProgram(options, handle, error) || !setParameters(options, handle, error))
-        return false;
-    if (options.bypass && TALVEN_SetBypass(handle, 1) != 1) {
-        error = "the plug-in could not be bypassed";
-        return false;
-    }
-    return true;
-}
-
 // --save-preset and --state-out, from a second instance of the plug-in on a
 // silent stream of its own, given the states, the program and the --set
 // values: a --set value reaches the processor, whose state the preset holds,
@@ -385,14 +372,33 @@ bool describe(const Options& options, std::uint32_t handle, std::FILE* out, std:
 
 } // namespace
 
+// The whole states first, then the program, so that --set values win over
+// them.
+bool applySettings(const Options& options, std::uint32_t handle, std::string& error)
+{
+    if (!giveState(options, handle, error) || !recallPreset(options, handle, error) ||
+        !selectProgram(options, handle, error) || !setParameters(options, handle, error))
+        return false;
+    if (options.bypass && TALVEN_SetBypass(handle, 1) != 1) {
+        error = "the plug-in could not be bypassed";
+        return false;
+    }
+    return true;
+}
+
 bool runApply(const Options& options, std::FILE* out, std::string& error)
 {
     if (!pluginExists(options.plugin)) {
         error = "cannot load " + options.plugin + ": no such file or folder";
         return false;
     }
+    if (!options.midi.empty() && options.input.empty())
+        return renderInstrument(options, error);
     AudioFormat format;
     if (!options.input.empty() && !probeInput(options.input, format, error))
+        return false;
+    MidiSong song;
+    if (!options.midi.empty() && !readMidiSong(options.midi, static_cast<std::uint32_t>(format.rate), song, error))
         return false;
 
     BassSession bass;
@@ -427,8 +433,17 @@ bool runApply(const Options& options, std::FILE* out, std::string& error)
         return false;
     const std::uint64_t latency = latencyToCompensate(options, plugin.get());
     padded.tailFrames = latency;
+    // The song's events go to the effect a little ahead of the frames they
+    // fall in, as its queue takes them.
+    MidiFeeder feeder(song, plugin.get());
+    const auto feed = [&](std::uint64_t pulled, std::string& failure) {
+        if (feeder.feedUntil(pulled + 2 * kFramesPerPull))
+            return true;
+        failure = "cannot play " + options.midi + " on " + options.plugin + ": it has no event input";
+        return false;
+    };
     return renderToFile(stream.get(), format, options.output, latency, framesOf(file.get(), padded.frameBytes) + latency,
-                        error);
+                        error, options.midi.empty() ? std::function<bool(std::uint64_t, std::string&)>() : feed);
 }
 
 } // namespace talven::apply

@@ -22,7 +22,8 @@ bool probeInput(const std::string& path, AudioFormat& format, std::string& error
 }
 
 bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& path, std::uint64_t skipFrames,
-                  std::uint64_t totalFrames, std::string& error)
+                  std::uint64_t totalFrames, std::string& error,
+                  const std::function<bool(std::uint64_t, std::string&)>& beforePull)
 {
     BASS_CHANNELINFO info{};
     if (!BASS_ChannelGetInfo(stream, &info) || info.chans == 0) {
@@ -44,7 +45,10 @@ bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& 
     const std::uint64_t frameBytes = 4ull * info.chans;
     Progress progress(totalFrames, 10ull * info.freq);
     std::vector<float> block(static_cast<size_t>(kFramesPerPull) * info.chans);
+    std::uint64_t pulled = 0;
     for (;;) {
+        if (beforePull && !beforePull(pulled, error))
+            return false;
         const DWORD got = BASS_ChannelGetData(stream, block.data(), static_cast<DWORD>(block.size() * sizeof(float)));
         if (got == static_cast<DWORD>(-1)) {
             if (BASS_ErrorGetCode() == BASS_ERROR_ENDED)
@@ -59,6 +63,7 @@ bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& 
         if (!output.write(block.data() + skipped * info.chans, kept, error))
             return false;
         progress.advance(frames);
+        pulled += frames;
     }
     return output.commit(error);
 }

@@ -5,6 +5,7 @@
 #include "bass.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace talven::apply {
@@ -22,8 +23,11 @@ bool probeInput(const std::string& path, AudioFormat& format, std::string& error
 // Pulls stream (a decoding channel of float samples in format's channel
 // count) to its end into a new file at path, in format, leaving out its
 // first skipFrames frames. totalFrames (0: unknown) is what the progress bar
-// counts. The file appears only once complete.
+// counts. The file appears only once complete. beforePull, when given, is
+// called with the frames pulled so far before each pull; false stops with
+// the error it set.
 bool renderToFile(HSTREAM stream, const AudioFormat& format, const std::string& path, std::uint64_t skipFrames,
-                  std::uint64_t totalFrames, std::string& error);
+                  std::uint64_t totalFrames, std::string& error,
+                  const std::function<bool(std::uint64_t, std::string&)>& beforePull = {});
 
 } // namespace talven::apply

@@ -12,7 +12,7 @@ bool probeInput(const std::string& path, AudioFormat&, std::string& error)
 }
 
 bool renderToFile(HSTREAM, const AudioFormat&, const std::string& path, std::uint64_t, std::uint64_t,
-                  std::string& error)
+                  std::string& error, const std::function<bool(std::uint64_t, std::string&)>&)
 {
     error = "cannot write " + path + ": this build of talven-apply processes no audio files";
     return false;

@@ -58,7 +58,8 @@ std::optional<Setting> parseSetting(const std::string& text, std::string& error)
 // is one of them, alone or with "=FILE"; else null.
 const char* fileOption(const std::string& argument)
 {
-    for (const char* name : {"--preset", "--save-preset", "--state-in", "--state-out", "--sidechain"}) {
+    for (const char* name : {"--preset", "--save-preset", "--state-in", "--state-out", "--sidechain", "--midi",
+                             "--then"}) {
         const std::string option(name);
         if (argument == option || argument.rfind(option + "=", 0) == 0)
             return name;
@@ -85,6 +86,44 @@ std::optional<Options> scanOptions(Options options, const std::vector<std::strin
     return options;
 }
 
+// --rate R, --channels C or --tail SECONDS (alone or with "="), at
+// arguments[i]; moves i past its value.
+bool parseRenderOption(const std::vector<std::string>& arguments, std::size_t& i, Options& options,
+                       std::string& error)
+{
+    const std::string& argument = arguments[i];
+    const std::string::size_type equals = argument.find('=');
+    const std::string name = argument.substr(0, equals);
+    std::string text;
+    if (equals != std::string::npos) {
+        text = argument.substr(equals + 1);
+    } else if (i + 1 < arguments.size()) {
+        text = arguments[++i];
+    } else {
+        error = name + " needs a value";
+        return false;
+    }
+    if (name == "--tail") {
+        char* end = nullptr;
+        errno = 0;
+        const double seconds = std::strtod(text.c_str(), &end);
+        if (text.empty() || errno != 0 || *end != '\0' || !std::isfinite(seconds) || seconds < 0 || seconds > 3600) {
+            error = "bad --tail '" + text + "': expected seconds from 0 to 3600";
+            return false;
+        }
+        options.tail = seconds;
+        return true;
+    }
+    std::uint32_t value = 0;
+    const bool rate = name == "--rate";
+    if (!parseId(text, value) || (rate ? value < 8000 || value > 384000 : value < 1 || value > 8)) {
+        error = "bad " + name + " '" + text + "': expected " + (rate ? "8000 to 384000 Hz" : "1 to 8 channels");
+        return false;
+    }
+    (rate ? options.rate : options.channels) = value;
+    return true;
+}
+
 } // namespace
 
 const char* usageText()
@@ -94,6 +133,8 @@ const char* usageText()
            "                    [--keep-latency] [--sidechain FILE] PLUGIN INPUT OUTPUT\n"
            "       talven-apply --list|--info|--programs [--state-in FILE] [--preset FILE] [--program N]\n"
            "                    [--set ID=VALUE]... [--save-preset FILE] [--state-out FILE] PLUGIN\n"
+           "       talven-apply --midi SONG [--rate R] [--channels C] [--tail SECONDS] [--then EFFECT]...\n"
+           "                    [--set ID=VALUE]... INSTRUMENT OUTPUT\n"
            "       talven-apply --scan [FOLDER]...\n"
            "Runs INPUT through the VST 3 effect PLUGIN and writes OUTPUT in INPUT's format.\n"
            "  --list              print the plug-in's parameters (after the --set values): index, id,\n"
@@ -109,6 +150,13 @@ const char* usageText()
            "  --bypass            attach the plug-in but pass the audio through untouched\n"
            "  --sidechain FILE    feed FILE (at INPUT's sample rate) to the plug-in's side-chain input,\n"
            "                      frame for frame with INPUT; silence after FILE's end\n"
+           "  --midi SONG         play the Standard MIDI File SONG (all tracks, its tempo changes) on the\n"
+           "                      VST 3 INSTRUMENT, sample-accurately, into OUTPUT (32-bit float WAV);\n"
+           "                      with INPUT, to an effect with an event input (Linux only)\n"
+           "  --rate R            the instrument's sample rate, 8000 to 384000 (default 48000)\n"
+           "  --channels C        the instrument's channels, 1 to 8 (default 2)\n"
+           "  --tail SECONDS      rendered after the song's last event (default 2)\n"
+           "  --then EFFECT       run the instrument's output through EFFECT too (repeatable, in order)\n"
            "  --keep-latency      leave the plug-in's latency in OUTPUT. Without it, OUTPUT is aligned\n"
            "                      with INPUT: the frames of the latency the plug-in reports (after the\n"
            "                      preset and the --set values) are dropped from the start, and as many\n"
@@ -130,6 +178,7 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
     Options options;
     std::vector<std::string> positional;
     bool optionsEnded = false;
+    bool renderOptions = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
@@ -159,6 +208,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
                 error = "bad --program '" + text + "': expected a program index from 0 (see --programs)";
                 return std::nullopt;
             }
+        } else if (argument == "--rate" || argument == "--channels" || argument == "--tail" ||
+                   argument.rfind("--rate=", 0) == 0 || argument.rfind("--channels=", 0) == 0 ||
+                   argument.rfind("--tail=", 0) == 0) {
+            if (!parseRenderOption(arguments, i, options, error))
+                return std::nullopt;
+            renderOptions = true;
         } else if (argument == "--bypass") {
             options.bypass = true;
         } else if (argument == "--keep-latency") {
@@ -182,7 +237,12 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
                 return std::nullopt;
             }
             const std::string option(name);
+            if (option == "--then") {
+                options.then.push_back(file);
+                continue;
+            }
             std::string& field = option == "--preset"        ? options.preset
+                                 : option == "--midi"        ? options.midi
                                  : option == "--save-preset" ? options.savePreset
                                  : option == "--state-in"    ? options.stateIn
                                  : option == "--sidechain"   ? options.sidechain
@@ -211,6 +271,19 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
 
     if (options.scan)
         return scanOptions(options, positional, error);
+    if ((renderOptions || !options.then.empty()) && (options.midi.empty() || positional.size() != 2)) {
+        error = "--rate, --channels, --tail and --then go with --midi SONG INSTRUMENT OUTPUT";
+        return std::nullopt;
+    }
+    if (!options.midi.empty() && positional.size() == 2) {
+        options.plugin = positional[0];
+        options.output = positional[1];
+        if (options.plugin.empty() || options.output.empty()) {
+            error = "empty file name";
+            return std::nullopt;
+        }
+        return options;
+    }
     const bool pluginAlone = options.list || options.info || options.programs;
     if (positional.size() == 3) {
         options.plugin = positional[0];

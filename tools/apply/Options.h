@@ -32,6 +32,11 @@ struct Options {
     std::string stateIn;     // --state-in: raw state given before the preset
     std::string stateOut;    // --state-out: raw state written, as --save-preset
     std::string sidechain;   // --sidechain: audio file fed to the side-chain input
+    std::string midi;        // --midi: Standard MIDI File played by the plug-in
+    std::uint32_t rate = 48000;  // --rate: of the instrument's stream
+    std::uint32_t channels = 2;  // --channels: of the instrument's stream
+    double tail = 2.0;           // --tail: seconds rendered after the last event
+    std::vector<std::string> then; // --then: effects after the instrument, in order
     std::string plugin;
     std::string input;   // empty only with --list or --info
     std::string output;

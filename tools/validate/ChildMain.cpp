@@ -1,6 +1,7 @@
 #include "ChildMain.h"
 
 #include "Channel.h"
+#include "InstrumentStream.h"
 #include "checks/Check.h"
 
 #include <chrono>
@@ -23,7 +24,11 @@ CheckResult runCheck(const CheckEntry& entry, const CheckContext& context)
         if (!bass.ok()) {
             outcome.problem("BASS could not start (error " + std::to_string(BASS_ErrorGetCode()) + ")");
         } else {
-            entry.run(context, outcome);
+            const CheckFunction run = context.instrument ? entry.instrumentRun : entry.run;
+            if (run)
+                run(context, outcome);
+            else
+                outcome.skip("not adapted to instruments yet");
             // A check that stopped early has let its instances and channels go.
             if (!outcome.censusTaken())
                 takeCensus(outcome);
@@ -66,6 +71,7 @@ int runChild(const Options& options)
     context.seed = options.seed.value_or(0);
     context.seconds = options.seconds;
     context.threads = options.threads;
+    context.instrument = isInstrumentModule(options.plugin);
     const CheckResult result = runCheck(*entry, context);
     std::fflush(stdout);
     return writeResult(result) ? 0 : 3;

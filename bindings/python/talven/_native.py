@@ -66,6 +66,25 @@ class TALVEN_INFO(ctypes.Structure):
     ]
 
 
+TALVEN_EVENTS_RAW = 0
+TALVEN_EVENTS_STRUCT = 1
+TALVEN_EVENTS_TIME = 0x10000
+
+
+class TALVEN_MIDI_EVENT(ctypes.Structure):
+    """One MIDI message for TALVEN_StreamEvents; frame counts with
+    TALVEN_EVENTS_TIME; system exclusive: size bytes at data (F0 ... F7)."""
+    _fields_ = [
+        ("frame", ctypes.c_uint64),
+        ("status", ctypes.c_uint8),
+        ("data1", ctypes.c_uint8),
+        ("data2", ctypes.c_uint8),
+        ("reserved", ctypes.c_uint8),
+        ("size", ctypes.c_uint32),
+        ("data", ctypes.POINTER(ctypes.c_uint8)),
+    ]
+
+
 def utf16(units):
     """The text of a NUL-terminated uint16_t[] field."""
     data = bytes(units)
@@ -116,6 +135,8 @@ PROTOTYPES = {
     "TALVEN_GetProgram": (_i32, [_u32]),
     "TALVEN_SetProgram": (_i32, [_u32, _i32]),
     "TALVEN_SetSidechain": (_i32, [_u32, _u32, _i32]),
+    "TALVEN_StreamCreate": (_u32, [_u32, _u32, _str, _str, _u32, ctypes.POINTER(_u32)]),
+    "TALVEN_StreamEvents": (_i32, [_u32, _u32, _ptr, _u32]),
 }
 
 _lock = threading.Lock()

@@ -24,7 +24,8 @@ def makeup_id(plugin):
 
 def test_structs_have_the_layout_of_the_c_header():
     out = subprocess.run([os.environ["TALVEN_ABI_LAYOUT"]], check=True, capture_output=True, text=True).stdout
-    structs = {name: getattr(_native, name) for name in ("TALVEN_PARAMETERINFO", "TALVEN_CLASSINFO", "TALVEN_INFO")}
+    structs = {name: getattr(_native, name) for name in ("TALVEN_PARAMETERINFO", "TALVEN_CLASSINFO", "TALVEN_INFO",
+                                                          "TALVEN_MIDI_EVENT")}
     fields = 0
     for line in out.splitlines():
         struct_name, field, offset, size = line.split()
@@ -35,13 +36,13 @@ def test_structs_have_the_layout_of_the_c_header():
             fields += 1
             descriptor = getattr(cls, field)
             assert (descriptor.offset, descriptor.size) == (int(offset), int(size)), f"{struct_name}.{field}"
-    assert fields == 24
+    assert fields == 31
 
 
 def test_every_export_has_a_prototype_and_nothing_else_does():
     with open(os.environ["TALVEN_DEF"]) as f:
         exported = {line.strip() for line in f if line.strip().startswith("TALVEN_")}
-    assert len(exported) == 33
+    assert len(exported) == 35
     assert set(_native.PROTOTYPES) == exported
     lib = _native.library()
     for name in exported:
@@ -304,3 +305,21 @@ def test_an_editor_embeds_in_the_programs_window_and_reports_its_size(channel):
         x11.XDestroyWindow(display, panel)
         x11.XCloseDisplay(display)
     assert heard == []
+
+
+def test_an_instrument_stream_plays_a_timed_note_from_its_frame(bass):
+    lib = _native.library()
+    path = os.path.join(os.environ["TALVEN_TEST_PLUGIN_DIR"], "EventRecorder.vst3").encode()
+    handle = ctypes.c_uint32()
+    stream = lib.TALVEN_StreamCreate(48000, 2, path, None, 0x200000, ctypes.byref(handle))
+    assert stream and handle.value
+    note = (_native.TALVEN_MIDI_EVENT * 1)(_native.TALVEN_MIDI_EVENT(frame=700, status=0x90, data1=60, data2=100))
+    mode = _native.TALVEN_EVENTS_STRUCT | _native.TALVEN_EVENTS_TIME
+    assert lib.TALVEN_StreamEvents(handle.value, mode, note, 1) == 1
+    raw = (ctypes.c_uint8 * 3)(0x80, 60, 0)
+    assert lib.TALVEN_StreamEvents(handle.value, _native.TALVEN_EVENTS_RAW | _native.TALVEN_EVENTS_TIME, raw, 3) == -1
+    block = (ctypes.c_float * 2048)()
+    assert bass.BASS_ChannelGetData(stream, block, 2048 * 4) == 2048 * 4
+    assert (block[2 * 699], block[2 * 700]) == (0.0, 0.5)
+    assert bass.BASS_StreamFree(stream)
+    assert lib.TALVEN_GetParamCount(handle.value) == 0

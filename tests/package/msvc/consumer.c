@@ -163,6 +163,17 @@ static int run(void)
         return 1;
     second = TALVEN_ChannelSetDSPEx(stream, path, 0, 0, NULL, 0, 0, 0, 0, 0, NULL, NULL);
     handle = TALVEN_ChannelSetDSPClass(stream, path, classes[0].classId, 1, 0, 0, 0, NULL, NULL);
+    {
+        /* The probe is an effect: no instrument stream of it, and nothing to
+           take events. */
+        uint32_t instrument = 7;
+        const TALVEN_MIDI_EVENT note = {0, 0x90, 60, 100, 0, 0, NULL};
+        if (!check(TALVEN_StreamCreate(48000, 2, path, NULL, 0, &instrument) == 0 && instrument == 0,
+                   "TALVEN_StreamCreate") ||
+            !check(sizeof(TALVEN_MIDI_EVENT) == 24 && TALVEN_StreamEvents(second, TALVEN_EVENTS_STRUCT, &note, 1) == -1,
+                   "TALVEN_StreamEvents"))
+            return 1;
+    }
     if (!check(second && handle && second != handle, "TALVEN_ChannelSetDSPEx and TALVEN_ChannelSetDSPClass") ||
         !check(TALVEN_ChannelFree(stream) == 1 && TALVEN_GetParamCount(handle) == 0, "TALVEN_ChannelFree") ||
         !check(BASS_Free(), "BASS_Free"))

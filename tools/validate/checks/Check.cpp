@@ -10,9 +10,14 @@ namespace talven::validate {
 const std::vector<CheckEntry>& allChecks()
 {
     static const std::vector<CheckEntry> checks = {
-        {"load", runLoadCheck},         {"blocks", runBlocksCheck}, {"determinism", runDeterminismCheck},
-        {"parameters", runParametersCheck}, {"state", runStateCheck},   {"bypass", runBypassCheck},
-        {"storm", runStormCheck},       {"editor", runEditorCheck},
+        {"load", runLoadCheck, runInstrumentLoadCheck},
+        {"blocks", runBlocksCheck, runInstrumentBlocksCheck},
+        {"determinism", runDeterminismCheck, runInstrumentDeterminismCheck},
+        {"parameters", runParametersCheck, nullptr},
+        {"state", runStateCheck, runInstrumentStateCheck},
+        {"bypass", runBypassCheck, runInstrumentBypassCheck},
+        {"storm", runStormCheck, nullptr},
+        {"editor", runEditorCheck, nullptr},
     };
     return checks;
 }

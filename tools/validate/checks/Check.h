@@ -16,6 +16,7 @@ struct CheckContext {
     std::uint64_t seed = 0;  // the run's seed; each check derives its own streams
     double seconds = 10;     // how long the storm lasts
     int threads = 4;         // threads of the parameter and storm checks
+    bool instrument = false; // the plug-in is an instrument: played on a stream of its own
 };
 
 using CheckFunction = void (*)(const CheckContext& context, Outcome& outcome);
@@ -23,6 +24,8 @@ using CheckFunction = void (*)(const CheckContext& context, Outcome& outcome);
 struct CheckEntry {
     const char* name;
     CheckFunction run;
+    // The form for an instrument; null: skipped for instruments.
+    CheckFunction instrumentRun;
 };
 
 // The checks in the order they run.
@@ -37,6 +40,11 @@ void runStateCheck(const CheckContext& context, Outcome& outcome);
 void runBypassCheck(const CheckContext& context, Outcome& outcome);
 void runStormCheck(const CheckContext& context, Outcome& outcome);
 void runEditorCheck(const CheckContext& context, Outcome& outcome);
+void runInstrumentLoadCheck(const CheckContext& context, Outcome& outcome);
+void runInstrumentBlocksCheck(const CheckContext& context, Outcome& outcome);
+void runInstrumentDeterminismCheck(const CheckContext& context, Outcome& outcome);
+void runInstrumentStateCheck(const CheckContext& context, Outcome& outcome);
+void runInstrumentBypassCheck(const CheckContext& context, Outcome& outcome);
 
 // The end of every check, once all its instances are detached and before
 // its channels go: live handles and the library's callbacks on the
