@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace talven {
 
@@ -8,5 +9,10 @@ namespace talven {
 // libtalven.so, or a program that links the library statically). UTF-8;
 // empty when the module's own path cannot be read.
 std::string hostProgramPath();
+
+// The folders of the library's module and of the BASS library it uses, for
+// the host process's loader (Linux); empty where the system has no such
+// need.
+std::vector<std::string> hostLibraryFolders();
 
 } // namespace talven

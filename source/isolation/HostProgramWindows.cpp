@@ -23,4 +23,9 @@ std::string hostProgramPath()
     return utf8 ? *utf8 : std::string();
 }
 
+std::vector<std::string> hostLibraryFolders()
+{
+    return {};
+}
+
 } // namespace talven

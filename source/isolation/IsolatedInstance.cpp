@@ -181,7 +181,8 @@ std::uint32_t attachIsolated(std::uint32_t channel, const char* path, const Atta
     std::vector<std::uint64_t> inherited(exchangeHandles, exchangeHandles + exchange->inheritedHandles(exchangeHandles));
     for (std::uint64_t handle : pipes.child->inheritedHandles())
         inherited.push_back(handle);
-    auto process = HostProcess::start(hostPath, {exchange->token(), pipes.child->token()}, inherited);
+    auto process =
+        HostProcess::start(hostPath, {exchange->token(), pipes.child->token()}, inherited, hostLibraryFolders());
     // The child's ends are the child's alone now: its end closes the pipe.
     pipes.child.reset();
     if (!process)
