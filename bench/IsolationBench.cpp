@@ -1,7 +1,8 @@
 // What running a plug-in in a process of its own costs: a block pulled
 // through a decoding channel whose plug-in is isolated against the same
 // block through the same plug-in in the program's process, alternately in
-// every iteration; and the attach (with its detach) of each kind.
+// every iteration, the trace off; and the attach (with its detach) of each
+// kind.
 //   inprocess_us  the block with the plug-in in the program's process
 //   isolated_us   the block with the plug-in in talven-host
 //   beyond_us     isolated_us - inprocess_us: the isolation's own cost
@@ -57,6 +58,12 @@ void BM_IsolatedBlock(benchmark::State& state)
 {
     const std::string path = pluginPath(static_cast<int>(state.range(0)));
     const auto frames = static_cast<std::size_t>(state.range(1));
+    // An isolated plug-in's blocks write no trace lines: neither do these.
+    const bool traced = TALVEN_SetTrace(0) != 0;
+    struct TraceBack {
+        bool on;
+        ~TraceBack() { TALVEN_SetTrace(on ? 1 : 0); }
+    } traceBack{traced};
     PulledPlugin inProcess(path, false);
     PulledPlugin isolated(path, true);
     if (!inProcess.handle || !isolated.handle) {

@@ -512,7 +512,7 @@ int32_t TALVEN_CALL TALVEN_StreamEvents(uint32_t handle, uint32_t mode, const vo
  * Windows, where a window of the program cannot parent one of another
  * process (0). Its callbacks (parameter, position, editor, status) run on a
  * thread of the library's, one at a time; those the plug-in made during a
- * call have run when the call returns. The block's project time counts the
+ * call have run when the call returns. It writes no trace lines. The block's project time counts the
  * frames the plug-in has processed, not the channel's position: a seek does
  * not move it. Returns the handle, or 0 (nothing left behind: no process) for
  * the failures of TALVEN_ChannelSetDSPEx, a null attach or path, a size

@@ -66,6 +66,9 @@ void runBlocks(BlockExchange& exchange, HSTREAM stream, BlockInput& input, std::
 
 int run(const std::string& exchangeToken, const std::string& controlToken)
 {
+    // The program's trace file is the program's: an isolated plug-in's
+    // blocks write no lines to it.
+    TALVEN_SetTrace(0);
     auto exchange = BlockExchange::open(exchangeToken);
     HostLink link;
     link.pipe = ControlPipe::open(controlToken);
