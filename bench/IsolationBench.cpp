@@ -7,13 +7,15 @@
 //   isolated_us   the block with the plug-in in talven-host
 //   beyond_us     isolated_us - inprocess_us: the isolation's own cost
 //   ratio         isolated_us / inprocess_us
-// Medians per block.
+// Medians per block; blocks back to back, or gap_us apart as playback
+// spaces them.
 #include "BenchSetup.h"
 
 #include "talven.h"
 
 #include <benchmark/benchmark.h>
 
+#include <thread>
 #include <vector>
 
 namespace talven::bench {
@@ -77,7 +79,12 @@ void BM_IsolatedBlock(benchmark::State& state)
     }
     const auto expected = static_cast<std::size_t>(state.max_iterations);
     Timings own(expected), apart(expected);
+    // Blocks spaced as playback spaces them let the plug-in's process
+    // sleep between them, and so pay its wake-up too.
+    const auto gap = std::chrono::microseconds(state.range(2));
     for (auto _ : state) {
+        if (gap.count() > 0)
+            std::this_thread::sleep_for(gap);
         const auto t0 = Clock::now();
         inProcess.pull(block);
         const auto t1 = Clock::now();
@@ -108,9 +115,10 @@ void BM_AttachAndDetach(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_IsolatedBlock)->ArgNames({"plugin", "frames"})
-    ->Args({kProbeStereo, 64})->Args({kProbeStereo, 512})->Args({kProbeStereo, 4096})
-    ->Args({kZaMaximX2, 512})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_IsolatedBlock)->ArgNames({"plugin", "frames", "gap_us"})
+    ->Args({kProbeStereo, 64, 0})->Args({kProbeStereo, 512, 0})->Args({kProbeStereo, 4096, 0})
+    ->Args({kProbeStereo, 512, 5000})->Args({kZaMaximX2, 512, 0})->Args({kZaMaximX2, 512, 5000})
+    ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AttachAndDetach)->ArgNames({"plugin", "isolated"})
     ->Args({kProbeStereo, 0})->Args({kProbeStereo, 1})->Args({kZaMaximX2, 0})->Args({kZaMaximX2, 1})
     ->Unit(benchmark::kMillisecond);
