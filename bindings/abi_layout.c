@@ -49,5 +49,17 @@ int main(void)
     FIELD(TALVEN_MIDI_EVENT, reserved);
     FIELD(TALVEN_MIDI_EVENT, size);
     FIELD(TALVEN_MIDI_EVENT, data);
+
+    STRUCT(TALVEN_ATTACH);
+    FIELD(TALVEN_ATTACH, size);
+    FIELD(TALVEN_ATTACH, path);
+    FIELD(TALVEN_ATTACH, classId);
+    FIELD(TALVEN_ATTACH, priority);
+    FIELD(TALVEN_ATTACH, flags);
+    FIELD(TALVEN_ATTACH, showEditor);
+    FIELD(TALVEN_ATTACH, editorX);
+    FIELD(TALVEN_ATTACH, editorY);
+    FIELD(TALVEN_ATTACH, positionCallback);
+    FIELD(TALVEN_ATTACH, title);
     return 0;
 }

@@ -1,8 +1,9 @@
 # What a release installs (component "talven"), for scripts/package:
 #   Linux:   lib/libtalven.so.X.Y.Z with its soname link and libtalven.so,
+#            lib/talven-host (tools/host installs it),
 #            include/talven.h, a CMake package (find_package(Talven) gives
 #            Talven::talven) and a pkg-config file, both relocatable.
-#   Windows: bin/talven.dll, lib/talven.lib for Microsoft's linker (made by
+#   Windows: bin/talven.dll, bin/talven-host.exe, lib/talven.lib for Microsoft's linker (made by
 #            LLVM's dlltool from the .def the DLL is linked with),
 #            lib/libtalven.dll.a for MinGW, include/talven.h.
 # Both: README, CHANGELOG, LICENSE and the .NET and Python bindings.

@@ -28,3 +28,21 @@ function(talven_add_test name)
       "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=${CMAKE_SOURCE_DIR}/tests/tsan-suppressions.txt")
   endif()
 endfunction()
+
+# The suite's tests matching filter run once more with every attach made
+# through tests/unit/IsolatedRun isolated: the plug-in in talven-host.
+function(talven_add_isolated_run name filter)
+  add_test(NAME ${name}_isolated COMMAND ${name} --gtest_brief=1 --gtest_filter=${filter}
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/${name}_isolated)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/testrun/${name}_isolated)
+  get_test_property(${name} TIMEOUT _timeout)
+  get_test_property(${name} ENVIRONMENT _environment)
+  if(NOT _environment)
+    set(_environment "")
+  endif()
+  # A generous wait for a block: a sanitizer build on a busy machine turns
+  # blocks round slowly, and a late one would play dry.
+  list(APPEND _environment "TALVEN_TEST_ISOLATED=1" "TALVEN_ISOLATED_MIN_WAIT_MS=20000")
+  set_tests_properties(${name}_isolated PROPERTIES TIMEOUT ${_timeout} ENVIRONMENT "${_environment}")
+  add_dependencies(${name} talven-host)
+endfunction()

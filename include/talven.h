@@ -492,6 +492,58 @@ uint32_t TALVEN_CALL TALVEN_StreamCreate(uint32_t freq, uint32_t chans, const ch
  * taken). */
 int32_t TALVEN_CALL TALVEN_StreamEvents(uint32_t handle, uint32_t mode, const void *events, uint32_t length);
 
+/* ---- Plug-ins in a process of their own --------------------------------- */
+
+/* Attaches as TALVEN_ChannelSetDSPEx does, with the options in a record
+ * (size set to sizeof(TALVEN_ATTACH)). With TALVEN_ATTACH_ISOLATED in flags
+ * the plug-in runs in a process of its own, talven-host (talven-host.exe
+ * beside talven.dll; beside libtalven.so on Linux): a crash, an abort or a
+ * hang of the plug-in ends that process, never the program. Each block goes
+ * there through shared memory and back; a block the process does not give
+ * back within the block's own duration plays dry (so do the blocks that
+ * come while it is still late, without a wait), and once it has missed 16
+ * blocks and two seconds of audio in a row, or when the process has ended
+ * (it is ended in the first case), the attachment's status turns to
+ * TALVEN_STATUS_CRASHED: every later block plays dry without waiting, the
+ * handle's other functions fail (0 or -1), and TALVEN_ChannelRemoveDSP takes
+ * it off. Every handle function works on an isolated attachment as on
+ * another, with the same results, but TALVEN_SetSidechain and
+ * TALVEN_StreamEvents, which refuse it (0, -1), and TALVEN_EmbedEditor on
+ * Windows, where a window of the program cannot parent one of another
+ * process (0). Its callbacks (parameter, position, editor, status) run on a
+ * thread of the library's, one at a time; those the plug-in made during a
+ * call have run when the call returns. It writes no trace lines. The block's project time counts the
+ * frames the plug-in has processed, not the channel's position: a seek does
+ * not move it. Returns the handle, or 0 (nothing left behind: no process) for
+ * the failures of TALVEN_ChannelSetDSPEx, a null attach or path, a size
+ * below sizeof(TALVEN_ATTACH), or a talven-host that could not be started.
+ * classId NULL attaches the module's first audio effect, as
+ * TALVEN_ChannelSetDSPClass with a class does otherwise. */
+#define TALVEN_ATTACH_ISOLATED 1
+typedef struct TALVEN_ATTACH {
+    uint32_t size;            /* sizeof(TALVEN_ATTACH) */
+    const char *path;         /* UTF-8, as TALVEN_ChannelSetDSP */
+    const char *classId;      /* NULL: the first effect */
+    int32_t priority;
+    uint32_t flags;           /* TALVEN_ATTACH_ISOLATED */
+    uint8_t showEditor; int32_t editorX, editorY;
+    TALVEN_POSITIONPROC positionCallback; const char *title;
+} TALVEN_ATTACH;
+uint32_t TALVEN_CALL TALVEN_ChannelSetDSPWith(uint32_t channel, const TALVEN_ATTACH *attach);
+
+#define TALVEN_STATUS_RUNNING 0
+#define TALVEN_STATUS_CRASHED 1   /* the plug-in's process ended or stopped answering */
+/* TALVEN_STATUS_RUNNING or TALVEN_STATUS_CRASHED (an in-process attachment is
+ * always running); -1: unknown handle. */
+int32_t TALVEN_CALL TALVEN_GetStatus(uint32_t handle);
+/* Called once, on a thread of the library's, when an isolated attachment's
+ * status turns to TALVEN_STATUS_CRASHED; it may call any function, a detach
+ * included. NULL removes it. Never called for an in-process attachment, nor
+ * once the detach (or the channel's free) has returned. Returns 1, or 0 for
+ * an unknown handle. */
+typedef void (TALVEN_CALL *TALVEN_STATUSPROC)(uint32_t handle, int32_t status, void *user);
+int32_t TALVEN_CALL TALVEN_SetStatusCallback(uint32_t handle, TALVEN_STATUSPROC callback, void *user);
+
 #ifdef __cplusplus
 }
 #endif

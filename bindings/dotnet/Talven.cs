@@ -110,6 +110,28 @@ namespace Talven
         public IntPtr data;
     }
 
+    // TALVEN_STATUSPROC: an isolated plug-in's process ended or stopped
+    // answering (status TALVEN_STATUS_CRASHED), on a thread of the library's.
+    [UnmanagedFunctionPointer(CallingConvention.Winapi)]
+    public delegate void TalvenStatusProc(uint handle, int status, IntPtr user);
+
+    // TALVEN_ATTACH: the attach's options; the texts are pointers to
+    // NUL-terminated UTF-8 (TalvenPlugin.Attach makes them).
+    [StructLayout(LayoutKind.Sequential)]
+    public struct TALVEN_ATTACH
+    {
+        public uint size;
+        public IntPtr path;
+        public IntPtr classId;
+        public int priority;
+        public uint flags;
+        public byte showEditor;
+        public int editorX;
+        public int editorY;
+        public IntPtr positionCallback;
+        public IntPtr title;
+    }
+
     // The exported functions, one to one. Handles are positive; 0 is failure.
     public static class TalvenNative
     {
@@ -261,6 +283,20 @@ namespace Talven
         [DllImport(Library, CallingConvention = Call, EntryPoint = "TALVEN_StreamEvents")]
         public static extern int TALVEN_StreamEventsStruct(uint handle, uint mode, [In] TALVEN_MIDI_EVENT[] events,
                                                            uint length);
+
+        public const uint TALVEN_ATTACH_ISOLATED = 1;
+        public const int TALVEN_STATUS_RUNNING = 0;
+        public const int TALVEN_STATUS_CRASHED = 1;
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern uint TALVEN_ChannelSetDSPWith(uint channel, ref TALVEN_ATTACH attach);
+
+        // TALVEN_STATUS_RUNNING or TALVEN_STATUS_CRASHED; -1 for an unknown handle.
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_GetStatus(uint handle);
+
+        [DllImport(Library, CallingConvention = Call)]
+        public static extern int TALVEN_SetStatusCallback(uint handle, TalvenStatusProc callback, IntPtr user);
     }
 
     // Strings to NUL-terminated UTF-8 and back, whatever the platform's
@@ -387,6 +423,8 @@ namespace Talven
         private readonly TalvenPositionProc positionThunk;
         private readonly TalvenParamProc paramThunk;
         private readonly TalvenEditorProc editorThunk;
+        private readonly TalvenStatusProc statusThunk;
+        private EventHandler crashed;
         private readonly object gate = new object();
         private EventHandler<EditorResizedEventArgs> editorResized;
         private Action<int, int, bool> positionHandler;
@@ -398,14 +436,18 @@ namespace Talven
             positionThunk = OnPosition;
             paramThunk = OnParameterChanged;
             editorThunk = OnEditorResized;
+            statusThunk = OnStatus;
         }
 
         // Attaches the first audio effect of the module at path (or the class
-        // with that class ID) to a float BASS channel.
-        public static TalvenPlugin Attach(uint channel, string path, int priority = 0, string classId = null)
+        // with that class ID) to a float BASS channel; isolated: in a process
+        // of its own (talven-host), whose crash only ends that process.
+        public static TalvenPlugin Attach(uint channel, string path, int priority = 0, string classId = null,
+                                          bool isolated = false)
         {
             var plugin = new TalvenPlugin();
-            uint handle = classId == null
+            uint handle = isolated ? AttachIsolated(channel, path, priority, classId)
+                : classId == null
                 ? TalvenNative.TALVEN_ChannelSetDSP(channel, path, 0, priority, 0, 0, 0, null, null)
                 : TalvenNative.TALVEN_ChannelSetDSPClass(channel, path, classId, priority, 0, 0, 0, null, null);
             if (handle == 0)
@@ -415,7 +457,52 @@ namespace Talven
             return plugin;
         }
 
+        private static uint AttachIsolated(uint channel, string path, int priority, string classId)
+        {
+            var text = (Utf8)Utf8.GetInstance(null);
+            var options = new TALVEN_ATTACH {
+                size = (uint)Marshal.SizeOf(typeof(TALVEN_ATTACH)),
+                path = text.MarshalManagedToNative(path),
+                classId = text.MarshalManagedToNative(classId),
+                priority = priority,
+                flags = TalvenNative.TALVEN_ATTACH_ISOLATED,
+            };
+            try {
+                return TalvenNative.TALVEN_ChannelSetDSPWith(channel, ref options);
+            } finally {
+                text.CleanUpNativeData(options.path);
+                text.CleanUpNativeData(options.classId);
+            }
+        }
+
         public uint Handle { get; private set; }
+
+        // TalvenNative.TALVEN_STATUS_RUNNING or TALVEN_STATUS_CRASHED (an
+        // isolated plug-in's process ended or stopped answering).
+        public int Status { get { return TalvenNative.TALVEN_GetStatus(Handle); } }
+
+        // An isolated plug-in's process ended or stopped answering: raised
+        // once, on a thread of the library's; the channel plays on dry.
+        public event EventHandler Crashed
+        {
+            add
+            {
+                lock (gate) {
+                    if (crashed == null &&
+                        TalvenNative.TALVEN_SetStatusCallback(Handle, statusThunk, IntPtr.Zero) == 0)
+                        throw new TalvenException("the plug-in is detached");
+                    crashed += value;
+                }
+            }
+            remove
+            {
+                lock (gate) {
+                    crashed -= value;
+                    if (crashed == null)
+                        TalvenNative.TALVEN_SetStatusCallback(Handle, null, IntPtr.Zero);
+                }
+            }
+        }
 
         public bool Bypass
         {
@@ -682,6 +769,18 @@ namespace Talven
                 var handler = positionHandler;
                 if (handler != null)
                     handler(left, top, closing != 0);
+            } catch (Exception e) {
+                TalvenLibrary.ReportCallbackFailure(e);
+            }
+        }
+
+        // A thread of the library's.
+        private void OnStatus(uint handle, int status, IntPtr user)
+        {
+            try {
+                var handler = crashed;
+                if (handler != null && status == TalvenNative.TALVEN_STATUS_CRASHED)
+                    handler(this, EventArgs.Empty);
             } catch (Exception e) {
                 TalvenLibrary.ReportCallbackFailure(e);
             }

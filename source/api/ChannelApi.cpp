@@ -2,6 +2,7 @@
 #include "talven.h"
 
 #include "api/Boundary.h"
+#include "api/Isolated.h"
 #include "instance/Attachment.h"
 #include "registry/BassApi.h"
 
@@ -35,7 +36,10 @@ uint32_t TALVEN_CALL TALVEN_ChannelSetDSP(uint32_t channel, const char* path, ui
 int32_t TALVEN_CALL TALVEN_ChannelRemoveDSP(uint32_t, uint32_t handle)
 {
     TALVEN_ASSERT_RETURN(handle != 0, 0);
-    return talven::guardBoundary(0, [&] { return talven::detachPlugin(handle); });
+    return talven::guardBoundary(0, [&] {
+        const int isolated = talven::detachIsolated(handle);
+        return isolated >= 0 ? isolated : talven::detachPlugin(handle);
+    });
 }
 
 int32_t TALVEN_CALL TALVEN_ChannelFree(uint32_t channel)
@@ -46,7 +50,10 @@ int32_t TALVEN_CALL TALVEN_ChannelFree(uint32_t channel)
 int32_t TALVEN_CALL TALVEN_GetBypass(uint32_t handle)
 {
     TALVEN_ASSERT_RETURN(handle != 0, 0);
-    return talven::guardBoundary(0, [&] { return static_cast<int32_t>(talven::readBypass(handle)); });
+    return talven::guardBoundary(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, getBypass(*link));
+        return static_cast<int32_t>(talven::readBypass(handle));
+    });
 }
 
 } // extern "C"

@@ -4,6 +4,7 @@
 #include "talven.h"
 
 #include "api/Boundary.h"
+#include "api/Isolated.h"
 #include "editor/EditorWork.h"
 #include "host/Instantiation.h"
 #include "host/PluginDescription.h"
@@ -48,6 +49,7 @@ int32_t TALVEN_CALL TALVEN_GetInfo(uint32_t handle, TALVEN_INFO* info)
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(info != nullptr && info->size >= sizeof(TALVEN_INFO), 0);
     return talven::guardBoundary(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, getInfo(*link, *info));
         talven::InstanceHold hold(handle);
         if (!hold.get())
             return 0;
@@ -124,6 +126,7 @@ int32_t TALVEN_CALL TALVEN_SetParamCallback(uint32_t handle, TALVEN_PARAMPROC ca
 {
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     return talven::guardBoundary(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, setParamCallback(*link, callback, user));
         talven::InstanceHold hold(handle);
         talven::PluginInstance* instance = hold.get();
         if (!instance || !instance->attached.load())

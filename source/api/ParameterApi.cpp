@@ -4,6 +4,7 @@
 #include "talven.h"
 
 #include "api/Boundary.h"
+#include "api/Isolated.h"
 #include "host/Bypass.h"
 #include "host/ParameterText.h"
 #include "host/Parameters.h"
@@ -35,6 +36,7 @@ int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request)
 {
     return talven::guardBoundary(0, [&] {
         talven::writeTraceLine(request != 0 ? "SetByPass: start >>> ByPass=true" : "SetByPass: start >>> ByPass=false");
+        TALVEN_FORWARD_ISOLATED(handle, setBypass(*link, request));
         talven::InstanceHold hold(handle);
         talven::PluginInstance* instance = hold.get();
         // From inside the plug-in's own process call the block in progress
@@ -49,6 +51,7 @@ int32_t TALVEN_CALL TALVEN_SetBypass(uint32_t handle, int32_t request)
 int32_t TALVEN_CALL TALVEN_GetParamCount(uint32_t handle)
 {
     return talven::guardBoundary(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, getParamCount(*link));
         talven::InstanceHold hold(handle);
         return hold.get() ? talven::getParamCount(hold.get()->plugin) : 0;
     });
@@ -60,6 +63,7 @@ int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_P
     return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] {
         // Filled here first: a plug-in that refuses may have written half a
         // record, which the caller should not see.
+        TALVEN_FORWARD_ISOLATED(handle, getParamInfo(*link, index, *info));
         talven::InstanceHold hold(handle);
         if (!hold.get())
             return static_cast<Steinberg::tresult>(Steinberg::kResultFalse);
@@ -74,6 +78,7 @@ int32_t TALVEN_CALL TALVEN_GetParamInfo(uint32_t handle, int32_t index, TALVEN_P
 double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id)
 {
     return talven::guardBoundary(0.0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, getParam(*link, id));
         talven::InstanceHold hold(handle);
         if (!hold.get())
             return 0.0;
@@ -87,6 +92,7 @@ double TALVEN_CALL TALVEN_GetParam(uint32_t handle, uint32_t id)
 int32_t TALVEN_CALL TALVEN_SetParam(uint32_t handle, uint32_t id, float value)
 {
     return talven::guardBoundary<int32_t>(Steinberg::kResultFalse, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, setParam(*link, id, value));
         talven::InstanceHold hold(handle);
         return hold.get() ? talven::setParam(hold.get()->plugin, id, value)
                           : static_cast<Steinberg::tresult>(Steinberg::kResultFalse);
@@ -98,6 +104,7 @@ int32_t TALVEN_CALL TALVEN_GetParamText(uint32_t handle, uint32_t id, double val
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(text != nullptr && size >= 1, 0);
     return talven::guardBoundary(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, getParamText(*link, id, value, text, size));
         talven::InstanceHold hold(handle);
         return hold.get() && talven::getParamText(hold.get()->plugin, id, value, text, static_cast<std::size_t>(size))
                    ? 1
@@ -110,6 +117,7 @@ int32_t TALVEN_CALL TALVEN_GetParamValueFromText(uint32_t handle, uint32_t id, c
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(text != nullptr && value != nullptr, 0);
     return talven::guardBoundary(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, getParamValueFromText(*link, id, text, *value));
         talven::InstanceHold hold(handle);
         double read = 0;
         if (!hold.get() || !talven::getParamValueFromText(hold.get()->plugin, id, text, read))

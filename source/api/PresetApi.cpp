@@ -3,6 +3,7 @@
 #include "talven.h"
 
 #include "api/Boundary.h"
+#include "api/Isolated.h"
 #include "instance/PresetCalls.h"
 
 extern "C" {
@@ -12,14 +13,20 @@ int32_t TALVEN_CALL TALVEN_StorePreset(const char* path, uint32_t /*reserved*/, 
 {
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(path != nullptr, 0);
-    return talven::guardBoundary<int32_t>(0, [&] { return talven::storePresetFor(handle, path) ? 1 : 0; });
+    return talven::guardBoundary<int32_t>(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, storePreset(*link, path));
+        return talven::storePresetFor(handle, path) ? 1 : 0;
+    });
 }
 
 int32_t TALVEN_CALL TALVEN_RecallPreset(const char* path, uint32_t handle)
 {
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(path != nullptr, 0);
-    return talven::guardBoundary<int32_t>(0, [&] { return talven::recallPresetFor(handle, path) ? 1 : 0; });
+    return talven::guardBoundary<int32_t>(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, recallPreset(*link, path));
+        return talven::recallPresetFor(handle, path) ? 1 : 0;
+    });
 }
 
 } // extern "C"

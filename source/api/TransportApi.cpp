@@ -2,6 +2,7 @@
 #include "talven.h"
 
 #include "api/Boundary.h"
+#include "api/Isolated.h"
 #include "instance/InstanceHold.h"
 
 extern "C" {
@@ -11,6 +12,7 @@ int32_t TALVEN_CALL TALVEN_SetTransport(uint32_t handle, double tempo, int32_t n
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     TALVEN_ASSERT_RETURN(talven::Transport::valid(tempo, numerator, denominator), 0);
     return talven::guardBoundary(0, [&] {
+        TALVEN_FORWARD_ISOLATED(handle, setTransport(*link, tempo, numerator, denominator));
         talven::InstanceHold hold(handle);
         talven::PluginInstance* instance = hold.get();
         if (!instance || !instance->attached.load())

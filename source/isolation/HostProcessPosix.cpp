@@ -54,8 +54,31 @@ private:
 } // namespace
 
 std::unique_ptr<HostProcess> HostProcess::start(const std::string& program, const std::vector<std::string>& arguments,
-                                                const std::vector<std::uint64_t>& inherited)
+                                                const std::vector<std::uint64_t>& inherited,
+                                                const std::vector<std::string>& libraryFolders)
 {
+    // The environment, with the library folders first in LD_LIBRARY_PATH.
+    std::vector<std::string> environment;
+    std::string libraryPath;
+    for (const std::string& folder : libraryFolders)
+        libraryPath += (libraryPath.empty() ? "" : ":") + folder;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        if (text.rfind("LD_LIBRARY_PATH=", 0) == 0) {
+            const std::string old = text.substr(16);
+            if (!old.empty())
+                libraryPath += (libraryPath.empty() ? "" : ":") + old;
+        } else {
+            environment.push_back(text);
+        }
+    }
+    if (!libraryPath.empty())
+        environment.push_back("LD_LIBRARY_PATH=" + libraryPath);
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& argument : arguments)
@@ -71,7 +94,8 @@ std::unique_ptr<HostProcess> HostProcess::start(const std::string& program, cons
         ready = ready && posix_spawn_file_actions_adddup2(&actions, static_cast<int>(descriptor),
                                                           static_cast<int>(descriptor)) == 0;
     pid_t pid = 0;
-    const bool started = ready && posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0;
+    const bool started =
+        ready && posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0;
     posix_spawn_file_actions_destroy(&actions);
     if (!started)
         return nullptr;

@@ -47,7 +47,8 @@ void appendQuoted(std::wstring& line, const std::wstring& argument)
 } // namespace
 
 std::unique_ptr<HostProcess> HostProcess::start(const std::string& program, const std::vector<std::string>& arguments,
-                                                const std::vector<std::uint64_t>& inherited)
+                                                const std::vector<std::uint64_t>& inherited,
+                                                const std::vector<std::string>&)
 {
     const auto wideProgram = utf8ToWide(program);
     if (!wideProgram)

@@ -3,6 +3,7 @@
 // must be what the plug-in's own factory and buses say when asked directly,
 // and its display text must read back to the value it came from.
 #include "ParameterTestSupport.h"
+#include "IsolatedRun.h"
 #include "TestSupport.h"
 #include "ZamPackages.h"
 
@@ -113,7 +114,7 @@ TEST_F(ZamInfoTest, EveryZamPluginIsDescribedAsItsOwnFactoryAndBusesSay)
         EXPECT_EQ(TALVEN_GetModuleClasses(package.c_str(), nullptr, 0), direct.classCount);
         const HSTREAM stream = decodeStream();
         const std::uint32_t handle =
-            TALVEN_ChannelSetDSP(stream, package.c_str(), 0, 0, 0, 0, 0, nullptr, "");
+            talven::test::attachForTest(stream, package.c_str(), 0, 0, 0, nullptr, "");
         ASSERT_NE(handle, 0u);
         TALVEN_INFO info{};
         info.size = sizeof info;
@@ -142,7 +143,7 @@ TEST_F(ZamInfoTest, DisplayTextReadsBackToTheValueItCameFrom)
         SCOPED_TRACE(package);
         PluginLeaksIgnored leaksIgnored(package);
         const HSTREAM stream = decodeStream();
-        const std::uint32_t handle = TALVEN_ChannelSetDSP(stream, package.c_str(), 0, 0, 0, 0, 0, nullptr, "");
+        const std::uint32_t handle = talven::test::attachForTest(stream, package.c_str(), 0, 0, 0, nullptr, "");
         ASSERT_NE(handle, 0u);
         const int32_t count = TALVEN_GetParamCount(handle);
         for (int32_t index = 0; index < count; ++index) {

@@ -3,6 +3,7 @@
 // blocks in one of the ways a plug-in's process ends.
 //   talven_block_echo TOKEN double|crash|exit|hang [BLOCKS]
 #include "isolation/BlockExchange.h"
+#include "isolation/QuietFaults.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
         return 2;
+    talven::endQuietlyOnFault();
     auto exchange = talven::BlockExchange::open(argv[1]);
     if (!exchange)
         return 4;

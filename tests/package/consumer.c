@@ -71,8 +71,31 @@ int main(int argc, char **argv)
         if (block[i] != sampleAt(first + (unsigned long long)(i / 2), i % 2) * 0.5f)
             return fail("the plug-in did not halve the block");
     }
+    {
+        /* The same plug-in in a process of its own: talven-host, found
+           beside the library in the package. */
+        static const TALVEN_ATTACH none;
+        TALVEN_ATTACH attach = none;
+        HSTREAM apart = BASS_StreamCreate(48000, 2, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE, source, NULL);
+        uint32_t isolated;
+        attach.size = sizeof attach;
+        attach.path = argv[1];
+        attach.flags = TALVEN_ATTACH_ISOLATED;
+        isolated = TALVEN_ChannelSetDSPWith(apart, &attach);
+        if (!isolated || TALVEN_GetStatus(isolated) != TALVEN_STATUS_RUNNING)
+            return fail("TALVEN_ChannelSetDSPWith, isolated");
+        first = produced;
+        if (BASS_ChannelGetData(apart, block, sizeof block) != sizeof block)
+            return fail("BASS_ChannelGetData, isolated");
+        for (i = 0; i < 2 * FRAMES; ++i) {
+            if (block[i] != sampleAt(first + (unsigned long long)(i / 2), i % 2) * 0.5f)
+                return fail("the isolated plug-in did not halve the block");
+        }
+        if (!BASS_StreamFree(apart) || TALVEN_GetStatus(isolated) != -1)
+            return fail("the isolated plug-in's clean-up");
+    }
     if (TALVEN_ChannelRemoveDSP(stream, handle) != 1 || !BASS_StreamFree(stream) || !BASS_Free())
         return fail("clean-up");
-    printf("processed a block of %d frames through the plug-in\n", FRAMES);
+    printf("processed a block of %d frames through the plug-in, in the program's process and in its own\n", FRAMES);
     return 0;
 }

@@ -11,7 +11,7 @@ expected="CHANGELOG.md LICENSE README.md include/talven.h lib/libtalven.so lib/l
 lib/libtalven.so.$file_version lib/cmake/Talven/TalvenConfig.cmake lib/cmake/Talven/TalvenConfigVersion.cmake
 lib/cmake/Talven/TalvenTargets.cmake lib/cmake/Talven/TalvenTargets-relwithdebinfo.cmake lib/pkgconfig/talven.pc
 bindings/dotnet/Talven.cs bindings/python/talven/__init__.py bindings/python/talven/_native.py
-bindings/python/talven/plugin.py"
+bindings/python/talven/plugin.py lib/talven-host"
 actual="$(cd "$root" && find . \( -type f -o -type l \) | sed 's|^\./||' | sort)"
 [ "$actual" = "$(echo $expected | tr ' ' '\n' | sort)" ] || fail "contents differ: $(echo $actual)"
 

@@ -3,7 +3,7 @@
 # and its talven.dll exports exactly the .def's functions.
 source "$(dirname "$0")/unpack.sh"
 unpack "$1"
-expected="CHANGELOG.md LICENSE README.md bin/talven.dll include/talven.h lib/libtalven.dll.a lib/talven.lib
+expected="CHANGELOG.md LICENSE README.md bin/talven.dll bin/talven-host.exe include/talven.h lib/libtalven.dll.a lib/talven.lib
 bindings/dotnet/Talven.cs bindings/python/talven/__init__.py bindings/python/talven/_native.py
 bindings/python/talven/plugin.py"
 actual="$(cd "$root" && find . -type f | sed 's|^\./||' | sort)"

@@ -14,5 +14,5 @@ for lib in kernel32 bass; do
 done
 "$lld_link" /nologo /entry:start /subsystem:console /nodefaultlib /out:run/consumer.exe \
   run/consumer.obj "$root/lib/talven.lib" run/bass.lib run/kernel32.lib
-cp "$root/bin/talven.dll" "$bass_dll" run/
+cp "$root/bin/talven.dll" "$root/bin/talven-host.exe" "$bass_dll" run/
 (cd run && TALVEN_PLUGIN="Z:$plugin" TALVEN_VERSION="$version" "$@" consumer.exe)

@@ -1,6 +1,7 @@
 // A real third-party plug-in: ZamCompX2 from zam-plugins (built with DPF,
 // not the Steinberg SDK), whose makeup gain must change the very next block.
 #include "ParameterTestSupport.h"
+#include "IsolatedRun.h"
 
 #include <cmath>
 
@@ -23,7 +24,7 @@ class ZamParameterTest : public AttachedTest {};
 TEST_F(ZamParameterTest, RaisingZamCompX2sMakeupGainMakesTheNextBlockLouder)
 {
     const HSTREAM stream = decodeStream();
-    const std::uint32_t handle = TALVEN_ChannelSetDSP(stream, kZamCompX2, 0, 0, 0, 0, 0, nullptr, "zam");
+    const std::uint32_t handle = talven::test::attachForTest(stream, kZamCompX2, 0, 0, 0, nullptr, "zam");
     ASSERT_NE(handle, 0u);
 
     TALVEN_PARAMETERINFO info{};

@@ -2,6 +2,7 @@
 // factory presets as the root unit's program list with a "Current Program"
 // parameter.
 #include "ParameterTestSupport.h"
+#include "IsolatedRun.h"
 #include "ZamPackages.h"
 
 #include <cmath>
@@ -41,7 +42,7 @@ TEST_F(ZamProgramTest, ASelectedProgramReportsItsValuesAndPlaysThemFromTheNextBl
         SCOPED_TRACE(package);
         const PluginLeaksIgnored leaks(package);
         const HSTREAM stream = decodeStream();
-        const std::uint32_t handle = TALVEN_ChannelSetDSP(stream, package.c_str(), 0, 0, 0, 0, 0, nullptr, "zam");
+        const std::uint32_t handle = talven::test::attachForTest(stream, package.c_str(), 0, 0, 0, nullptr, "zam");
         ASSERT_NE(handle, 0u);
         const std::int32_t count = TALVEN_GetProgramCount(handle);
         if (count < 2) {
@@ -57,7 +58,7 @@ TEST_F(ZamProgramTest, ASelectedProgramReportsItsValuesAndPlaysThemFromTheNextBl
         EXPECT_LT(current, count);
 
         const HSTREAM twinStream = decodeStream();
-        const std::uint32_t twin = TALVEN_ChannelSetDSP(twinStream, package.c_str(), 0, 0, 0, 0, 0, nullptr, "zam");
+        const std::uint32_t twin = talven::test::attachForTest(twinStream, package.c_str(), 0, 0, 0, nullptr, "zam");
         ASSERT_NE(twin, 0u);
         pull(stream);
         pull(twinStream);
@@ -95,7 +96,7 @@ TEST_F(ZamProgramTest, ZamEQ2NamesItsProgramsAndStartsAtTheFirst)
 {
     const HSTREAM stream = decodeStream();
     const std::uint32_t handle =
-        TALVEN_ChannelSetDSP(stream, "/usr/lib/vst3/ZamEQ2.vst3", 0, 0, 0, 0, 0, nullptr, "zam");
+        talven::test::attachForTest(stream, "/usr/lib/vst3/ZamEQ2.vst3", 0, 0, 0, nullptr, "zam");
     ASSERT_NE(handle, 0u);
     const std::int32_t count = TALVEN_GetProgramCount(handle);
     ASSERT_GT(count, 1);

@@ -1,6 +1,7 @@
 // State round trips through a real third-party plug-in (zam-plugins, built
 // with DPF rather than the Steinberg SDK), through the shared library.
 #include "PresetTestSupport.h"
+#include "IsolatedRun.h"
 
 #include "bass.h"
 #include "talven.h"
@@ -35,7 +36,7 @@ public:
     Chain()
     {
         stream_ = BASS_StreamCreate(44100, 1, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE, chirp, time_.get());
-        handle_ = TALVEN_ChannelSetDSP(stream_, kPlugin, 0, 0, 0, 0, 0, nullptr, nullptr);
+        handle_ = talven::test::attachForTest(stream_, kPlugin, 0, 0, 0, nullptr, nullptr);
     }
     ~Chain()
     {

@@ -2,6 +2,7 @@
 // all: taken from one instance and given to a fresh one, it gives back the
 // same bytes and the same sound.
 #include "PresetTestSupport.h"
+#include "IsolatedRun.h"
 #include "ZamPackages.h"
 
 #include "bass.h"
@@ -41,7 +42,7 @@ public:
     explicit Chain(const std::string& package)
     {
         stream_ = BASS_StreamCreate(44100, kChannels, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE, chirp, time_.get());
-        handle_ = TALVEN_ChannelSetDSP(stream_, package.c_str(), 0, 0, 0, 0, 0, nullptr, nullptr);
+        handle_ = talven::test::attachForTest(stream_, package.c_str(), 0, 0, 0, nullptr, nullptr);
     }
     ~Chain()
     {

@@ -16,9 +16,12 @@ using nlohmann::json;
 
 const char* const kCheckNames[] = {"load", "blocks", "determinism", "parameters", "state", "bypass", "storm", "editor"};
 
-json runJson(const char* plugin)
+json runJson(const char* plugin, bool isolated = false)
 {
-    const ValidatorRun run = runValidator(quickRun(testPlugin(plugin), {"--json", "--seed", "11"}));
+    std::vector<std::string> options{"--json", "--seed", "11"};
+    if (isolated)
+        options.push_back("--isolated");
+    const ValidatorRun run = runValidator(quickRun(testPlugin(plugin), options));
     EXPECT_EQ(run.exitCode, json::parse(run.out, nullptr, false).value("exitCode", -2)) << run.err;
     return json::parse(run.out);
 }
@@ -47,25 +50,28 @@ TEST(Verdicts, EachRuleBreakerFailsExactlyItsOwnCheck)
     }
 }
 
-TEST(Verdicts, AWellBehavedPlugInPassesEveryCheckAndLeavesNothingBehind)
+TEST(Verdicts, AWellBehavedPlugInPassesEveryCheckAndLeavesNothingBehindInTheProgramsProcessOrItsOwn)
 {
-    const json report = runJson("CleanGain");
-    EXPECT_EQ(report.at("exitCode"), 0);
-    ASSERT_EQ(report.at("checks").size(), 8u);
-    for (std::size_t i = 0; i < 8; ++i) {
-        const json& check = report.at("checks")[i];
-        SCOPED_TRACE(kCheckNames[i]);
-        EXPECT_EQ(check.at("name"), kCheckNames[i]);
-        // It has no editor: that check has nothing to open.
-        EXPECT_EQ(check.at("result"), i == 7 ? "skip" : "pass") << check.dump();
-        EXPECT_EQ(check.at("failures"), 0);
-        EXPECT_EQ(check.at("handlesLeft"), 0);
-        EXPECT_EQ(check.at("dspsLeft"), 0);
-        if (i < 7) {
-            EXPECT_GT(check.at("operations").get<std::uint64_t>(), 0u);
+    for (const bool isolated : {false, true}) {
+        SCOPED_TRACE(isolated ? "--isolated" : "in process");
+        const json report = runJson("CleanGain", isolated);
+        EXPECT_EQ(report.at("exitCode"), 0);
+        ASSERT_EQ(report.at("checks").size(), 8u);
+        for (std::size_t i = 0; i < 8; ++i) {
+            const json& check = report.at("checks")[i];
+            SCOPED_TRACE(kCheckNames[i]);
+            EXPECT_EQ(check.at("name"), kCheckNames[i]);
+            // It has no editor: that check has nothing to open.
+            EXPECT_EQ(check.at("result"), i == 7 ? "skip" : "pass") << check.dump();
+            EXPECT_EQ(check.at("failures"), 0);
+            EXPECT_EQ(check.at("handlesLeft"), 0);
+            EXPECT_EQ(check.at("dspsLeft"), 0);
+            if (i < 7) {
+                EXPECT_GT(check.at("operations").get<std::uint64_t>(), 0u);
+            }
         }
+        EXPECT_EQ(report.at("summary").at("passed"), 7);
     }
-    EXPECT_EQ(report.at("summary").at("passed"), 7);
 }
 
 TEST(Verdicts, AnInstrumentIsPlayedByTheChecksAdaptedToItAndSkipsTheOthers)

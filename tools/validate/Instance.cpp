@@ -8,9 +8,25 @@
 
 namespace talven::validate {
 
+namespace {
+
+bool isolatedAttach = false;
+
+} // namespace
+
+void attachIsolated(bool isolated)
+{
+    isolatedAttach = isolated;
+}
+
 std::uint32_t attachPlugin(std::uint32_t channel, const std::string& path)
 {
-    const std::uint32_t handle = TALVEN_ChannelSetDSP(channel, path.c_str(), 0, 0, 0, 0, 0, nullptr, "talven-validate");
+    TALVEN_ATTACH attach{};
+    attach.size = sizeof attach;
+    attach.path = path.c_str();
+    attach.flags = isolatedAttach ? TALVEN_ATTACH_ISOLATED : 0;
+    attach.title = "talven-validate";
+    const std::uint32_t handle = TALVEN_ChannelSetDSPWith(channel, &attach);
     noteHandle(handle);
     return handle;
 }

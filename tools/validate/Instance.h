@@ -30,7 +30,9 @@ private:
     std::uint32_t handle_ = 0;
 };
 
-// TALVEN_ChannelSetDSP, noting the handle for the census. Any thread.
+// The attach, noting the handle for the census; in a process of its own
+// after attachIsolated(true) (--isolated, set once at the start). Any thread.
 std::uint32_t attachPlugin(std::uint32_t channel, const std::string& path);
+void attachIsolated(bool isolated);
 
 } // namespace talven::validate

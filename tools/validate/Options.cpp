@@ -64,7 +64,7 @@ std::string seconds(double value)
 
 const char* usageText()
 {
-    return "usage: talven-validate [--seconds N] [--threads N] [--seed S] [--json] PLUGIN\n"
+    return "usage: talven-validate [--seconds N] [--threads N] [--seed S] [--json] [--isolated] PLUGIN\n"
            "Checks the VST 3 effect PLUGIN (a module file or a .vst3 package folder) under hostile but legal\n"
            "conditions through Talven and the BASS engine: load, blocks, determinism, parameters, state,\n"
            "bypass, storm and editor. Each check runs in a process of its own, so that a crash fails it.\n"
@@ -72,6 +72,8 @@ const char* usageText()
            "  --threads N  threads of the parameter and storm checks, 1 to 64 (default 4)\n"
            "  --seed S     repeat the run of seed S (a decimal number; printed with every report)\n"
            "  --json       print the report as one JSON document\n"
+           "  --isolated   attach the plug-in in a process of its own (talven-host), as\n"
+           "               TALVEN_ChannelSetDSPWith with TALVEN_ATTACH_ISOLATED does\n"
            "Exit status: 0 when every check passed (flags and skips included), 1 when any failed,\n"
            "2 on a usage error.\n";
 }
@@ -93,6 +95,8 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
             return options;
         } else if (argument == "--json") {
             options.json = true;
+        } else if (argument == "--isolated") {
+            options.isolated = true;
         } else if ((value = valueOf("--seconds", arguments, i, error))) {
             if (!parseSeconds(*value, options.seconds)) {
                 error = "bad --seconds '" + *value + "': expected a number of seconds above 0";
@@ -141,8 +145,13 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments, s
 std::vector<std::string> childArguments(const Options& options, std::uint64_t seed, const std::string& check,
                                         const std::string& scratch)
 {
-    return {"--child",   check,   "--scratch", scratch, "--seed", std::to_string(seed), "--seconds",
-            seconds(options.seconds), "--threads", std::to_string(options.threads), "--", options.plugin};
+    std::vector<std::string> arguments{"--child",   check, "--scratch", scratch, "--seed", std::to_string(seed),
+                                       "--seconds", seconds(options.seconds), "--threads",
+                                       std::to_string(options.threads)};
+    if (options.isolated)
+        arguments.push_back("--isolated");
+    arguments.insert(arguments.end(), {"--", options.plugin});
+    return arguments;
 }
 
 } // namespace talven::validate

@@ -13,6 +13,7 @@ struct Options {
     int threads = 4;                     // --threads
     std::optional<std::uint64_t> seed;   // --seed; a fresh one when absent
     bool json = false;                   // --json: the report as one JSON document
+    bool isolated = false;               // --isolated: every attach in a process of its own
     bool help = false;
     std::string plugin;
 

@@ -3,6 +3,7 @@
 // reports what passed, failed or deserves a flag.
 #include "ChildMain.h"
 #include "ChildProcess.h"
+#include "Instance.h"
 #include "Options.h"
 #include "Runner.h"
 
@@ -25,6 +26,7 @@ int main(int argc, char** argv)
             std::fputs(usageText(), stdout);
             return 0;
         }
+        attachIsolated(options->isolated);
         return options->childCheck.empty() ? runValidation(*options) : runChild(*options);
     } catch (const std::exception& failure) {
         std::fprintf(stderr, "talven-validate: %s\n", failure.what());

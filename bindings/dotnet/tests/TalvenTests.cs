@@ -107,6 +107,7 @@ static class Tests
             { "TALVEN_CLASSINFO", typeof(TALVEN_CLASSINFO) },
             { "TALVEN_INFO", typeof(TALVEN_INFO) },
             { "TALVEN_MIDI_EVENT", typeof(TALVEN_MIDI_EVENT) },
+            { "TALVEN_ATTACH", typeof(TALVEN_ATTACH) },
         };
         var layout = Run(Environment.GetEnvironmentVariable("TALVEN_ABI_LAYOUT"), "");
         int fields = 0;
@@ -122,7 +123,7 @@ static class Tests
             int managed = (int)Marshal.OffsetOf(type, part[1]);
             Check.That(managed == offset, part[0] + "." + part[1] + " at " + offset + ", not " + managed);
         }
-        Check.That(fields == 8 + 8 + 8 + 7, "every field of the four structs was compared");
+        Check.That(fields == 8 + 8 + 8 + 7 + 10, "every field of the five structs was compared");
     }
 
     static void EveryExportHasADeclarationWithTheHeadersCallingConvention()
@@ -141,7 +142,7 @@ static class Tests
         }
         declared = declared.Distinct().ToList();
         declared.Sort();
-        Check.That(exported.Count == 35 && exported.SequenceEqual(declared),
+        Check.That(exported.Count == 38 && exported.SequenceEqual(declared),
                    "the declarations are the exports: missing " + string.Join(",", exported.Except(declared)) +
                    ", extra " + string.Join(",", declared.Except(exported)));
     }
@@ -325,6 +326,31 @@ static class Tests
         }
     }
 
+    // The same plug-in in a process of its own sounds the same, block for block.
+    static void AnIsolatedPluginSoundsAsAnAttachedOneAndRuns()
+    {
+        using (var own = new SineChannel())
+        using (var apart = new SineChannel()) {
+            using (var plugin = TalvenPlugin.Attach(own.Handle, Zam))
+            using (var isolated = TalvenPlugin.Attach(apart.Handle, Zam, isolated: true)) {
+                bool crashed = false;
+                isolated.Crashed += (sender, e) => crashed = true;
+                Check.That(isolated.Status == TalvenNative.TALVEN_STATUS_RUNNING, "the process runs");
+                Check.That(plugin.Status == TalvenNative.TALVEN_STATUS_RUNNING, "an attachment in the program runs");
+                Check.That(isolated.ParameterCount == plugin.ParameterCount, "the same parameters");
+                plugin[ParameterId(plugin, "Makeup")] = 0.5;
+                isolated[ParameterId(isolated, "Makeup")] = 0.5;
+                for (int i = 0; i < 8; ++i) {
+                    long first, firstApart;
+                    var block = own.Pull(out first);
+                    var blockApart = apart.Pull(out firstApart);
+                    Check.That(first == firstApart && block.SequenceEqual(blockApart), "block " + i + " the same");
+                }
+                Check.That(!crashed, "no crash reported");
+            }
+        }
+    }
+
     static void DisposeDetachesThePluginAndItsHandleStopsAnswering()
     {
         using (var channel = new SineChannel()) {
@@ -495,6 +521,7 @@ static class Tests
             ParameterTextsArriveWholeUpToTheLongestAPluginCanShow,
             DisposeDetachesThePluginAndItsHandleStopsAnswering,
             AnInstrumentStreamPlaysATimedNoteFromItsFrame,
+            AnIsolatedPluginSoundsAsAnAttachedOneAndRuns,
             AProgramEndingWithAPluginOnAPlayingChannelExitsCleanly,
             AnEditorEmbedsInTheProgramsWindowAndReportsItsSize,
         };

@@ -19,9 +19,16 @@ POSITIONPROC = _FUNCTYPE(None, ctypes.c_int32, ctypes.c_int32, ctypes.c_int32)
 PARAMPROC = _FUNCTYPE(None, ctypes.c_uint32, ctypes.c_uint32, ctypes.c_double, ctypes.c_void_p)
 # An embedded editor view's own new size: handle, width, height, user pointer.
 EDITORPROC = _FUNCTYPE(None, ctypes.c_uint32, ctypes.c_int32, ctypes.c_int32, ctypes.c_void_p)
+# An isolated plug-in's status: handle, TALVEN_STATUS_*, user pointer.
+STATUSPROC = _FUNCTYPE(None, ctypes.c_uint32, ctypes.c_int32, ctypes.c_void_p)
 # ctypes takes no None for a callback argument: pass these for "none".
 NO_POSITIONPROC = POSITIONPROC()
 NO_PARAMPROC = PARAMPROC()
+NO_STATUSPROC = STATUSPROC()
+
+TALVEN_ATTACH_ISOLATED = 1
+TALVEN_STATUS_RUNNING = 0
+TALVEN_STATUS_CRASHED = 1
 NO_EDITORPROC = EDITORPROC()
 
 
@@ -85,6 +92,22 @@ class TALVEN_MIDI_EVENT(ctypes.Structure):
     ]
 
 
+class TALVEN_ATTACH(ctypes.Structure):
+    """The attach's options for TALVEN_ChannelSetDSPWith; texts UTF-8."""
+    _fields_ = [
+        ("size", ctypes.c_uint32),
+        ("path", ctypes.c_char_p),
+        ("classId", ctypes.c_char_p),
+        ("priority", ctypes.c_int32),
+        ("flags", ctypes.c_uint32),
+        ("showEditor", ctypes.c_uint8),
+        ("editorX", ctypes.c_int32),
+        ("editorY", ctypes.c_int32),
+        ("positionCallback", POSITIONPROC),
+        ("title", ctypes.c_char_p),
+    ]
+
+
 def utf16(units):
     """The text of a NUL-terminated uint16_t[] field."""
     data = bytes(units)
@@ -137,6 +160,9 @@ PROTOTYPES = {
     "TALVEN_SetSidechain": (_i32, [_u32, _u32, _i32]),
     "TALVEN_StreamCreate": (_u32, [_u32, _u32, _str, _str, _u32, ctypes.POINTER(_u32)]),
     "TALVEN_StreamEvents": (_i32, [_u32, _u32, _ptr, _u32]),
+    "TALVEN_ChannelSetDSPWith": (_u32, [_u32, ctypes.POINTER(TALVEN_ATTACH)]),
+    "TALVEN_GetStatus": (_i32, [_u32]),
+    "TALVEN_SetStatusCallback": (_i32, [_u32, STATUSPROC, _ptr]),
 }
 
 _lock = threading.Lock()

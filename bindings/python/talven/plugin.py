@@ -110,7 +110,7 @@ class Plugin:
     the library lets one call at a time into the plug-in.
     """
 
-    def __init__(self, channel, path, priority=0, class_id=None):
+    def __init__(self, channel, path, priority=0, class_id=None, isolated=False):
         lib = library()
         self._position_handler = None
         self._parameter_handler = None
@@ -119,8 +119,17 @@ class Plugin:
         self._position_thunk = _native.POSITIONPROC(self._on_position)
         self._parameter_thunk = _native.PARAMPROC(self._on_parameter)
         self._editor_thunk = _native.EDITORPROC(self._on_editor_resize)
+        self._status_thunk = _native.STATUSPROC(self._on_status)
+        self._crash_handler = None
         self._closed = False
-        if class_id is None:
+        if isolated:
+            # In a process of its own (talven-host): its crash ends only that.
+            options = _native.TALVEN_ATTACH(size=ctypes.sizeof(_native.TALVEN_ATTACH), path=_text(path),
+                                            classId=_text(class_id) if class_id is not None else None,
+                                            priority=priority, flags=_native.TALVEN_ATTACH_ISOLATED,
+                                            positionCallback=_native.NO_POSITIONPROC)
+            handle = lib.TALVEN_ChannelSetDSPWith(channel, ctypes.byref(options))
+        elif class_id is None:
             handle = lib.TALVEN_ChannelSetDSP(channel, _text(path), 0, priority, 0, 0, 0,
                                                _native.NO_POSITIONPROC, None)
         else:
@@ -305,6 +314,26 @@ class Plugin:
         self._editor_resize_handler = handler
 
     @property
+    def status(self):
+        """TALVEN_STATUS_RUNNING, or TALVEN_STATUS_CRASHED once an isolated
+        plug-in's process ended or stopped answering."""
+        return library().TALVEN_GetStatus(self.handle)
+
+    @property
+    def on_crash(self):
+        return self._crash_handler
+
+    @on_crash.setter
+    def on_crash(self, handler):
+        """handler() hears, once and on a thread of the library's, that an
+        isolated plug-in's process ended or stopped answering (the channel
+        plays on dry); None stops it."""
+        thunk = self._status_thunk if handler is not None else _native.NO_STATUSPROC
+        if not library().TALVEN_SetStatusCallback(self.handle, thunk, None):
+            raise TalvenError("the plug-in is detached")
+        self._crash_handler = handler
+
+    @property
     def on_parameter_change(self):
         return self._parameter_handler
 
@@ -346,6 +375,12 @@ class Plugin:
         handler = self._editor_resize_handler
         if handler is not None:
             handler(width, height)
+
+    # A thread of the library's.
+    def _on_status(self, handle, status, user):
+        handler = self._crash_handler
+        if handler is not None and status == _native.TALVEN_STATUS_CRASHED:
+            handler()
 
     def _on_parameter(self, handle, parameter_id, value, user):
         handler = self._parameter_handler

@@ -25,7 +25,7 @@ def makeup_id(plugin):
 def test_structs_have_the_layout_of_the_c_header():
     out = subprocess.run([os.environ["TALVEN_ABI_LAYOUT"]], check=True, capture_output=True, text=True).stdout
     structs = {name: getattr(_native, name) for name in ("TALVEN_PARAMETERINFO", "TALVEN_CLASSINFO", "TALVEN_INFO",
-                                                          "TALVEN_MIDI_EVENT")}
+                                                          "TALVEN_MIDI_EVENT", "TALVEN_ATTACH")}
     fields = 0
     for line in out.splitlines():
         struct_name, field, offset, size = line.split()
@@ -36,13 +36,13 @@ def test_structs_have_the_layout_of_the_c_header():
             fields += 1
             descriptor = getattr(cls, field)
             assert (descriptor.offset, descriptor.size) == (int(offset), int(size)), f"{struct_name}.{field}"
-    assert fields == 31
+    assert fields == 41
 
 
 def test_every_export_has_a_prototype_and_nothing_else_does():
     with open(os.environ["TALVEN_DEF"]) as f:
         exported = {line.strip() for line in f if line.strip().startswith("TALVEN_")}
-    assert len(exported) == 35
+    assert len(exported) == 38
     assert set(_native.PROTOTYPES) == exported
     lib = _native.library()
     for name in exported:
@@ -179,6 +179,23 @@ def test_parameter_texts_arrive_whole_up_to_the_longest_a_plugin_can_show(channe
                 assert text and text.isascii(), value
             else:
                 assert text == expected, value
+
+
+def test_an_isolated_plugin_sounds_as_an_attached_one_and_runs(bass, channel):
+    apart = type(channel)(bass)
+    try:
+        with talven.Plugin(channel.handle, ZAM) as plugin, talven.Plugin(apart.handle, ZAM, isolated=True) as isolated:
+            crashes = []
+            isolated.on_crash = lambda: crashes.append(1)
+            assert isolated.status == plugin.status == _native.TALVEN_STATUS_RUNNING
+            assert len(isolated.parameters) == len(plugin.parameters)
+            plugin[makeup_id(plugin)] = 0.5
+            isolated[makeup_id(isolated)] = 0.5
+            for _ in range(8):
+                assert channel.pull() == apart.pull()
+            assert crashes == []
+    finally:
+        bass.BASS_StreamFree(apart.handle)
 
 
 def test_close_detaches_the_plugin_and_its_handle_stops_answering(channel):

@@ -174,6 +174,29 @@ static int run(void)
                    "TALVEN_StreamEvents"))
             return 1;
     }
+    {
+        /* In a process of its own: talven-host from beside the library in
+           the package, halving the same signal. */
+        static const TALVEN_ATTACH none;
+        TALVEN_ATTACH attach = none;
+        DWORD apart = BASS_StreamCreate(48000, 2, 256 | 0x200000, source, NULL);
+        uint32_t isolated;
+        attach.size = sizeof attach;
+        attach.path = path;
+        attach.flags = TALVEN_ATTACH_ISOLATED;
+        isolated = TALVEN_ChannelSetDSPWith(apart, &attach);
+        first = produced;
+        if (!check(isolated != 0 && TALVEN_GetStatus(isolated) == TALVEN_STATUS_RUNNING, "TALVEN_ChannelSetDSPWith") ||
+            !check(TALVEN_SetStatusCallback(isolated, NULL, NULL) == 1, "TALVEN_SetStatusCallback") ||
+            !check(BASS_ChannelGetData(apart, block, sizeof block) == sizeof block, "an isolated block"))
+            return 1;
+        for (j = 0; j < 2 * FRAMES; ++j) {
+            if (!check(block[j] == (float)((first + j) % 101) / 128.0f * 0.5f, "the isolated plug-in halved the block"))
+                return 1;
+        }
+        if (!check(TALVEN_ChannelFree(apart) == 1 && TALVEN_GetStatus(isolated) == -1, "the isolated plug-in freed"))
+            return 1;
+    }
     if (!check(second && handle && second != handle, "TALVEN_ChannelSetDSPEx and TALVEN_ChannelSetDSPClass") ||
         !check(TALVEN_ChannelFree(stream) == 1 && TALVEN_GetParamCount(handle) == 0, "TALVEN_ChannelFree") ||
         !check(BASS_Free(), "BASS_Free"))

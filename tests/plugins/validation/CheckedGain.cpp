@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <thread>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -94,9 +96,17 @@ public:
         return canProcessSampleSize(setup.symbolicSampleSize) == kResultTrue ? kResultOk : kResultFalse;
     }
 
+    tresult PLUGIN_API setActive(TBool state) override
+    {
+        if (fault_.load() == CheckedFault::HangInSetActive)
+            hang();
+        return Component::setActive(state);
+    }
+
     tresult PLUGIN_API process(ProcessData& data) override
     {
         readChanges(data.inputParameterChanges);
+        failAsCommanded();
         if (moduleFlaw == GainFlaw::AbortOn4095Frames && data.numSamples == 4095)
             std::abort();
         if (data.numSamples <= 0 || data.numInputs < 1 || data.numOutputs < 1)
@@ -137,6 +147,31 @@ public:
     }
 
 private:
+    [[noreturn]] static void hang()
+    {
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+
+    void failAsCommanded()
+    {
+        switch (fault_.load()) {
+        case CheckedFault::Crash: {
+            volatile int* nowhere = nullptr;
+            *nowhere = 1;
+            break;
+        }
+        case CheckedFault::Abort:
+            std::abort();
+        case CheckedFault::HangInProcess:
+            hang();
+        case CheckedFault::Exit:
+            std::_Exit(7);
+        default:
+            break;
+        }
+    }
+
     void readChanges(IParameterChanges* changes)
     {
         const int32 count = changes ? changes->getParameterCount() : 0;
@@ -151,6 +186,8 @@ private:
                 target_ = value;
             else if (queue->getParameterId() == kCheckedModeId)
                 mode_ = static_cast<int32>(std::lround(value * kModeSteps));
+            else if (queue->getParameterId() == kCheckedFaultId && moduleFlaw == GainFlaw::FaultsOnCommand)
+                fault_ = static_cast<CheckedFault>(std::lround(value * kCheckedFaultSteps));
         }
     }
 
@@ -207,6 +244,7 @@ private:
     std::atomic<double> target_{kCheckedDefaultGain};
     std::atomic<int32> mode_{0};
     std::atomic<bool> jump_{false};
+    std::atomic<CheckedFault> fault_{CheckedFault::None};
 };
 
 // A bare editor view that draws nothing; the view flaws make it refuse
@@ -260,6 +298,9 @@ public:
         parameters.addParameter(STR16("Mode"), nullptr, kModeSteps, 0, ParameterInfo::kCanAutomate | ParameterInfo::kIsList,
                                 kCheckedModeId);
         parameters.addParameter(STR16("Meter"), nullptr, 0, 0, ParameterInfo::kIsReadOnly, kCheckedMeterId);
+        if (moduleFlaw == GainFlaw::FaultsOnCommand)
+            parameters.addParameter(STR16("Fault"), nullptr, kCheckedFaultSteps, 0, ParameterInfo::kIsList,
+                                    kCheckedFaultId);
         return kResultOk;
     }
 

@@ -23,7 +23,14 @@ enum class GainFlaw {
     DelaysByLatency,     // no flaw: reports kCheckedLatency frames and delays the gained signal by them
     ViewRefusesPlatform, // offers an editor view that supports no platform type
     ViewAttachFails,     // offers an editor view whose attached answers kResultFalse
+    FaultsOnCommand,     // a stepped "Fault" parameter makes it fail as a plug-in's process ends (CheckedFault)
 };
+
+// The faults of GainFlaw::FaultsOnCommand, the steps of its "Fault" parameter:
+// in process, the block that carries the change; in setActive, the next switch.
+enum class CheckedFault { None, Crash, Abort, HangInProcess, Exit, HangInSetActive };
+constexpr Steinberg::uint32 kCheckedFaultId = 3;
+constexpr int kCheckedFaultSteps = 5;
 
 // Parameter ids.
 constexpr Steinberg::uint32 kCheckedGainId = 0;
