@@ -1,5 +1,6 @@
 #include "editor/EditorWindowFactory.h"
 #include "host/HostContext.h"
+#include "isolation/IsolatedLink.h"
 #include "platform/LoadHooks.h"
 #include "platform/ThreadTimer.h"
 #include "registry/DeferredTeardown.h"
@@ -26,6 +27,9 @@ void onLibraryUnload()
     // host object are still there. The editor thread ends first, finishing
     // the closes handed to it; what it and the audio thread left undone
     // (terminations, module unloads) is done here.
+    // Plug-ins in processes of their own: those processes end, and the
+    // threads that serve them with them.
+    closeAllIsolatedLinks();
     stopEditorThread();
     releaseAbandonedEditors();
     runDeferredTeardowns();

@@ -1,6 +1,40 @@
 #include "isolation/IsolatedLink.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace talven {
+namespace {
+
+// Every link started and not yet closed, for the library's unload. Made once
+// and never destroyed: the unload may run after static destructors at exit.
+struct OpenLinks {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<IsolatedLink>> links;
+};
+
+OpenLinks& openLinks()
+{
+    static OpenLinks* const links = new OpenLinks;
+    return *links;
+}
+
+} // namespace
+
+void closeAllIsolatedLinks()
+{
+    std::vector<std::shared_ptr<IsolatedLink>> open;
+    {
+        OpenLinks& all = openLinks();
+        std::lock_guard<std::mutex> lock(all.mutex);
+        for (const std::weak_ptr<IsolatedLink>& link : all.links)
+            if (std::shared_ptr<IsolatedLink> alive = link.lock())
+                open.push_back(std::move(alive));
+        all.links.clear();
+    }
+    for (const std::shared_ptr<IsolatedLink>& link : open)
+        link->close(std::chrono::seconds(2));
+}
 
 IsolatedLink::IsolatedLink(std::uint32_t handle, std::unique_ptr<BlockExchange> exchange,
                            std::unique_ptr<ControlPipe> pipe, std::unique_ptr<HostProcess> process)
@@ -21,6 +55,15 @@ IsolatedLink::~IsolatedLink()
 void IsolatedLink::start()
 {
     std::shared_ptr<IsolatedLink> self = shared_from_this();
+    {
+        OpenLinks& all = openLinks();
+        std::lock_guard<std::mutex> lock(all.mutex);
+        // Links closed meanwhile leave their expired places behind.
+        all.links.erase(std::remove_if(all.links.begin(), all.links.end(),
+                                       [](const std::weak_ptr<IsolatedLink>& link) { return link.expired(); }),
+                        all.links.end());
+        all.links.push_back(self);
+    }
     reader_ = std::thread([self] { self->readMessages(); });
     reporter_ = std::thread([self] { self->dispatchReports(); });
     reporterId_ = reporter_.get_id();

@@ -107,4 +107,9 @@ private:
     std::atomic<std::thread::id> reporterId_{};
 };
 
+// Closes every link still open (their processes ended, their threads
+// joined), so that no thread runs the library's code once it may be
+// unmapped. The library's unload; any thread but a link's own.
+void closeAllIsolatedLinks();
+
 } // namespace talven

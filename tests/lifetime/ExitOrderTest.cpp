@@ -57,6 +57,16 @@ TEST(ExitOrder, ExitOnAnotherThreadWhileAudioPlaysThroughARunTimeLoadedLibraryEn
     expectEnds({"talven_exit_probe", "exit-from-thread", 7});
 }
 
+TEST(ExitOrder, AnIsolatedPluginNeitherKeepsTheProcessFromEndingNorOutlivesAnUnloadedLibrary)
+{
+    for (const Ending& ending : {Ending{"talven_exit_probe", "isolated-return", 0},
+                                 Ending{"talven_exit_probe_linked", "isolated-return", 0},
+                                 Ending{"talven_exit_probe", "isolated-unload", 0}}) {
+        SCOPED_TRACE(std::string(ending.program) + " " + ending.scenario);
+        expectEnds(ending);
+    }
+}
+
 TEST(ExitOrder, ALinkedLibraryLetsTheProcessEndAfterAFailedAttach)
 {
     expectEnds({"talven_exit_probe_linked", "failed-attach-return", 0});

@@ -36,6 +36,8 @@ namespace {
 using SetDspProc = decltype(&TALVEN_ChannelSetDSP);
 using RemoveDspProc = decltype(&TALVEN_ChannelRemoveDSP);
 using GetBypassProc = decltype(&TALVEN_GetBypass);
+using SetDspWithProc = decltype(&TALVEN_ChannelSetDSPWith);
+using GetStatusProc = decltype(&TALVEN_GetStatus);
 
 // The exported functions the scenarios call, however the library came in.
 struct Library {
@@ -43,6 +45,8 @@ struct Library {
     SetDspProc setDsp = nullptr;
     RemoveDspProc removeDsp = nullptr;
     GetBypassProc getBypass = nullptr;
+    SetDspWithProc setDspWith = nullptr;
+    GetStatusProc getStatus = nullptr;
 };
 
 Library library;
@@ -53,6 +57,8 @@ bool openLibrary()
     library.setDsp = &TALVEN_ChannelSetDSP;
     library.removeDsp = &TALVEN_ChannelRemoveDSP;
     library.getBypass = &TALVEN_GetBypass;
+    library.setDspWith = &TALVEN_ChannelSetDSPWith;
+    library.getStatus = &TALVEN_GetStatus;
     return true;
 }
 #else
@@ -103,7 +109,9 @@ bool openLibrary()
     library.setDsp = reinterpret_cast<SetDspProc>(symbol("TALVEN_ChannelSetDSP"));
     library.removeDsp = reinterpret_cast<RemoveDspProc>(symbol("TALVEN_ChannelRemoveDSP"));
     library.getBypass = reinterpret_cast<GetBypassProc>(symbol("TALVEN_GetBypass"));
-    return library.setDsp && library.removeDsp && library.getBypass;
+    library.setDspWith = reinterpret_cast<SetDspWithProc>(symbol("TALVEN_ChannelSetDSPWith"));
+    library.getStatus = reinterpret_cast<GetStatusProc>(symbol("TALVEN_GetStatus"));
+    return library.setDsp && library.removeDsp && library.getBypass && library.setDspWith && library.getStatus;
 }
 #endif
 
@@ -168,6 +176,42 @@ int attachedThenReturn()
     pass(std::chrono::milliseconds(100));
     return library.getBypass(handle) == 0 ? 0 : 2;
 }
+
+// A plug-in in a process of its own, attached to a decoding channel that
+// has run a block through it: the library's threads that serve the process
+// must not outlive the library (unload), nor keep the program from ending
+// (return).
+std::uint32_t attachIsolatedAndPull()
+{
+    const HSTREAM stream = makeStream(false);
+    TALVEN_ATTACH options{};
+    options.size = sizeof options;
+    options.path = probePlugin.c_str();
+    options.flags = TALVEN_ATTACH_ISOLATED;
+    const std::uint32_t handle = library.setDspWith(stream, &options);
+    float block[2 * 512];
+    if (handle == 0 || BASS_ChannelGetData(stream, block, sizeof block) != sizeof block ||
+        library.getStatus(handle) != TALVEN_STATUS_RUNNING)
+        return 0;
+    return handle;
+}
+
+int isolatedThenReturn()
+{
+    return attachIsolatedAndPull() != 0 ? 0 : 2;
+}
+
+#ifndef TALVEN_EXIT_PROBE_LINKED
+int isolatedThenUnload()
+{
+    if (attachIsolatedAndPull() == 0)
+        return 2;
+    closeLibrary();
+    // A thread of the unloaded library still running would fault here.
+    pass(std::chrono::milliseconds(500));
+    return libraryLoaded() ? 3 : 0;
+}
+#endif
 
 #ifndef TALVEN_EXIT_PROBE_LINKED
 // Windows: only the thread that started a thread timer can kill it, so a
@@ -360,7 +404,11 @@ int run(const std::string& scenario)
         return attachedThenReturn();
     if (scenario == "exit-from-thread")
         return exitFromAnotherThread();
+    if (scenario == "isolated-return")
+        return isolatedThenReturn();
 #ifndef TALVEN_EXIT_PROBE_LINKED
+    if (scenario == "isolated-unload")
+        return isolatedThenUnload();
     if (scenario == "unload-with-timer")
         return unloadWithTimerRunning();
     if (scenario == "unload-with-timer-of-another-thread")
