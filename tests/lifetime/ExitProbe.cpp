@@ -28,6 +28,9 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
+#include <cstdio>
+#include <dirent.h>
 #include <dlfcn.h>
 #endif
 
@@ -202,12 +205,35 @@ int isolatedThenReturn()
 }
 
 #ifndef TALVEN_EXIT_PROBE_LINKED
+// Ends every process this one started (Linux: its threads' children).
+void endChildProcesses()
+{
+#ifndef _WIN32
+    if (DIR* tasks = opendir("/proc/self/task")) {
+        while (const dirent* task = readdir(tasks)) {
+            if (task->d_name[0] == '.')
+                continue;
+            const std::string list = std::string("/proc/self/task/") + task->d_name + "/children";
+            if (FILE* children = std::fopen(list.c_str(), "r")) {
+                int pid = 0;
+                while (std::fscanf(children, "%d", &pid) == 1)
+                    kill(pid, SIGKILL);
+                std::fclose(children);
+            }
+        }
+        closedir(tasks);
+    }
+#endif
+}
+
 int isolatedThenUnload()
 {
     if (attachIsolatedAndPull() == 0)
         return 2;
     closeLibrary();
-    // A thread of the unloaded library still running would fault here.
+    // A plug-in's process ending now would wake a thread of the unloaded
+    // library that still served it, into code that is gone.
+    endChildProcesses();
     pass(std::chrono::milliseconds(500));
     return libraryLoaded() ? 3 : 0;
 }
