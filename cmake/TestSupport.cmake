@@ -43,6 +43,14 @@ function(talven_add_isolated_run name filter)
   # A generous wait for a block: a sanitizer build on a busy machine turns
   # blocks round slowly, and a late one would play dry.
   list(APPEND _environment "TALVEN_TEST_ISOLATED=1" "TALVEN_ISOLATED_MIN_WAIT_MS=20000")
-  set_tests_properties(${name}_isolated PROPERTIES TIMEOUT ${_timeout} ENVIRONMENT "${_environment}")
+  get_test_property(${name} LABELS _labels)
+  if(NOT _labels)
+    set(_labels "")
+  endif()
+  set_tests_properties(${name}_isolated PROPERTIES TIMEOUT ${_timeout} ENVIRONMENT "${_environment}"
+                       LABELS "${_labels}")
+  # Never both at once: their windows, files and plug-ins would meet (an
+  # editor suite counts the library's windows on the display).
+  set_tests_properties(${name} ${name}_isolated PROPERTIES RESOURCE_LOCK ${name})
   add_dependencies(${name} talven-host)
 endfunction()
