@@ -1,13 +1,16 @@
 #include "isolation/IsolatedLink.h"
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 namespace talven {
 namespace {
 
-// Every link started and not yet closed, for the library's unload. Made once
-// and never destroyed: the unload may run after static destructors at exit.
+// Every link started and not yet closed, for the library's unload. Made in
+// static storage once and never destroyed, since the unload may run after
+// static destructors at exit; the unload empties it and gives its memory
+// back, so that an unloaded library leaves nothing allocated behind.
 struct OpenLinks {
     std::mutex mutex;
     std::vector<std::weak_ptr<IsolatedLink>> links;
@@ -15,7 +18,8 @@ struct OpenLinks {
 
 OpenLinks& openLinks()
 {
-    static OpenLinks* const links = new OpenLinks;
+    alignas(OpenLinks) static unsigned char storage[sizeof(OpenLinks)];
+    static OpenLinks* const links = new (storage) OpenLinks;
     return *links;
 }
 
@@ -31,6 +35,7 @@ void closeAllIsolatedLinks()
             if (std::shared_ptr<IsolatedLink> alive = link.lock())
                 open.push_back(std::move(alive));
         all.links.clear();
+        all.links.shrink_to_fit();
     }
     for (const std::shared_ptr<IsolatedLink>& link : open)
         link->close(std::chrono::seconds(2));
