@@ -15,4 +15,10 @@ std::string hostProgramPath();
 // need.
 std::vector<std::string> hostLibraryFolders();
 
+// Windows: from the first isolated plug-in on, the library stays loaded until
+// the process ends. Its unload runs under the loader lock, where the threads
+// that serve a plug-in's process could not be joined, and they must not run
+// on in an unmapped library. Elsewhere the unload ends them: nothing to do.
+void keepLibraryLoadedForIsolation();
+
 } // namespace talven

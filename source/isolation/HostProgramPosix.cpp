@@ -26,6 +26,8 @@ std::string hostProgramPath()
     return folder.empty() ? folder : folder + "/talven-host";
 }
 
+void keepLibraryLoadedForIsolation() {}
+
 std::vector<std::string> hostLibraryFolders()
 {
     std::vector<std::string> folders;

@@ -23,6 +23,13 @@ std::string hostProgramPath()
     return utf8 ? *utf8 : std::string();
 }
 
+void keepLibraryLoadedForIsolation()
+{
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&keepLibraryLoadedForIsolation), &module);
+}
+
 std::vector<std::string> hostLibraryFolders()
 {
     return {};

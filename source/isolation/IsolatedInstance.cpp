@@ -173,6 +173,7 @@ std::uint32_t attachIsolated(std::uint32_t channel, const char* path, const Atta
     if (!floatChannel && !floatDspOn())
         return 0;
     const std::string hostPath = hostProgramPath();
+    keepLibraryLoadedForIsolation();
     auto exchange = BlockExchange::create(info.chans, kExchangeFrames);
     ControlPipe::Pair pipes = ControlPipe::create();
     if (hostPath.empty() || !exchange || !pipes.own)

@@ -248,7 +248,12 @@ int isolatedThenUnload()
     // library that still served it, into code that is gone.
     endChildProcesses();
     pass(std::chrono::milliseconds(500));
+#ifdef _WIN32
+    // There the library stays loaded once it has isolated a plug-in.
+    return libraryLoaded() ? 0 : 3;
+#else
     return libraryLoaded() ? 3 : 0;
+#endif
 }
 #endif
 
