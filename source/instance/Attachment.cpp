@@ -134,6 +134,22 @@ private:
     bool committed_ = false;
 };
 
+// What an editor of the new instance needs from every attach, an
+// instrument's stream included: while one is shown its thread hands the
+// controller what the processor reported (meters) and carries out requested
+// restarts, by handle, since a window may tick on after the instance is
+// gone; and the report of the view's own resizes to the program.
+void prepareEditorSlot(PluginInstance& record, std::uint32_t handle)
+{
+    record.editor.idleTick = [handle] {
+        const ReportScope reportsAfterTick;
+        InstanceHold tickHold(handle);
+        if (tickHold.get())
+            serviceInstance(*tickHold.get(), false);
+    };
+    record.editor.resizeReport = std::make_shared<ViewResizeReport>(handle);
+}
+
 } // namespace
 
 bool releaseAttachment(PluginInstance& record)
@@ -206,16 +222,7 @@ std::uint32_t attachPlugin(std::uint32_t channel, const char* path, const Attach
     }
     PluginInstance& record = *hold.get();
     PendingAttachment attachment(record);
-    // While an editor is shown its thread hands the controller what the
-    // processor reported (meters) and carries out requested restarts. By
-    // handle: a window may tick on after the instance is gone.
-    record.editor.idleTick = [handle] {
-        const ReportScope reportsAfterTick;
-        InstanceHold tickHold(handle);
-        if (tickHold.get())
-            serviceInstance(*tickHold.get(), false);
-    };
-    record.editor.resizeReport = std::make_shared<ViewResizeReport>(handle);
+    prepareEditorSlot(record, handle);
     record.channel = channel;
     record.floatChannel = floatChannel;
     // Every block has this many channels: a BASS channel keeps its format.
@@ -323,12 +330,7 @@ std::uint32_t createInstrumentStream(std::uint32_t freq, std::uint32_t chans, co
     }
     PluginInstance& record = *hold.get();
     PendingAttachment attachment(record);
-    record.editor.idleTick = [handle] {
-        const ReportScope reportsAfterTick;
-        InstanceHold tickHold(handle);
-        if (tickHold.get())
-            serviceInstance(*tickHold.get(), false);
-    };
+    prepareEditorSlot(record, handle);
     record.floatChannel = true;
     record.instrumentStream = true;
     record.channelCount = static_cast<std::int32_t>(chans);

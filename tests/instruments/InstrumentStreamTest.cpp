@@ -255,6 +255,7 @@ TEST_F(InstrumentStreamTest, TheInstrumentsHandleWorksWithTheHandleFunctions)
     ASSERT_EQ(points.size(), 1u);
     EXPECT_EQ(points[0].id, volume);
     EXPECT_EQ(TALVEN_SetTransport(handle, 90.0, 3, 4), 1);
+    EXPECT_EQ(TALVEN_SetEditorCallback(handle, nullptr, nullptr), 1);
     EXPECT_EQ(TALVEN_StorePreset("instrument.vstpreset", 0, handle), 1);
     EXPECT_EQ(TALVEN_RecallPreset("instrument.vstpreset", handle), 1);
     const std::int32_t size = TALVEN_GetState(handle, nullptr, 0);
