@@ -1,6 +1,7 @@
 #include "Apply.h"
 
 #include "AudioFiles.h"
+#include "BassHandles.h"
 #include "Info.h"
 #include "MidiSong.h"
 #include "ParameterTable.h"
@@ -29,41 +30,6 @@ std::string bassError(const char* what)
 }
 
 namespace {
-
-// BASS_Init(0): no output device; decoding channels need nothing more.
-class BassSession {
-public:
-    BassSession() : ok_(BASS_Init(0, 44100, 0, nullptr, nullptr) != 0) {}
-    ~BassSession()
-    {
-        if (ok_)
-            BASS_Free();
-    }
-    BassSession(const BassSession&) = delete;
-    BassSession& operator=(const BassSession&) = delete;
-    bool ok() const { return ok_; }
-
-private:
-    bool ok_;
-};
-
-class Stream {
-public:
-    explicit Stream(HSTREAM handle = 0) : handle_(handle) {}
-    ~Stream() { reset(0); }
-    Stream(const Stream&) = delete;
-    Stream& operator=(const Stream&) = delete;
-    HSTREAM get() const { return handle_; }
-    void reset(HSTREAM handle)
-    {
-        if (handle_)
-            BASS_StreamFree(handle_);
-        handle_ = handle;
-    }
-
-private:
-    HSTREAM handle_;
-};
 
 class Attachment {
 public:

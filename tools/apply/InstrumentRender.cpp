@@ -2,6 +2,7 @@
 // pulled sample-accurately into a float WAV file, through the --then
 // effects.
 #include "Apply.h"
+#include "BassHandles.h"
 #include "MidiSong.h"
 #include "OutputFile.h"
 #include "Progress.h"
@@ -14,43 +15,6 @@
 
 namespace talven::apply {
 namespace {
-
-class BassSession {
-public:
-    BassSession() : ok_(BASS_Init(0, 44100, 0, nullptr, nullptr) != 0) {}
-    ~BassSession()
-    {
-        if (ok_)
-            BASS_Free();
-    }
-    BassSession(const BassSession&) = delete;
-    BassSession& operator=(const BassSession&) = delete;
-    bool ok() const { return ok_; }
-
-private:
-    bool ok_;
-};
-
-// The instrument's stream; the instrument and the effects go with it.
-class InstrumentStream {
-public:
-    InstrumentStream(const Options& options, std::uint32_t& handle)
-        : stream_(TALVEN_StreamCreate(options.rate, options.channels, options.plugin.c_str(), nullptr,
-                                      BASS_STREAM_DECODE, &handle))
-    {
-    }
-    ~InstrumentStream()
-    {
-        if (stream_)
-            BASS_StreamFree(stream_);
-    }
-    InstrumentStream(const InstrumentStream&) = delete;
-    InstrumentStream& operator=(const InstrumentStream&) = delete;
-    HSTREAM get() const { return stream_; }
-
-private:
-    HSTREAM stream_;
-};
 
 // Each --then effect after the ones before it: lower priorities run later.
 bool attachEffects(const Options& options, HSTREAM stream, std::string& error)
@@ -78,7 +42,8 @@ bool renderInstrument(const Options& options, std::string& error)
         return false;
     }
     std::uint32_t handle = 0;
-    InstrumentStream stream(options, handle);
+    Stream stream(TALVEN_StreamCreate(options.rate, options.channels, options.plugin.c_str(), nullptr,
+                                      BASS_STREAM_DECODE, &handle));
     if (!stream.get()) {
         error = "cannot load " + options.plugin + ": not a VST 3 instrument Talven can play";
         return false;
