@@ -45,7 +45,7 @@ void detachFrom(Scene& scene)
     if (scene.calls.fetch_add(1) > 0)
         return;
     scene.result = scene.how == Detach::RemoveDsp ? TALVEN_ChannelRemoveDSP(scene.channel, scene.handle)
-                                                  : BASS_StreamFree(scene.channel);
+                                                  : TALVEN_ChannelFree(scene.channel);
     scene.returned = true;
 }
 
