@@ -178,15 +178,17 @@ TEST_F(IsolatedCallbackDetachTest, EachCallbackMayDetachOrFreeTheChannelOfItsOwn
              ASSERT_EQ(TALVEN_SetParamCallback(scene.handle, onParam, &scene), 1);
              TALVEN_SetProgram(scene.handle, 3);
          }},
+        // The view acts on its first tick, which may come before the call
+        // that showed it has its answer: the call fails then, detached.
         {"parameter callback, an edit in the editor", "EditorEffect", true, false, "edit",
          [](IsolatedCallbackDetachTest&, Scene& scene) {
              ASSERT_EQ(TALVEN_SetParamCallback(scene.handle, onParam, &scene), 1);
-             ASSERT_EQ(TALVEN_ShowEditor(scene.handle, 1, 20, 20, nullptr, nullptr), 1);
+             TALVEN_ShowEditor(scene.handle, 1, 20, 20, nullptr, nullptr);
          }},
         {"editor callback, an embedded view that resized itself", "EditorEffect", true, true, "resize",
          [](IsolatedCallbackDetachTest& test, Scene& scene) {
              ASSERT_EQ(TALVEN_SetEditorCallback(scene.handle, onEditorResize, &scene), 1);
-             ASSERT_EQ(TALVEN_EmbedEditor(scene.handle, test.panel()), 1);
+             TALVEN_EmbedEditor(scene.handle, test.panel());
          }},
         // The window's hide reports its closing while the program's thread
         // waits in the call that hid it.

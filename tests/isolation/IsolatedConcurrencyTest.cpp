@@ -41,7 +41,8 @@ void TALVEN_CALL countReport(std::uint32_t, std::uint32_t, double, void* user)
     static_cast<std::atomic<long>*>(user)->fetch_add(1);
 }
 
-std::atomic<long> sharedReports{0};
+// Reports of every attachment here: the callers set the callback too.
+std::atomic<long> reports{0};
 
 const std::vector<Call>& calls()
 {
@@ -80,7 +81,7 @@ const std::vector<Call>& calls()
         {"GetProgram", [](std::uint32_t h, int, int) { return TALVEN_GetProgram(h); },
          [](std::int32_t program) { return program >= 0 && program < 5; }, -1},
         {"SetParamCallback",
-         [](std::uint32_t h, int, int) { return TALVEN_SetParamCallback(h, countReport, &sharedReports); }, is(1), 0},
+         [](std::uint32_t h, int, int) { return TALVEN_SetParamCallback(h, countReport, &reports); }, is(1), 0},
         {"GetStatus", [](std::uint32_t h, int, int) { return TALVEN_GetStatus(h); }, is(TALVEN_STATUS_RUNNING), -1},
     };
     return all;
@@ -134,7 +135,7 @@ TEST_F(IsolatedConcurrencyTest, FourThreadsCallingWhileAudioPlaysGetWhatEachCall
     const HSTREAM channel = decodeStream(2);
     const std::uint32_t handle = test::attachTestPlugin(channel, "ProgramGain", true);
     ASSERT_NE(handle, 0u);
-    std::atomic<long> reports{0};
+    reports = 0;
     ASSERT_EQ(TALVEN_SetParamCallback(handle, countReport, &reports), 1);
     // Each caller's preset exists before any recall of it.
     for (int caller = 0; caller < kCallers; ++caller)
@@ -174,7 +175,6 @@ TEST_F(IsolatedConcurrencyTest, ADetachRacingWithCallsOnFourThreadsLeavesEveryLa
         const HSTREAM channel = decodeStream(2);
         const std::uint32_t handle = test::attachTestPlugin(channel, "ProgramGain", true);
         ASSERT_NE(handle, 0u);
-        std::atomic<long> reports{0};
         ASSERT_EQ(TALVEN_SetParamCallback(handle, countReport, &reports), 1);
         ASSERT_EQ(TALVEN_StorePreset(presetOf(0).c_str(), 0, handle), 1);
         std::atomic<bool> detached{false};
