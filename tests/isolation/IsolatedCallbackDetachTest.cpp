@@ -233,6 +233,13 @@ TEST_F(IsolatedCallbackDetachTest, EachCallbackMayDetachOrFreeTheChannelOfItsOwn
             test::expectNoChildProcess();
             if (how == Detach::RemoveDsp)
                 BASS_StreamFree(scene.channel);
+            // And the next attach starts a process of its own as ever.
+            const HSTREAM next = decodeStream(2);
+            const std::uint32_t again = test::attachTestPlugin(next, c.plugin, true);
+            EXPECT_NE(again, 0u);
+            EXPECT_EQ(TALVEN_GetStatus(again), TALVEN_STATUS_RUNNING);
+            EXPECT_EQ(TALVEN_ChannelFree(next), 1);
+            EXPECT_EQ(TALVEN_GetStatus(again), -1);
         }
     }
 }
