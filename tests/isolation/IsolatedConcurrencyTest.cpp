@@ -71,8 +71,9 @@ const std::vector<Call>& calls()
              return TALVEN_GetInfo(h, &info) == 1 && info.parameterCount > 0 ? 1 : 0;
          },
          is(1), 0},
-        {"StorePreset", [](std::uint32_t h, int caller, int) { return TALVEN_StorePreset(presetOf(caller).c_str(), 0, h); },
-         is(1), 0},
+        {"StorePreset",
+         [](std::uint32_t h, int caller, int) { return TALVEN_StorePreset(presetOf(caller).c_str(), 0, h); }, is(1),
+         0},
         {"RecallPreset",
          [](std::uint32_t h, int caller, int) { return TALVEN_RecallPreset(presetOf(caller).c_str(), h); }, is(1), 0},
         {"GetState", [](std::uint32_t h, int, int) { return TALVEN_GetState(h, nullptr, 0); },

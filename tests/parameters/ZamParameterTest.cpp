@@ -31,7 +31,8 @@ protected:
 TEST_F(ZamParameterTest, RaisingZamCompX2sMakeupGainMakesTheNextBlockLouder)
 {
     const HSTREAM stream = decodeStream();
-    const std::uint32_t handle = talven::test::attachForTest(stream, zamPackage("ZamCompX2").c_str(), 0, 0, 0, nullptr, "zam");
+    const std::uint32_t handle =
+        talven::test::attachForTest(stream, zamPackage("ZamCompX2").c_str(), 0, 0, 0, nullptr, "zam");
     ASSERT_NE(handle, 0u);
 
     TALVEN_PARAMETERINFO info{};
