@@ -29,6 +29,17 @@ function(talven_add_test name)
   endif()
 endfunction()
 
+# The zam-plugins a suite's tests use (tests/support/ZamPackages.h): on
+# Windows the build of scripts/zam-plugins, under Wine on drive Z:, which
+# maps to /.
+function(talven_use_zam_packages name)
+  set(_dir ${TALVEN_ZAM_BUILD_DIR})
+  if(WIN32 AND CMAKE_HOST_UNIX)
+    set(_dir Z:${_dir})
+  endif()
+  target_compile_definitions(${name} PRIVATE TALVEN_ZAM_BUILD_DIR="${_dir}")
+endfunction()
+
 # The suite's tests matching filter run once more with every attach made
 # through tests/unit/IsolatedRun isolated: the plug-in in talven-host.
 function(talven_add_isolated_run name filter)

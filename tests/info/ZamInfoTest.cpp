@@ -8,6 +8,7 @@
 #include "ZamPackages.h"
 
 #include "host/HostContext.h"
+#include "platform/DynamicLibrary.h"
 
 #include "pluginterfaces/base/ipluginbase.h"
 #include "pluginterfaces/vst/ivstaudioprocessor.h"
@@ -15,8 +16,6 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <cmath>
@@ -49,18 +48,35 @@ int32 mainBusChannels(Vst::IComponent& component, Vst::BusDirection direction)
 bool askDirectly(const std::string& package, DirectAnswer& answer)
 {
     const std::string stem = std::filesystem::path(package).stem().string();
+#ifdef _WIN32
+    const std::string library = package + "/Contents/x86_64-win/" + stem + ".vst3";
+#else
     const std::string library = package + "/Contents/x86_64-linux/" + stem + ".so";
-    void* module = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+#endif
+    std::string error;
+    const LibraryHandle module = loadLibrary(library, error);
     if (!module)
         return false;
+    using FactoryProc = IPluginFactory* (*)();
+    auto getFactory = reinterpret_cast<FactoryProc>(librarySymbol(module, "GetPluginFactory"));
+#ifdef _WIN32
+    // Both optional on Windows.
+    using EntryProc = bool (*)();
+    using ExitProc = bool (*)();
+    auto entryProc = reinterpret_cast<EntryProc>(librarySymbol(module, "InitDll"));
+    auto exitProc = reinterpret_cast<ExitProc>(librarySymbol(module, "ExitDll"));
+    auto entry = [&] { return !entryProc || entryProc(); };
+    auto exit = [&] { return !exitProc || exitProc(); };
+#else
     using EntryProc = bool (*)(void*);
     using ExitProc = bool (*)();
-    using FactoryProc = IPluginFactory* (*)();
-    auto entry = reinterpret_cast<EntryProc>(dlsym(module, "ModuleEntry"));
-    auto exit = reinterpret_cast<ExitProc>(dlsym(module, "ModuleExit"));
-    auto getFactory = reinterpret_cast<FactoryProc>(dlsym(module, "GetPluginFactory"));
+    auto entryProc = reinterpret_cast<EntryProc>(librarySymbol(module, "ModuleEntry"));
+    auto exitProc = reinterpret_cast<ExitProc>(librarySymbol(module, "ModuleExit"));
+    auto entry = [&] { return entryProc && exitProc && entryProc(module); };
+    auto exit = [&] { return exitProc(); };
+#endif
     bool found = false;
-    if (entry && exit && getFactory && entry(module)) {
+    if (getFactory && entry()) {
         if (IPluginFactory* factory = getFactory()) {
             PFactoryInfo factoryInfo{};
             factory->getFactoryInfo(&factoryInfo);
@@ -95,16 +111,23 @@ bool askDirectly(const std::string& package, DirectAnswer& answer)
         }
         exit();
     }
-    dlclose(module);
+    freeLibrary(module);
     return found;
 }
 
-class ZamInfoTest : public AttachedTest {};
+class ZamInfoTest : public AttachedTest {
+protected:
+    void SetUp() override
+    {
+        AttachedTest::SetUp();
+        TALVEN_SKIP_WITHOUT_ZAM();
+    }
+};
 
 TEST_F(ZamInfoTest, EveryZamPluginIsDescribedAsItsOwnFactoryAndBusesSay)
 {
     const std::vector<std::string> packages = zamPackages();
-    ASSERT_EQ(packages.size(), 17u);
+    ASSERT_EQ(packages.size(), static_cast<std::size_t>(forZamSet(17, 9)));
     for (const std::string& package : packages) {
         SCOPED_TRACE(package);
         PluginLeaksIgnored leaksIgnored(package);
@@ -165,8 +188,8 @@ TEST_F(ZamInfoTest, DisplayTextReadsBackToTheValueItCameFrom)
         }
         EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
     }
-    // Most of the 17 plug-ins' parameters read their texts back.
-    EXPECT_GT(checked, 100);
+    // Most of the plug-ins' parameters read their texts back.
+    EXPECT_GT(checked, forZamSet(100, 50));
 }
 
 } // namespace

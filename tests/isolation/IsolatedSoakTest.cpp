@@ -4,6 +4,7 @@
 // descriptor or handle.
 #include "AudioTestSupport.h"
 #include "CheckedGain.h"
+#include "IsolationTestSupport.h"
 
 #include "talven.h"
 
@@ -14,37 +15,11 @@
 #include <thread>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cerrno>
-#include <dirent.h>
-#include <sys/wait.h>
-#endif
-
 namespace talven {
 namespace {
 
 using test::EngineTest;
 using testplugin::CheckedFault;
-
-// Descriptors (POSIX) or handles (Windows) this process holds.
-long openHandles()
-{
-#ifdef _WIN32
-    DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
-    return static_cast<long>(count);
-#else
-    long count = 0;
-    if (DIR* folder = opendir("/proc/self/fd")) {
-        while (readdir(folder))
-            ++count;
-        closedir(folder);
-    }
-    return count;
-#endif
-}
 
 // After the plug-in in the program's process: counts its processed blocks.
 void CALLBACK countBlock(HDSP, DWORD, void*, DWORD, void* user)
@@ -64,7 +39,7 @@ TEST_F(IsolatedSoakTest, AThousandCrashingPluginProcessesLeaveNothingBehindWhile
     std::atomic<long> playedBlocks{0};
     ASSERT_NE(BASS_ChannelSetDSP(playing, countBlock, &playedBlocks, -100), 0u);
 
-    const long handlesBefore = openHandles();
+    const long handlesBefore = test::openHandles();
     const CheckedFault faults[] = {CheckedFault::Crash, CheckedFault::Abort, CheckedFault::Exit};
     const int wanted = test::stressIterations(1000);
     const auto budget = std::chrono::steady_clock::now() + std::chrono::minutes(3);
@@ -100,15 +75,9 @@ TEST_F(IsolatedSoakTest, AThousandCrashingPluginProcessesLeaveNothingBehindWhile
     EXPECT_GT(playedBlocks.load(), 0);
     EXPECT_NE(TALVEN_GetParamCount(beside), 0);
     // Nothing of the processes stays: no child, no descriptor or handle.
-    // (A few handles of the system's own may come and go on Windows.)
-#ifdef _WIN32
-    EXPECT_LE(openHandles(), handlesBefore + 8);
-#else
-    EXPECT_EQ(openHandles(), handlesBefore);
-    int status = 0;
-    EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1);
-    EXPECT_EQ(errno, ECHILD);
-#endif
+    EXPECT_TRUE(test::noHandlesBeyond(handlesBefore)) << test::openHandles() << " after, " << handlesBefore
+                                                      << " before";
+    test::expectNoChildProcess();
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(playing, beside), 1);
 }
 

@@ -2,6 +2,7 @@
 // not the Steinberg SDK), whose makeup gain must change the very next block.
 #include "ParameterTestSupport.h"
 #include "IsolatedRun.h"
+#include "ZamPackages.h"
 
 #include <cmath>
 
@@ -9,7 +10,6 @@ namespace talven::test {
 namespace {
 
 constexpr std::uint32_t kMakeup = 8;
-const char* const kZamCompX2 = "/usr/lib/vst3/ZamCompX2.vst3";
 
 double rms(const std::vector<float>& samples)
 {
@@ -19,12 +19,20 @@ double rms(const std::vector<float>& samples)
     return samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(samples.size()));
 }
 
-class ZamParameterTest : public AttachedTest {};
+class ZamParameterTest : public AttachedTest {
+protected:
+    void SetUp() override
+    {
+        AttachedTest::SetUp();
+        TALVEN_SKIP_WITHOUT_ZAM();
+    }
+};
 
 TEST_F(ZamParameterTest, RaisingZamCompX2sMakeupGainMakesTheNextBlockLouder)
 {
     const HSTREAM stream = decodeStream();
-    const std::uint32_t handle = talven::test::attachForTest(stream, kZamCompX2, 0, 0, 0, nullptr, "zam");
+    const std::uint32_t handle =
+        talven::test::attachForTest(stream, zamPackage("ZamCompX2").c_str(), 0, 0, 0, nullptr, "zam");
     ASSERT_NE(handle, 0u);
 
     TALVEN_PARAMETERINFO info{};

@@ -31,7 +31,14 @@ double largestDifference(const std::vector<float>& a, const std::vector<float>& 
     return largest;
 }
 
-class ZamProgramTest : public AttachedTest {};
+class ZamProgramTest : public AttachedTest {
+protected:
+    void SetUp() override
+    {
+        AttachedTest::SetUp();
+        TALVEN_SKIP_WITHOUT_ZAM();
+    }
+};
 
 // A program selected plays as the parameter values it reported, set one by
 // one on a twin, play: the processor took the program with the next block.
@@ -89,14 +96,14 @@ TEST_F(ZamProgramTest, ASelectedProgramReportsItsValuesAndPlaysThemFromTheNextBl
         TALVEN_ChannelRemoveDSP(twinStream, twin);
         TALVEN_ChannelRemoveDSP(stream, handle);
     }
-    EXPECT_GE(withPrograms, 5);
+    EXPECT_GE(withPrograms, forZamSet(5, 3));
 }
 
 TEST_F(ZamProgramTest, ZamEQ2NamesItsProgramsAndStartsAtTheFirst)
 {
     const HSTREAM stream = decodeStream();
     const std::uint32_t handle =
-        talven::test::attachForTest(stream, "/usr/lib/vst3/ZamEQ2.vst3", 0, 0, 0, nullptr, "zam");
+        talven::test::attachForTest(stream, zamPackage("ZamEQ2").c_str(), 0, 0, 0, nullptr, "zam");
     ASSERT_NE(handle, 0u);
     const std::int32_t count = TALVEN_GetProgramCount(handle);
     ASSERT_GT(count, 1);

@@ -2,6 +2,7 @@
 // with DPF rather than the Steinberg SDK), through the shared library.
 #include "PresetTestSupport.h"
 #include "IsolatedRun.h"
+#include "ZamPackages.h"
 
 #include "bass.h"
 #include "talven.h"
@@ -15,7 +16,6 @@
 namespace talven {
 namespace {
 
-constexpr const char* kPlugin = "/usr/lib/vst3/ZamEQ2.vst3";
 constexpr int kFrames = 512;
 
 // A mono signal with a little of everything an equaliser acts on.
@@ -36,7 +36,7 @@ public:
     Chain()
     {
         stream_ = BASS_StreamCreate(44100, 1, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE, chirp, time_.get());
-        handle_ = talven::test::attachForTest(stream_, kPlugin, 0, 0, 0, nullptr, nullptr);
+        handle_ = talven::test::attachForTest(stream_, test::zamPackage("ZamEQ2").c_str(), 0, 0, 0, nullptr, nullptr);
     }
     ~Chain()
     {
@@ -99,6 +99,7 @@ double largestDifference(const std::vector<float>& a, const std::vector<float>& 
 
 struct ZamPresetTest : ::testing::Test {
     static void SetUpTestSuite() { BASS_Init(0, 44100, 0, nullptr, nullptr); }
+    void SetUp() override { TALVEN_SKIP_WITHOUT_ZAM(); }
     static void TearDownTestSuite() { BASS_Free(); }
     test::ScratchFolder folder;
 };

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -136,6 +138,24 @@ void serviceViewEdits()
     if (EditorView* view = newestLiveView()) {
         view->makeWaitingEdit();
         view->release();
+    }
+}
+
+void actOnFirstTick()
+{
+    const char* action = std::getenv("TALVEN_EDITOR_EFFECT_FIRST_TICK");
+    if (!action)
+        return;
+    if (std::strcmp(action, "edit") == 0) {
+        requestViewEdit(0, 0.25);
+        serviceViewEdits();
+    } else if (std::strcmp(action, "resize") == 0) {
+        if (EditorView* view = newestLiveView()) {
+            Steinberg::ViewRect size;
+            if (view->getSize(&size) == Steinberg::kResultOk)
+                view->requestResize(size.getWidth() + 50, size.getHeight() + 20);
+            view->release();
+        }
     }
 }
 

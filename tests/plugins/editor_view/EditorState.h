@@ -30,6 +30,11 @@ bool takeViewEdit(unsigned& id, double& value);
 // Makes the waiting edit, if any, through the newest live view. The view's
 // thread.
 void serviceViewEdits();
+// What a view does by itself on its run loop's first tick, for a test that
+// cannot reach these exports because the plug-in runs in another process:
+// the environment's TALVEN_EDITOR_EFFECT_FIRST_TICK "resize" asks the frame
+// for 50 x 20 more, "edit" edits "Level" (id 0) to 0.25. The view's thread.
+void actOnFirstTick();
 
 void addLiveView(EditorView* view);
 void removeLiveView(EditorView* view);

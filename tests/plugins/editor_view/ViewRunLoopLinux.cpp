@@ -56,6 +56,7 @@ public:
         if (!ticked_) {
             ticked_ = true;
             notifyEditorEvent("timer");
+            actOnFirstTick();
         }
     }
 

@@ -12,6 +12,7 @@
 #include "public.sdk/source/vst/vstparameters.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 
 #ifndef TALVEN_PROGRAM_SHAPE
@@ -41,12 +42,16 @@ public:
     tresult PLUGIN_API getState(IBStream* state) override
     {
         IBStreamer streamer(state, kLittleEndian);
-        return state && streamer.writeDouble(gain_) ? kResultOk : kResultFalse;
+        return state && streamer.writeDouble(gain_.load()) ? kResultOk : kResultFalse;
     }
     tresult PLUGIN_API setState(IBStream* state) override
     {
         IBStreamer streamer(state, kLittleEndian);
-        return state && streamer.readDouble(gain_) ? kResultOk : kResultFalse;
+        double gain = 0;
+        if (!state || !streamer.readDouble(gain))
+            return kResultFalse;
+        gain_ = gain;
+        return kResultOk;
     }
     tresult PLUGIN_API process(ProcessData& data) override
     {
@@ -66,15 +71,16 @@ public:
         if (data.numInputs < 1 || data.numOutputs < 1)
             return kResultOk;
         const int32 channels = std::min(data.inputs[0].numChannels, data.outputs[0].numChannels);
+        const auto gain = static_cast<float>(gain_.load());
         for (int32 c = 0; c < channels; ++c)
             for (int32 i = 0; i < data.numSamples; ++i)
-                data.outputs[0].channelBuffers32[c][i] =
-                    data.inputs[0].channelBuffers32[c][i] * static_cast<float>(gain_);
+                data.outputs[0].channelBuffers32[c][i] = data.inputs[0].channelBuffers32[c][i] * gain;
         return kResultOk;
     }
 
 private:
-    double gain_ = kDefaultGain;
+    // Written by setState on the caller's thread while blocks run.
+    std::atomic<double> gain_{kDefaultGain};
 };
 
 class ProgramGainController : public EditControllerEx1 {
