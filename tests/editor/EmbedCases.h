@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace talven::test {
 
@@ -48,5 +51,19 @@ inline constexpr SizeRequest kSizeRequests[] = {
     {"a view refusing sizes keeps its own", 1, 0, 1, 520, 410, 1, 400, 300},
     {"a view of fixed size", 0, 0, 0, 500, 420, 0, 500, 420},
 };
+
+// A real GUI (a zam plug-in's: knobs, meters, text) has drawn over the whole
+// of a program's window fitted to it: many colours, and none of the
+// program's white left at the first or last pixel. Pixels 0xRRGGBB, bits
+// above them ignored; colours tells how many there were.
+inline bool guiDrewOverWindow(const std::vector<unsigned int>& pixels, std::size_t& colours)
+{
+    const unsigned int white = 0xFFFFFFu;
+    std::set<unsigned int> seen;
+    for (unsigned int pixel : pixels)
+        seen.insert(pixel & white);
+    colours = seen.size();
+    return !pixels.empty() && colours > 32 && (pixels.front() & white) != white && (pixels.back() & white) != white;
+}
 
 } // namespace talven::test
