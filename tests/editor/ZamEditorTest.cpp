@@ -176,6 +176,9 @@ TEST_P(ZamEditorTest, TheRealEditorDrawsInsideTheProgramsOwnWindow)
     EXPECT_TRUE(waitUntil([] { return !EditorThread::running(); }));
     EXPECT_EQ(TALVEN_GetEditorSize(handle, &width, &height), 0);
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
+    // The size query woke the editor thread, which now takes the plug-in's
+    // last release; a process that ends first drops it unrun.
+    EXPECT_TRUE(waitUntil([] { return !EditorThread::running(); }));
 }
 
 INSTANTIATE_TEST_SUITE_P(ZamPlugins, ZamEditorTest, ::testing::Values("ZamEQ2", "ZamCompX2"));
