@@ -207,7 +207,7 @@ private:
     {
         owned_.erase(owned_.begin() + static_cast<std::ptrdiff_t>(which));
         if (instrument_) {
-            // The keeper may still free it: it is the instrument's to lose.
+            // Out of the keeper's reach too: the stream is gone or going.
             pool_.takeStream(streams_[which]);
             streams_.erase(streams_.begin() + static_cast<std::ptrdiff_t>(which));
         }
