@@ -2,9 +2,10 @@
 // instrument stream. Its output is exact per frame (see SynthProcessor.cpp),
 // so every case states what each span of frames must hold: timed notes,
 // their note offs, CC 7, pitch bend and CC 123 (the last three through
-// JUCE's IMidiMapping) all land at exactly their frame. Presets bring its
-// state back, every way of freeing the stream lets the plug-in go, and
-// JUCE prints not one assertion throughout.
+// JUCE's IMidiMapping) all land at exactly their frame, and the parameter a
+// controller moved reads back its value. Streams of any channel count carry
+// its stereo output, presets bring its state back, every way of freeing the
+// stream lets the plug-in go, and JUCE prints not one assertion throughout.
 #include "JucePlugin.h"
 
 #include "TestSupport.h"
