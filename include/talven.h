@@ -481,7 +481,9 @@ uint32_t TALVEN_CALL TALVEN_StreamCreate(uint32_t freq, uint32_t chans, const ch
  * and polyphonic pressure become VST 3 events, system exclusive a DataEvent;
  * controllers, channel pressure and pitch bend become parameter changes
  * through the plug-in's MIDI mapping, a program change goes to the
- * program-change parameter; CC 120/123 without a mapping end the sounding
+ * program-change parameter (once delivered, TALVEN_GetParam reads the value
+ * and the parameter callback hears it, as for values the plug-in reports
+ * itself); CC 120/123 without a mapping end the sounding
  * notes; messages with nowhere to go are dropped. Without TALVEN_EVENTS_TIME
  * events take effect at the start of the next block, in order; with it at
  * exactly their frame (one already past: the next block's start). Up to

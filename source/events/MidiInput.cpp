@@ -11,7 +11,7 @@ namespace {
 constexpr int32 kNoteOffRoom = 128;
 } // namespace
 
-MidiInput::MidiInput() : translator_(mapping_), events_(owned(new EventList(kEventsPerCall + kNoteOffRoom))) {}
+MidiInput::MidiInput() : translator_(mapping_, kEventsPerCall), events_(owned(new EventList(kEventsPerCall + kNoteOffRoom))) {}
 
 MidiInput::~MidiInput() = default;
 
@@ -44,6 +44,7 @@ void MidiInput::deliver(std::uint64_t first, int32 count, IParameterChanges& cha
 void MidiInput::finishCall()
 {
     events_->clear();
+    translator_.clearChanges();
     queue_.releaseDelivered();
 }
 

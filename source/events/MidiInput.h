@@ -46,6 +46,13 @@ public:
     // [first, first + count) of the stream, each at its offset in the piece
     // (a frame already past at offset 0).
     void deliver(std::uint64_t first, Steinberg::int32 count, Steinberg::Vst::IParameterChanges& changes);
+    // After the process call, before finishCall: the parameter changes that
+    // controllers, pressure, pitch bend and program changes made for it.
+    template <typename Visit>
+    void forEachParameterChange(Visit&& visit) const
+    {
+        translator_.forEachChange(visit);
+    }
     // After the process call: empties the event list and gives back the
     // system exclusive bytes it pointed to.
     void finishCall();

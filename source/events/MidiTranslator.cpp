@@ -51,8 +51,12 @@ void MidiTranslator::changeParameter(ParamID id, double value, int32 sampleOffse
 {
     int32 index = 0;
     IParamValueQueue* queue = changes.addParameterData(id, index);
-    if (queue)
-        queue->addPoint(sampleOffset, std::clamp(value, 0.0, 1.0), index);
+    if (!queue)
+        return;
+    const double clamped = std::clamp(value, 0.0, 1.0);
+    queue->addPoint(sampleOffset, clamped, index);
+    if (changes_.size() < changes_.capacity())
+        changes_.emplace_back(id, clamped);
 }
 
 void MidiTranslator::translate(const MidiMessage& message, int32 sampleOffset, IEventList& events,

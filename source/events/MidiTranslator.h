@@ -7,6 +7,8 @@
 #include "pluginterfaces/vst/ivstparameterchanges.h"
 
 #include <array>
+#include <utility>
+#include <vector>
 #include <cstdint>
 
 namespace talven {
@@ -20,11 +22,27 @@ namespace talven {
 // plug-in maps neither. Audio thread; never allocates.
 class MidiTranslator {
 public:
-    explicit MidiTranslator(const MidiMapping& mapping) : mapping_(mapping) {}
+    // changeRoom: how many parameter changes of one process call are kept
+    // for forEachChange (0: none). May throw std::bad_alloc.
+    explicit MidiTranslator(const MidiMapping& mapping, std::size_t changeRoom = 0) : mapping_(mapping)
+    {
+        changes_.reserve(changeRoom);
+    }
 
     // One message at sampleOffset of the coming process call.
     void translate(const MidiMessage& message, Steinberg::int32 sampleOffset, Steinberg::Vst::IEventList& events,
                    Steinberg::Vst::IParameterChanges& changes);
+
+    // The parameter changes the messages since clearChanges() made, in order
+    // (an id may repeat), so that the controller hears them as well as the
+    // processor. Audio thread; never allocates.
+    template <typename Visit>
+    void forEachChange(Visit&& visit) const
+    {
+        for (const auto& [id, value] : changes_)
+            visit(id, value);
+    }
+    void clearChanges() { changes_.clear(); }
 
 private:
     void endSoundingNotes(int channel, Steinberg::int32 sampleOffset, Steinberg::Vst::IEventList& events);
@@ -36,6 +54,7 @@ private:
     const MidiMapping& mapping_;
     // One bit per channel and pitch.
     std::array<std::uint64_t, MidiMapping::kChannels * 2> sounding_{};
+    std::vector<std::pair<Steinberg::Vst::ParamID, double>> changes_; // within its reserved room
 };
 
 } // namespace talven

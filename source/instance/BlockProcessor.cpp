@@ -257,8 +257,13 @@ bool BlockProcessor::process(float* block, int32 frames, const BlockTiming& timi
         if (midi_)
             midi_->deliver(blockFrame + static_cast<std::uint64_t>(first), count, inputChanges_);
         const tresult result = processor_->process(data_);
-        if (midi_)
+        if (midi_) {
+            // A controller or pitch bend moved its parameter in the processor;
+            // the controller (and the program's parameter callback) hears
+            // the value as it hears values the processor reports.
+            midi_->forEachParameterChange([this](ParamID id, double value) { outputs_.store(id, value); });
             midi_->finishCall();
+        }
         keepOutputValues();
         if (result != kResultOk) {
             // Edits not yet delivered stay for the next block, so that

@@ -64,6 +64,10 @@
  *   position of any stream back to 0 (a STREAMPROC simply goes on) and lets
  *   an ended stream play again; a stream that ends stops playing.
  *   BASS_ChannelStop on a decode channel does nothing and succeeds.
+ * - BASS_STREAM_AUTOFREE: a playing stream with it is freed when it ends (on
+ *   the mixing thread, which runs its free syncs) or when BASS_ChannelStop
+ *   stops it (on the stopping thread). A decoding stream never plays, so
+ *   the flag does nothing there.
  * - Syncs: only BASS_SYNC_FREE (optionally with BASS_SYNC_MIXTIME and
  *   BASS_SYNC_ONETIME) is supported; other types fail with
  *   BASS_ERROR_ILLTYPE rather than being accepted and never firing.
@@ -170,6 +174,7 @@ typedef DWORD HSAMPLE;
 #define BASS_SAMPLE_8BITS 1
 #define BASS_SAMPLE_MONO 2
 #define BASS_SAMPLE_FLOAT 256
+#define BASS_STREAM_AUTOFREE 0x40000
 #define BASS_STREAM_DECODE 0x200000
 #define BASS_UNICODE 0x80000000
 

@@ -47,6 +47,9 @@ struct Channel {
     std::wstring widePath;   // here with BASS_UNICODE
 
     bool decode() const { return (info.flags & BASS_STREAM_DECODE) != 0; }
+    // BASS ignores BASS_STREAM_AUTOFREE on a decoding channel: it never
+    // plays, so its playback never ends.
+    bool autoFree() const { return (info.flags & BASS_STREAM_AUTOFREE) != 0 && !decode(); }
 
     std::atomic<bool> playing{false};
 

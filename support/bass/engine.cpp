@@ -129,8 +129,13 @@ void mixLoop() {
             const DWORD frames = std::max<DWORD>(1, ch->info.freq / 100);
             buffer.resize(static_cast<size_t>(frames) * ch->info.chans);
             int error = BASS_OK;
-            if (render(*ch, buffer.data(), frames, false, error) == kFailDword && error == BASS_ERROR_ENDED)
+            if (render(*ch, buffer.data(), frames, false, error) == kFailDword && error == BASS_ERROR_ENDED) {
                 ch->playing = false;
+                // An auto-free stream goes when its playback ends; its free
+                // syncs run here, on the mixing thread.
+                if (ch->autoFree())
+                    freeByHandle(ch->handle);
+            }
         }
         playing.clear();
 
@@ -377,6 +382,9 @@ BOOL BASSDEF(BASS_ChannelStop)(DWORD handle) {
         if (!ch)
             return fail(BASS_ERROR_HANDLE, FALSE);
         ch->playing = false;
+        // Stopping ends an auto-free stream's playback, so BASS frees it.
+        if (ch->autoFree())
+            return freeByHandle(handle);
         return succeed(TRUE);
     });
 }

@@ -210,3 +210,80 @@ TEST(EngineFree, FreesEveryChannelAndRunsTheirFreeSyncsOnTheCallingThread) {
     EXPECT_FALSE(BASS_ChannelFree(a));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
 }
+
+namespace {
+
+// Delivers `frames` frames of silence, then ends.
+struct EndingSource {
+    std::atomic<DWORD> left{0};
+};
+
+DWORD CALLBACK ending(HSTREAM, void *buffer, DWORD length, void *user) {
+    auto &source = *static_cast<EndingSource *>(user);
+    const DWORD frameBytes = 2 * sizeof(float);
+    const DWORD frames = std::min(source.left.load(), length / frameBytes);
+    source.left -= frames;
+    std::fill_n(static_cast<char *>(buffer), frames * frameBytes, char(0));
+    return frames * frameBytes | (source.left == 0 ? BASS_STREAMPROC_END : 0);
+}
+
+} // namespace
+
+TEST_F(ChannelFree, AnAutoFreeStreamGoesWhenItsPlaybackEndsOrIsStoppedAndOnlyThen) {
+    enum class End { byItself, byStop };
+    const struct {
+        const char *what;
+        DWORD flags;
+        End end;
+        bool freed;
+    } cases[] = {
+        {"auto-free, ends", BASS_STREAM_AUTOFREE, End::byItself, true},
+        {"auto-free, stopped", BASS_STREAM_AUTOFREE, End::byStop, true},
+        {"plain, ends", 0, End::byItself, false},
+        {"plain, stopped", 0, End::byStop, false},
+        {"auto-free decoding, read to its end", BASS_STREAM_AUTOFREE | BASS_STREAM_DECODE, End::byItself, false},
+        {"auto-free decoding, stopped", BASS_STREAM_AUTOFREE | BASS_STREAM_DECODE, End::byStop, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EndingSource source;
+        source.left = c.end == End::byItself ? 960 : 1u << 30;
+        const HSTREAM s = BASS_StreamCreate(48000, 2, BASS_SAMPLE_FLOAT | c.flags, ending, &source);
+        ASSERT_NE(s, 0u);
+        FreeProbe probe;
+        ASSERT_NE(BASS_ChannelSetSync(s, BASS_SYNC_FREE | BASS_SYNC_MIXTIME, 0, probeFree, &probe), 0u);
+        const bool decoding = (c.flags & BASS_STREAM_DECODE) != 0;
+        if (!decoding) {
+            ASSERT_TRUE(BASS_ChannelPlay(s, FALSE));
+        }
+        if (c.end == End::byStop) {
+            EXPECT_TRUE(BASS_ChannelStop(s));
+        } else if (decoding) {
+            float buffer[2 * 2048];
+            EXPECT_EQ(BASS_ChannelGetData(s, buffer, sizeof buffer), 960 * 2 * sizeof(float));
+            EXPECT_EQ(BASS_ChannelGetData(s, buffer, sizeof buffer), DWORD(-1));
+            EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ENDED);
+        } else {
+            // The mixing thread plays it to its end.
+            EXPECT_TRUE(waitUntil([&] { return source.left == 0; }));
+        }
+        BASS_CHANNELINFO info{};
+        if (c.freed) {
+            // A stop frees at once; an end, once the mixing thread saw it.
+            if (c.end == End::byStop) {
+                EXPECT_EQ(probe.calls, 1);
+            }
+            EXPECT_TRUE(waitUntil([&] { return probe.calls == 1; }));
+            EXPECT_FALSE(BASS_ChannelGetInfo(s, &info));
+            EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+            EXPECT_TRUE(probe.wrongInside.empty());
+        } else {
+            // Long enough for the mixing thread to have seen the end.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            EXPECT_EQ(probe.calls, 0);
+            EXPECT_TRUE(BASS_ChannelGetInfo(s, &info));
+            EXPECT_TRUE(BASS_StreamFree(s));
+            EXPECT_EQ(probe.calls, 1);
+        }
+    }
+}

@@ -2,6 +2,7 @@
 // the plug-in at their frame, in order, once; every free path lets the
 // instrument go; bad input fails with nothing left behind.
 #include "InstrumentTestSupport.h"
+#include "TestSupport.h"
 
 #include <algorithm>
 #include <atomic>
@@ -197,13 +198,19 @@ TEST_F(InstrumentStreamTest, TheQueueTakesWhatFitsAndMoreOnceABlockDeliveredIt)
 
 TEST_F(InstrumentStreamTest, AnyFreeOfTheStreamLetsTheInstrumentGoAndAnEffectOnItGoesAlong)
 {
-    enum class FreeBy { bassStreamFree, talvenChannelFree, removeWithTheHandle };
-    const FreeBy ways[] = {FreeBy::bassStreamFree, FreeBy::talvenChannelFree, FreeBy::removeWithTheHandle};
+    enum class FreeBy { bassStreamFree, talvenChannelFree, removeWithTheHandle, stopWithAutoFree };
+    const FreeBy ways[] = {FreeBy::bassStreamFree, FreeBy::talvenChannelFree, FreeBy::removeWithTheHandle,
+                           FreeBy::stopWithAutoFree};
     for (const FreeBy way : ways) {
         SCOPED_TRACE(static_cast<int>(way));
         recorder.reset();
+        // An auto-free stream plays (BASS never frees a decoding one) and
+        // BASS frees it when it is stopped.
+        const bool autoFree = way == FreeBy::stopWithAutoFree;
         std::uint32_t handle = 0;
-        const HSTREAM stream = createStream(&handle);
+        const HSTREAM stream = autoFree ? TALVEN_StreamCreate(test::kRate, 2, recorder.path().c_str(), nullptr,
+                                                              BASS_STREAM_AUTOFREE, &handle)
+                                        : createStream(&handle);
         ASSERT_NE(stream, 0u);
         // Every handle function works with the instrument's handle.
         EXPECT_GT(TALVEN_GetParamCount(handle), 40);
@@ -214,14 +221,23 @@ TEST_F(InstrumentStreamTest, AnyFreeOfTheStreamLetsTheInstrumentGoAndAnEffectOnI
         ASSERT_NE(effect, 0u);
         const TALVEN_MIDI_EVENT note[] = {midiAt(0, 0x95, 1, 1)};
         EXPECT_EQ(TALVEN_StreamEvents(effect, TALVEN_EVENTS_STRUCT, note, 1), 1);
-        render(stream, 128);
-        EXPECT_EQ(recorder.events(TALVEN_RECORDED_NOTE_ON).size(), 1u);
+        if (autoFree) {
+            ASSERT_TRUE(BASS_ChannelPlay(stream, FALSE));
+            EXPECT_TRUE(test::waitUntil([&] { return recorder.events(TALVEN_RECORDED_NOTE_ON).size() == 1u; }));
+        } else {
+            render(stream, 128);
+            EXPECT_EQ(recorder.events(TALVEN_RECORDED_NOTE_ON).size(), 1u);
+        }
         switch (way) {
         case FreeBy::bassStreamFree: EXPECT_TRUE(BASS_StreamFree(stream)); break;
         case FreeBy::talvenChannelFree: EXPECT_EQ(TALVEN_ChannelFree(stream), 1); break;
         case FreeBy::removeWithTheHandle:
             EXPECT_EQ(TALVEN_ChannelRemoveDSP(stream, handle), 1);
             EXPECT_FALSE(BASS_StreamFree(stream));
+            break;
+        case FreeBy::stopWithAutoFree:
+            EXPECT_TRUE(BASS_ChannelStop(stream));
+            EXPECT_FALSE(BASS_StreamFree(stream)); // BASS freed it
             break;
         }
         EXPECT_EQ(TALVEN_StreamEvents(handle, TALVEN_EVENTS_STRUCT, note, 1), -1);

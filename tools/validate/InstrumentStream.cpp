@@ -24,11 +24,14 @@ bool isInstrumentModule(const std::string& path)
     return false;
 }
 
-InstrumentStream::InstrumentStream(const std::string& path, std::uint32_t channels, std::uint32_t rate)
+InstrumentStream::InstrumentStream(const std::string& path, std::uint32_t channels, std::uint32_t rate,
+                                   bool playing)
     : channels_(channels)
 {
-    stream_ = TALVEN_StreamCreate(rate, channels, path.c_str(), nullptr, BASS_STREAM_DECODE, &handle_);
+    stream_ = TALVEN_StreamCreate(rate, channels, path.c_str(), nullptr, playing ? 0 : BASS_STREAM_DECODE, &handle_);
     noteHandle(handle_);
+    if (playing && stream_ != 0 && !BASS_ChannelPlay(stream_, FALSE))
+        free();
 }
 
 InstrumentStream::~InstrumentStream()

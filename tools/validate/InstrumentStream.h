@@ -17,13 +17,16 @@ bool isInstrumentModule(const std::string& path);
 
 class InstrumentStream {
 public:
-    InstrumentStream(const std::string& path, std::uint32_t channels, std::uint32_t rate);
+    // A decoding stream, pulled by the check; or, playing, one that BASS's
+    // mixing thread renders.
+    InstrumentStream(const std::string& path, std::uint32_t channels, std::uint32_t rate, bool playing = false);
     ~InstrumentStream();
     InstrumentStream(const InstrumentStream&) = delete;
     InstrumentStream& operator=(const InstrumentStream&) = delete;
 
     bool ok() const { return stream_ != 0 && handle_ != 0; }
     std::uint32_t handle() const { return handle_; }
+    std::uint32_t stream() const { return stream_; }
     std::uint32_t channels() const { return channels_; }
 
     // Untimed events; false unless all were taken.

@@ -13,11 +13,11 @@ const std::vector<CheckEntry>& allChecks()
         {"load", runLoadCheck, runInstrumentLoadCheck},
         {"blocks", runBlocksCheck, runInstrumentBlocksCheck},
         {"determinism", runDeterminismCheck, runInstrumentDeterminismCheck},
-        {"parameters", runParametersCheck, nullptr},
+        {"parameters", runParametersCheck, runParametersCheck},
         {"state", runStateCheck, runInstrumentStateCheck},
         {"bypass", runBypassCheck, runInstrumentBypassCheck},
-        {"storm", runStormCheck, nullptr},
-        {"editor", runEditorCheck, nullptr},
+        {"storm", runStormCheck, runStormCheck},
+        {"editor", runEditorCheck, runEditorCheck},
     };
     return checks;
 }

@@ -3,14 +3,13 @@
 // showed is seen through the position callback, which hears every close.
 // A plug-in that offers a view (TALVEN_GetInfo's hasEditor) whose view then
 // stays out of the window fails: the library shows no window for it and
-// reports hasEditor 0 from then on.
+// reports hasEditor 0 from then on. An instrument's editor is shown the same
+// way, its stream playing a chord.
 #include "Check.h"
 
-#include "../BlockMonitor.h"
-#include "../Channel.h"
 #include "../GuiLibraries.h"
-#include "../Instance.h"
 #include "../MessagePump.h"
+#include "../Player.h"
 #include "../Random.h"
 
 #include "talven.h"
@@ -81,25 +80,25 @@ void runEditorCheck(const CheckContext& context, Outcome& outcome)
 {
     keepGuiLibrariesLoaded(context.plugin);
     Random random = Random::derived(context.seed, "editor");
-    Channel channel(random.next(), 2, 44100, true);
-    Instance instance(channel.handle(), context.plugin);
-    BlockMonitor monitor(channel.handle());
-    if (!channel.ok() || !instance.ok() || !monitor.ok()) {
-        outcome.problem("cannot attach on a playing channel");
+    Player player(random.next(), context.plugin, context.instrument);
+    if (!player.ok()) {
+        outcome.problem(context.instrument ? "cannot make a playing stream of the instrument"
+                                           : "cannot attach on a playing channel");
         return;
     }
+    BlockMonitor& monitor = player.monitor();
+    const std::uint32_t handle = player.handle();
     outcome.operation(2);
-    const int offeredBefore = offersEditor(instance.handle());
-    const Round first = openAndClose(instance.handle(), milliseconds(300));
+    const int offeredBefore = offersEditor(handle);
+    const Round first = openAndClose(handle, milliseconds(300));
     if (first == Round::Refused)
         outcome.problem("TALVEN_ShowEditor refused the handle");
     if (first == Round::Unseen) {
-        explainUnseen(offeredBefore, offersEditor(instance.handle()), outcome);
+        explainUnseen(offeredBefore, offersEditor(handle), outcome);
         // Audio ran through the plug-in for this check too, whatever showed.
         if (!monitor.waitForBlocks(1))
             outcome.problem("audio did not run");
-        instance.detach();
-        monitor.remove();
+        player.release();
         takeCensus(outcome);
         return;
     }
@@ -107,7 +106,7 @@ void runEditorCheck(const CheckContext& context, Outcome& outcome)
     int unseen = 0;
     for (int round = 1; round < kRounds; ++round) {
         outcome.operation(2);
-        const Round result = openAndClose(instance.handle(), milliseconds(random.between(1, 30)));
+        const Round result = openAndClose(handle, milliseconds(random.between(1, 30)));
         if (result == Round::Refused)
             outcome.problem("TALVEN_ShowEditor refused the handle in round " + std::to_string(round));
         unseen += result == Round::Unseen ? 1 : 0;
@@ -119,9 +118,8 @@ void runEditorCheck(const CheckContext& context, Outcome& outcome)
         outcome.problem("audio stalled while the editor opened and closed");
     outcome.summary("editor opened and closed " + std::to_string(kRounds) + " times while audio ran, " +
                     std::to_string(monitor.blocks() - blocksBefore) + " blocks went by");
-    instance.detach();
+    player.release();
     pumpMessages(milliseconds(50));
-    monitor.remove();
     takeCensus(outcome);
 }
 

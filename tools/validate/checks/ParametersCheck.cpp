@@ -4,15 +4,20 @@
 // every value must read back within the plug-in's step. Last, the sweep
 // again on a decoding channel, listening: a plug-in whose output equals its
 // input in every block however its parameters are set is flagged (it is
-// most likely not processing at all).
+// most likely not processing at all). An instrument plays on streams of its
+// own with a chord held instead, and its last sweep checks that every
+// sample stays finite.
 #include "Check.h"
 
 #include "../BlockMonitor.h"
 #include "../Channel.h"
 #include "../Instance.h"
+#include "../InstrumentStream.h"
 #include "../Listener.h"
 #include "../ParameterList.h"
+#include "../Player.h"
 #include "../Random.h"
+#include "../Signal.h"
 #include "../Text.h"
 
 #include "talven.h"
@@ -35,19 +40,6 @@ constexpr auto kThreadTimeLimit = std::chrono::seconds(2);
 // takes only the announced maximum, 4096 frames).
 const std::uint32_t kListenedLengths[] = {4096, 1024, 512, 2048, 256, 441, 128, 1000, 64};
 constexpr std::size_t kListenedLengthCount = sizeof kListenedLengths / sizeof kListenedLengths[0];
-
-// One playing channel with an instance and a monitor behind it.
-struct Player {
-    Player(std::uint64_t seed, const std::string& plugin)
-        : channel(seed, 2, 44100, true), instance(channel.handle(), plugin), monitor(channel.handle())
-    {
-    }
-    bool ok() const { return channel.ok() && instance.ok() && monitor.ok(); }
-
-    Channel channel;
-    Instance instance;
-    BlockMonitor monitor;
-};
 
 // Sets value and reads it back; a problem when refused or read back wrong.
 // Counts as one operation. Thread: the instance's one thread.
@@ -86,9 +78,9 @@ void sweep(Player& player, const std::vector<Parameter>& writable, Random& rando
 {
     for (const Parameter& parameter : writable) {
         for (const double value : sweepValues(parameter, random))
-            setAndReadBack(player.instance.handle(), parameter, value, outcome, nullptr);
+            setAndReadBack(player.handle(), parameter, value, outcome, nullptr);
         // Let the processor take the values while the next one is swept.
-        if (!player.monitor.waitForBlocks(1))
+        if (!player.monitor().waitForBlocks(1))
             outcome.problem("audio stalled while " + describe(parameter) + " was swept");
     }
 }
@@ -97,7 +89,7 @@ void sweep(Player& player, const std::vector<Parameter>& writable, Random& rando
 void setAtRandom(Player& player, const std::vector<Parameter>& writable, Random random, Outcome& outcome,
                  std::mutex& lock)
 {
-    const std::uint32_t handle = player.instance.handle();
+    const std::uint32_t handle = player.handle();
     const auto deadline = std::chrono::steady_clock::now() + kThreadTimeLimit;
     for (int i = 0; i < kSetsPerThread && std::chrono::steady_clock::now() < deadline; ++i) {
         const Parameter& parameter = writable[random.below(writable.size())];
@@ -114,9 +106,11 @@ void setFromThreads(const CheckContext& context, const std::vector<Parameter>& w
                     std::vector<std::unique_ptr<Player>>& players, Outcome& outcome)
 {
     for (int t = 0; t < context.threads; ++t) {
-        players.push_back(std::make_unique<Player>(random.next(), context.plugin));
+        players.push_back(std::make_unique<Player>(random.next(), context.plugin, context.instrument));
         if (!players.back()->ok()) {
-            outcome.problem("cannot attach instance " + std::to_string(t + 1) + " for the threads");
+            outcome.problem(std::string(context.instrument ? "cannot make the stream of instance "
+                                                           : "cannot attach instance ") +
+                            std::to_string(t + 1) + " for the threads");
             return;
         }
     }
@@ -129,10 +123,9 @@ void setFromThreads(const CheckContext& context, const std::vector<Parameter>& w
     for (std::thread& thread : threads)
         thread.join();
     for (const auto& player : players) {
-        if (!player->monitor.waitForBlocks(1))
+        if (!player->monitor().waitForBlocks(1))
             outcome.problem("audio stalled on an instance set from its thread");
-        player->instance.detach();
-        player->monitor.remove();
+        player->release();
     }
 }
 
@@ -180,20 +173,55 @@ int listenWhileSweeping(const CheckContext& context, const std::vector<Parameter
     return everyLength() ? 0 : blocks;
 }
 
+// An instrument has no input to compare with: on a decoding stream of its
+// own with a chord held, every settable parameter is set to one of its sweep
+// values at random and a block pulled; every sample must stay finite. (One
+// value each: JUCE's instruments list some 2,000 MIDI controller
+// parameters.) Returns the blocks played.
+int playWhileSweeping(const CheckContext& context, const std::vector<Parameter>& writable, Outcome& outcome)
+{
+    Random random = Random::derived(context.seed, "parameters-listening");
+    InstrumentStream stream(context.plugin, 2, 44100);
+    if (!stream.ok() || !stream.send(heldChord())) {
+        outcome.problem("cannot make a decoding stream of the instrument to play");
+        return 0;
+    }
+    int blocks = 0;
+    int nonFinite = 0;
+    std::vector<float> block;
+    for (const Parameter& parameter : writable) {
+        const std::vector<double> values = sweepValues(parameter, random);
+        const double value = values[random.below(values.size())];
+        TALVEN_SetParam(stream.handle(), parameter.id, static_cast<float>(value));
+        const std::uint32_t length = kListenedLengths[static_cast<std::size_t>(blocks) % kListenedLengthCount];
+        ++blocks;
+        outcome.operation();
+        if (!stream.pull(length, block)) {
+            outcome.problem("BASS delivered less than asked while the instrument played");
+            return blocks;
+        }
+        if (firstNonFinite(block.data(), block.size()) != block.size() && nonFinite++ == 0)
+            outcome.problem(describe(parameter) + " at " + fixed(value, 6) + ": the instrument played samples "
+                            "that are not finite");
+    }
+    return blocks;
+}
+
 } // namespace
 
 void runParametersCheck(const CheckContext& context, Outcome& outcome)
 {
     Random random = Random::derived(context.seed, "parameters");
-    Player player(random.next(), context.plugin);
+    Player player(random.next(), context.plugin, context.instrument);
     if (!player.ok()) {
-        outcome.problem("cannot attach on a playing channel");
+        outcome.problem(context.instrument ? "cannot make a playing stream of the instrument"
+                                           : "cannot attach on a playing channel");
         return;
     }
-    if (!player.monitor.waitForBlocks(1))
+    if (!player.monitor().waitForBlocks(1))
         outcome.problem("audio did not run");
     int undescribed = 0;
-    const std::vector<Parameter> parameters = readParameters(player.instance.handle(), &undescribed);
+    const std::vector<Parameter> parameters = readParameters(player.handle(), &undescribed);
     if (undescribed > 0)
         outcome.problem(std::to_string(undescribed) + " parameter(s) could not be described");
     const std::vector<Parameter> writable = writableOf(parameters);
@@ -203,7 +231,9 @@ void runParametersCheck(const CheckContext& context, Outcome& outcome)
     if (!writable.empty())
         setFromThreads(context, writable, random, players, outcome);
     const std::uint64_t beforeListening = outcome.operations();
-    const int unchanged = writable.empty() ? 0 : listenWhileSweeping(context, writable, outcome);
+    if (context.instrument && !writable.empty())
+        playWhileSweeping(context, writable, outcome);
+    const int unchanged = writable.empty() || context.instrument ? 0 : listenWhileSweeping(context, writable, outcome);
     if (unchanged > 0)
         outcome.flag("the output equalled the input in every one of " + std::to_string(unchanged) +
                      " blocks while the " + std::to_string(writable.size()) + " settable parameter(s) were swept: " +
@@ -215,9 +245,9 @@ void runParametersCheck(const CheckContext& context, Outcome& outcome)
                     std::to_string(context.threads) + " threads on instances of their own" +
                     (writable.empty() ? std::string()
                                       : ", then " + std::to_string(outcome.operations() - beforeListening) +
-                                            " block(s) listened to while sweeping"));
-    player.instance.detach();
-    player.monitor.remove();
+                                            (context.instrument ? " block(s) of a chord played, a parameter set before each"
+                                                                : " block(s) listened to while sweeping")));
+    player.release();
     takeCensus(outcome);
 }
 

@@ -2,16 +2,23 @@
 // recall and detach against several playing channels while another thread
 // frees channels at random and makes new ones. Nothing may crash or hang
 // (the parent process sees that), and once every instance is detached no
-// handle may answer and no DSP or sync of the library may be left.
+// handle may answer and no DSP or sync of the library may be left. An
+// instrument is not attached but played: each "attach" makes a playing
+// stream of it, the threads send it notes too, a "detach" frees the stream
+// one way or another, and the other thread frees the threads' streams at
+// random.
 #include "Check.h"
 
+#include "../Census.h"
 #include "../Channel.h"
 #include "../Instance.h"
+#include "../InstrumentStream.h"
 #include "../Random.h"
 #include "../Text.h"
 
 #include "talven.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -29,9 +36,9 @@ const std::uint32_t kRates[] = {44100, 48000, 96000};
 
 using Clock = std::chrono::steady_clock;
 
-enum Op { Attach, Set, Bypass, Store, Recall, Detach, Query, FreeChannel, kOpCount };
-const char* const kOpNames[kOpCount] = {"attaches", "sets", "bypass switches", "stores",
-                                        "recalls",  "detaches", "queries", "channel frees"};
+enum Op { Attach, Set, Bypass, Store, Recall, Detach, Query, Events, FreeChannel, kOpCount };
+const char* const kOpNames[kOpCount] = {"attaches", "sets",    "bypass switches", "stores",       "recalls",
+                                        "detaches", "queries", "event sends",     "channel frees"};
 
 struct Tally {
     std::atomic<std::uint64_t> done[kOpCount] = {};
@@ -76,6 +83,39 @@ public:
             slot->free(false);
     }
 
+    // An instrument's stream a worker made, which the keeper may free.
+    void addStream(HSTREAM stream)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        streams_.push_back(stream);
+    }
+    // False when the keeper took it already. Any thread.
+    bool takeStream(HSTREAM stream)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const auto it = std::find(streams_.begin(), streams_.end(), stream);
+        if (it == streams_.end())
+            return false;
+        streams_.erase(it);
+        return true;
+    }
+    // The keeper thread: frees one of the workers' streams (the instrument
+    // goes with it), outside the pool's lock. False when there was none or
+    // the free was refused.
+    bool freeAStream(Random& random)
+    {
+        HSTREAM stream = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (streams_.empty())
+                return false;
+            const std::size_t which = random.below(streams_.size());
+            stream = streams_[which];
+            streams_.erase(streams_.begin() + static_cast<std::ptrdiff_t>(which));
+        }
+        return random.chance(0.5) ? TALVEN_ChannelFree(stream) == 1 : BASS_StreamFree(stream) != 0;
+    }
+
 private:
     static std::unique_ptr<Channel> make(Random& random)
     {
@@ -86,6 +126,7 @@ private:
 
     std::mutex mutex_;
     std::vector<std::unique_ptr<Channel>> slots_;
+    std::vector<HSTREAM> streams_;
 };
 
 // One worker: the instances it attached, used only from its thread.
@@ -93,8 +134,8 @@ class Worker {
 public:
     Worker(int index, const CheckContext& context, ChannelPool& pool, Tally& tally)
         : random_(Random::derived(context.seed, "storm", static_cast<std::uint64_t>(index) + 1)),
-          plugin_(context.plugin), preset_("storm-" + std::to_string(index) + ".vstpreset"), pool_(pool),
-          tally_(tally)
+          plugin_(context.plugin), preset_("storm-" + std::to_string(index) + ".vstpreset"),
+          instrument_(context.instrument), pool_(pool), tally_(tally)
     {
     }
 
@@ -108,8 +149,9 @@ public:
     void detachAll()
     {
         for (const std::uint32_t handle : owned_)
-            TALVEN_ChannelRemoveDSP(0, handle);
+            TALVEN_ChannelRemoveDSP(0, handle); // an instrument's stream goes with it
         owned_.clear();
+        streams_.clear();
     }
 
 private:
@@ -142,8 +184,14 @@ private:
             ok = TALVEN_RecallPreset(preset_.c_str(), handle) == 1;
         } else if (roll < 13) {
             op = Detach;
-            ok = TALVEN_ChannelRemoveDSP(0, handle) == 1;
-            owned_.erase(owned_.begin() + static_cast<std::ptrdiff_t>(which));
+            ok = instrument_ ? freeStream(which) : TALVEN_ChannelRemoveDSP(0, handle) == 1;
+            forget(which);
+        } else if (instrument_ && roll < 15) {
+            op = Events;
+            const std::uint8_t notes[] = {0x90, static_cast<std::uint8_t>(random_.between(36, 96)), 100,
+                                          0xB0, 7, static_cast<std::uint8_t>(random_.below(128)),
+                                          0x80, static_cast<std::uint8_t>(random_.between(36, 96)), 0};
+            ok = TALVEN_StreamEvents(handle, TALVEN_EVENTS_RAW, notes, sizeof notes) >= 0;
         } else {
             TALVEN_GetParam(handle, 0);
             ok = TALVEN_GetParamCount(handle) >= 0;
@@ -152,11 +200,49 @@ private:
         // A refusal usually means the keeper freed the channel: forget
         // instances that no longer answer.
         if (!ok && op != Detach && TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr) == 0)
-            owned_.erase(owned_.begin() + static_cast<std::ptrdiff_t>(which));
+            forget(which);
+    }
+
+    void forget(std::size_t which)
+    {
+        owned_.erase(owned_.begin() + static_cast<std::ptrdiff_t>(which));
+        if (instrument_) {
+            // Out of the keeper's reach too: the stream is gone or going.
+            pool_.takeStream(streams_[which]);
+            streams_.erase(streams_.begin() + static_cast<std::ptrdiff_t>(which));
+        }
+    }
+
+    // Frees the instrument's stream one of the three ways a program may,
+    // unless the keeper took it first (then the handle no longer answers).
+    bool freeStream(std::size_t which)
+    {
+        const HSTREAM stream = streams_[which];
+        if (!pool_.takeStream(stream))
+            return TALVEN_GetParamCount(owned_[which]) == 0;
+        switch (random_.below(3)) {
+        case 0: return BASS_StreamFree(stream) != 0;
+        case 1: return TALVEN_ChannelFree(stream) == 1;
+        default: return TALVEN_ChannelRemoveDSP(stream, owned_[which]) == 1;
+        }
     }
 
     void attach()
     {
+        if (instrument_) {
+            std::uint32_t handle = 0;
+            const HSTREAM stream = TALVEN_StreamCreate(kRates[random_.below(3)], kChannelCounts[random_.below(3)],
+                                                       plugin_.c_str(), nullptr, 0, &handle);
+            noteHandle(handle);
+            tally_.note(Attach, stream != 0);
+            if (stream == 0)
+                return;
+            BASS_ChannelPlay(stream, FALSE);
+            owned_.push_back(handle);
+            streams_.push_back(stream);
+            pool_.addStream(stream);
+            return;
+        }
         const std::uint32_t handle = attachPlugin(pool_.pick(random_), plugin_);
         tally_.note(Attach, handle != 0);
         if (handle)
@@ -166,16 +252,18 @@ private:
     Random random_;
     const std::string plugin_;
     const std::string preset_;
+    const bool instrument_;
     ChannelPool& pool_;
     Tally& tally_;
     std::vector<std::uint32_t> owned_;
+    std::vector<HSTREAM> streams_; // an instrument's: the stream of each owned handle
     bool stored_ = false;
 };
 
 // The keeper thread: frees a channel every few milliseconds, but only once
 // something was attached since the last free: at a fixed pace, a plug-in
 // slow to load would see every attach refused as its channel went.
-void keepFreeing(ChannelPool& pool, Random random, Clock::time_point deadline, Tally& tally)
+void keepFreeing(ChannelPool& pool, Random random, Clock::time_point deadline, Tally& tally, bool instrument)
 {
     std::uint64_t attachesSeen = 0;
     while (Clock::now() < deadline) {
@@ -184,7 +272,7 @@ void keepFreeing(ChannelPool& pool, Random random, Clock::time_point deadline, T
         if (attaches == attachesSeen)
             continue;
         attachesSeen = attaches;
-        tally.note(FreeChannel, pool.replaceOne(random));
+        tally.note(FreeChannel, instrument ? pool.freeAStream(random) : pool.replaceOne(random));
     }
 }
 
@@ -218,9 +306,13 @@ void runStormCheck(const CheckContext& context, Outcome& outcome)
     Random random = Random::derived(context.seed, "storm");
     Channel anchorChannel(random.next(), 2, 44100, false);
     Instance anchor;
-    if (kKeepModuleLoaded)
+    std::unique_ptr<InstrumentStream> instrumentAnchor;
+    if (kKeepModuleLoaded && context.instrument)
+        instrumentAnchor = std::make_unique<InstrumentStream>(context.plugin, 2, 44100);
+    else if (kKeepModuleLoaded)
         anchor = Instance(anchorChannel.handle(), context.plugin);
-    ChannelPool pool(static_cast<std::size_t>(context.threads) + 2, random);
+    // An instrument plays on streams of its own, which the workers make.
+    ChannelPool pool(context.instrument ? 0 : static_cast<std::size_t>(context.threads) + 2, random);
     Tally tally;
     std::vector<std::unique_ptr<Worker>> workers;
     for (int t = 0; t < context.threads; ++t)
@@ -232,13 +324,15 @@ void runStormCheck(const CheckContext& context, Outcome& outcome)
     for (auto& worker : workers)
         threads.emplace_back([&worker, deadline] { worker->run(deadline); });
     threads.emplace_back(keepFreeing, std::ref(pool), Random::derived(context.seed, "storm-keeper"), deadline,
-                         std::ref(tally));
+                         std::ref(tally), context.instrument);
     for (std::thread& thread : threads)
         thread.join();
 
     for (auto& worker : workers)
         worker->detachAll();
     anchor.detach();
+    if (instrumentAnchor)
+        instrumentAnchor->free();
     for (int op = 0; op < kOpCount; ++op)
         outcome.operation(tally.done[op] + tally.refused[op]);
     if (tally.done[Attach] == 0)
