@@ -27,9 +27,6 @@ struct ProbeRecord {
     std::atomic<int64_t> nextThreadTag{1};
 };
 
-// Atomics in memory two processes map work only when lock-free.
-static_assert(std::atomic<int64_t>::is_always_lock_free && std::atomic<int32_t>::is_always_lock_free);
-
 // This module's record (ProbeRecord.cpp, compiled into each plug-in); any thread.
 ProbeRecord& probeRecord();
 
