@@ -54,6 +54,13 @@ function(talven_add_isolated_run name filter)
   # A generous wait for a block: a sanitizer build on a busy machine turns
   # blocks round slowly, and a late one would play dry.
   list(APPEND _environment "TALVEN_TEST_ISOLATED=1" "TALVEN_ISOLATED_MIN_WAIT_MS=20000")
+  # The probe plug-ins' counters, in files of the run's folder that the test
+  # and talven-host both map (tests/plugins/audio/ProbeRecord.cpp).
+  set(_shared ${CMAKE_BINARY_DIR}/testrun/${name}_isolated)
+  if(WIN32 AND CMAKE_HOST_UNIX)
+    set(_shared Z:${_shared})
+  endif()
+  list(APPEND _environment "TALVEN_PROBE_SHARED=${_shared}")
   get_test_property(${name} LABELS _labels)
   if(NOT _labels)
     set(_labels "")

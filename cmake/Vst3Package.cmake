@@ -54,6 +54,8 @@ function(talven_add_test_plugin name)
     # symbols would bind to the host's copy of the SDK at load time.
     target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL)
   endif()
+  # For records a module keeps under its own name (tests/plugins/common/SharedFile.h).
+  target_compile_definitions(${name} PRIVATE TALVEN_TEST_PLUGIN_NAME="${name}")
   set_property(GLOBAL APPEND PROPERTY TALVEN_TEST_PLUGINS ${name})
 endfunction()
 

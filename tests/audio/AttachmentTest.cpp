@@ -1,4 +1,5 @@
 #include "BridgeTestSupport.h"
+#include "IsolatedRun.h"
 #include "TestSupport.h"
 
 namespace talven {
@@ -56,7 +57,9 @@ TEST_F(AttachmentTest, AttachSetsThePluginUpForTheChannelsRateAnd4096FramesThenS
     EXPECT_EQ(stats.activations, 1);
     EXPECT_EQ(stats.processingOn, 1);
     EXPECT_EQ(stats.violations, 0);
-    EXPECT_EQ(test::countLines(test::readTraceFile(), "updateProcessSetup setProcessing(true)"), 1);
+    if (!test::isolatedRun()) { // the bridge that writes the line runs in talven-host
+        EXPECT_EQ(test::countLines(test::readTraceFile(), "updateProcessSetup setProcessing(true)"), 1);
+    }
 }
 
 TEST_F(AttachmentTest, DetachSwitchesThePluginOffReleasesItAndLeavesTheChannelDry)

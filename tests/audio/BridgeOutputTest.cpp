@@ -21,6 +21,8 @@ TEST_F(BridgeTest, AStereoGainOnAStereoChannelGivesItsOwnOutputSampleForSample)
     Probe probe("ProbeStereo");
     EXPECT_EQ(expectReferenceOutput(probe.path(), 2, {512, 512, 1000}), 3);
     EXPECT_EQ(probe.stats().violations, 0);
+    if (test::isolatedRun())
+        return; // the bridge that writes these lines runs in talven-host
     const std::string trace = test::readTraceFile();
     EXPECT_EQ(test::countLines(trace, "processAudio: start>>>"), 3);
     EXPECT_EQ(test::countLines(trace, "processAudio: end<<<"), 3);
@@ -147,7 +149,9 @@ TEST_F(BridgeTest, AFailingProcessLeavesTheBlockUntouchedAndTheNextBlockIsProces
     ASSERT_NE(attach(stream, probe.path()), 0u);
     probe.failNext(1);
     EXPECT_EQ(pull(stream, 2, 512), signalBlock(0, 2, 512));
-    EXPECT_EQ(test::countLines(test::readTraceFile(), "processAudio: process failed"), 1);
+    if (!test::isolatedRun()) { // the bridge that writes the line runs in talven-host
+        EXPECT_EQ(test::countLines(test::readTraceFile(), "processAudio: process failed"), 1);
+    }
     support::DirectProcessor reference(probe.path(), test::kRate);
     EXPECT_TRUE(sameSamples(pull(stream, 2, 512), reference.process(signalBlock(512, 2, 512), 2), 2));
     EXPECT_EQ(probe.stats().failedCalls, 1);

@@ -5,6 +5,7 @@
 #include "AudioTestSupport.h"
 #include "Comparison.h"
 #include "DirectProcessor.h"
+#include "IsolatedRun.h"
 
 #include "talven.h"
 
@@ -21,9 +22,10 @@ struct ParameterChange {
 
 class BridgeTest : public EngineTest {
 protected:
+    // Isolated in the suite's isolated run.
     static std::uint32_t attach(HSTREAM stream, const std::string& path)
     {
-        return TALVEN_ChannelSetDSP(stream, path.c_str(), 0, 0, 0, 0, 0, nullptr, "Talven test");
+        return attachForTest(stream, path.c_str(), 0, 0, 0, nullptr, "Talven test");
     }
 
     // Attaches the plug-in at path to a decode channel of the given width,

@@ -2,6 +2,7 @@
 // The PresetProbe plug-in attached to a decode channel of the BASS-compatible
 // engine, through the shared library, with its own controls: the fixture of
 // the store, recall and state-in-memory tests.
+#include "IsolatedRun.h"
 #include "PresetProbeExports.h"
 #include "PresetTestSupport.h"
 #include "RecordedPlugin.h"
@@ -82,7 +83,7 @@ struct PresetRecallFixture : ::testing::Test {
         ASSERT_TRUE(probe.loaded());
         stream = BASS_StreamCreate(44100, 2, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE, silence, nullptr);
         ASSERT_NE(stream, 0u);
-        handle = TALVEN_ChannelSetDSP(stream, probe.path().c_str(), 0, 0, 0, 0, 0, nullptr, nullptr);
+        handle = attachForTest(stream, probe.path().c_str()); // isolated in the isolated run
         ASSERT_NE(handle, 0u);
         controls.states(componentState, controllerState);
         probe.clear();

@@ -30,9 +30,11 @@ TEST_F(PresetRecallTest, AStoreWritesBothStatesThenHandsThemBackInOrderOnTheCall
                             "Controller::setComponentState a0a1a2a3a4",
                             "Controller::setState c0c1c2"};
     EXPECT_EQ(stateCalls(), expected);
-    const unsigned long long self = probe.threadTag();
-    for (const auto& call : probe.calls())
-        EXPECT_EQ(call.thread, self) << call.name;
+    if (!test::isolatedRun()) { // isolated, talven-host makes the calls on a thread of its own
+        const unsigned long long self = probe.threadTag();
+        for (const auto& call : probe.calls())
+            EXPECT_EQ(call.thread, self) << call.name;
+    }
     // The plug-in keeps running throughout.
     for (const std::string& name : probe.callNames()) {
         EXPECT_EQ(name.find("setProcessing"), std::string::npos);

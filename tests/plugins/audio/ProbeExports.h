@@ -1,6 +1,8 @@
 // The plain C functions every probe plug-in exports for tests, looked up by
 // name with the platform's symbol lookup. Counts cover every instance the
-// module made since the last reset.
+// module made since the last reset; with TALVEN_PROBE_SHARED naming a folder
+// in the environment, every instance of every process that loads the module
+// (a test and the talven-host it attaches through), and so do the controls.
 #pragma once
 
 #include <stdint.h>

@@ -20,26 +20,6 @@ using namespace Steinberg::Vst;
 
 namespace {
 
-// Every counter of ProbeExports.h, as atomics: the audio thread writes them
-// while tests read.
-struct Counters {
-    std::atomic<int64_t> processCalls{0}, failedCalls{0}, totalSamples{0};
-    std::atomic<int32_t> maxNumSamples{0}, lastNumSamples{0}, lastSampleSize{0};
-    std::atomic<int32_t> setupMaxSamples{0}, setupSampleSize{-1}, setupSampleRate{0};
-    std::atomic<int32_t> activations{0}, deactivations{0}, processingOn{0}, processingOff{0}, terminations{0};
-    std::atomic<int32_t> active{0}, processing{0}, violations{0};
-    std::atomic<int32_t> auxInputNotSilent{0}, auxOutputNotSilent{0};
-    std::atomic<int64_t> lastProcessThread{0};
-    std::atomic<int64_t> lastTerminateThread{0};
-};
-
-Counters counters;
-std::atomic<int32_t> failNext{0};
-std::atomic<bool> holdCalls{false};
-std::atomic<bool> callHeld{false};
-std::atomic<int64_t> nextThreadTag{1};
-
-
 ProbeShape moduleShape;
 FUID processorUid;
 FUID controllerUid;
@@ -53,6 +33,7 @@ void raiseTo(std::atomic<int32_t>& value, int32_t candidate)
 
 bool takeFailure()
 {
+    std::atomic<int32_t>& failNext = probeRecord().failNext;
     int32_t pending = failNext.load();
     while (pending > 0 && !failNext.compare_exchange_weak(pending, pending - 1)) {
     }
@@ -105,10 +86,10 @@ public:
     tresult PLUGIN_API terminate() override
     {
         noteStateChange();
-        ++counters.terminations;
-        counters.lastTerminateThread = probeThreadTag();
+        ++probeRecord().terminations;
+        probeRecord().lastTerminateThread = probeThreadTag();
         if (active_)
-            ++counters.violations;
+            ++probeRecord().violations;
         return Component::terminate();
     }
 
@@ -116,8 +97,8 @@ public:
     {
         noteStateChange();
         active_ = state != 0;
-        ++(state ? counters.activations : counters.deactivations);
-        counters.active = active_ ? 1 : 0;
+        ++(state ? probeRecord().activations : probeRecord().deactivations);
+        probeRecord().active = active_ ? 1 : 0;
         return kResultOk;
     }
 
@@ -143,11 +124,11 @@ public:
 
     tresult PLUGIN_API setupProcessing(ProcessSetup& setup) override
     {
-        counters.setupMaxSamples = setup.maxSamplesPerBlock;
-        counters.setupSampleSize = setup.symbolicSampleSize;
-        counters.setupSampleRate = static_cast<int32_t>(setup.sampleRate);
+        probeRecord().setupMaxSamples = setup.maxSamplesPerBlock;
+        probeRecord().setupSampleSize = setup.symbolicSampleSize;
+        probeRecord().setupSampleRate = static_cast<int32_t>(setup.sampleRate);
         if (active_)
-            ++counters.violations; // only legal while inactive
+            ++probeRecord().violations; // only legal while inactive
         // As the SDK's AudioEffect does: a size the processor cannot take
         // fails the whole set-up.
         if (canProcessSampleSize(setup.symbolicSampleSize) != kResultTrue)
@@ -160,10 +141,10 @@ public:
     {
         noteStateChange();
         if (state && !active_)
-            ++counters.violations; // only legal on an active component
+            ++probeRecord().violations; // only legal on an active component
         processing_ = state != 0;
-        ++(state ? counters.processingOn : counters.processingOff);
-        counters.processing = processing_ ? 1 : 0;
+        ++(state ? probeRecord().processingOn : probeRecord().processingOff);
+        probeRecord().processing = processing_ ? 1 : 0;
         return kResultOk;
     }
 
@@ -184,22 +165,22 @@ public:
 private:
     tresult processBlock(ProcessData& data)
     {
-        ++counters.processCalls;
-        counters.lastProcessThread = probeThreadTag();
-        counters.lastNumSamples = data.numSamples;
-        counters.lastSampleSize = data.symbolicSampleSize;
-        counters.totalSamples += data.numSamples;
-        raiseTo(counters.maxNumSamples, data.numSamples);
+        ++probeRecord().processCalls;
+        probeRecord().lastProcessThread = probeThreadTag();
+        probeRecord().lastNumSamples = data.numSamples;
+        probeRecord().lastSampleSize = data.symbolicSampleSize;
+        probeRecord().totalSamples += data.numSamples;
+        raiseTo(probeRecord().maxNumSamples, data.numSamples);
         if (!obeysHostRules(data))
-            ++counters.violations;
+            ++probeRecord().violations;
         applyParameterChanges(data.inputParameterChanges);
-        while (holdCalls) {
-            callHeld = true;
+        while (probeRecord().holdCalls.load() != 0) {
+            probeRecord().callHeld = 1;
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
-        callHeld = false;
+        probeRecord().callHeld = 0;
         if (takeFailure()) {
-            ++counters.failedCalls;
+            ++probeRecord().failedCalls;
             return kResultFalse;
         }
         if (data.numSamples <= 0 || !obeysHostRules(data))
@@ -260,9 +241,9 @@ private:
     {
         if (moduleShape.auxBuses) {
             if (!silent<Sample>(data.inputs[1], data.numSamples))
-                ++counters.auxInputNotSilent;
+                ++probeRecord().auxInputNotSilent;
             if (!silent<Sample>(data.outputs[1], data.numSamples))
-                ++counters.auxOutputNotSilent;
+                ++probeRecord().auxOutputNotSilent;
         }
         if (data.numOutputs == 0)
             return;
@@ -299,7 +280,7 @@ private:
     void noteStateChange()
     {
         if (callsInProgress_.load() != 0)
-            ++counters.violations;
+            ++probeRecord().violations;
     }
 
     std::atomic<int32_t> callsInProgress_{0};
@@ -351,72 +332,72 @@ const TestFactoryDescription& probeDescription(const ProbeShape& shape, uint32 u
 
 void readProbeStats(TalvenProbeStats& out)
 {
-    out.processCalls = counters.processCalls;
-    out.failedCalls = counters.failedCalls;
-    out.totalSamples = counters.totalSamples;
-    out.maxNumSamples = counters.maxNumSamples;
-    out.lastNumSamples = counters.lastNumSamples;
-    out.lastSampleSize = counters.lastSampleSize;
-    out.setupMaxSamples = counters.setupMaxSamples;
-    out.setupSampleSize = counters.setupSampleSize;
-    out.setupSampleRate = counters.setupSampleRate;
-    out.activations = counters.activations;
-    out.deactivations = counters.deactivations;
-    out.processingOn = counters.processingOn;
-    out.processingOff = counters.processingOff;
-    out.terminations = counters.terminations;
-    out.active = counters.active;
-    out.processing = counters.processing;
-    out.violations = counters.violations;
-    out.auxInputNotSilent = counters.auxInputNotSilent;
-    out.auxOutputNotSilent = counters.auxOutputNotSilent;
-    out.lastProcessThread = counters.lastProcessThread;
-    out.lastTerminateThread = counters.lastTerminateThread;
+    out.processCalls = probeRecord().processCalls;
+    out.failedCalls = probeRecord().failedCalls;
+    out.totalSamples = probeRecord().totalSamples;
+    out.maxNumSamples = probeRecord().maxNumSamples;
+    out.lastNumSamples = probeRecord().lastNumSamples;
+    out.lastSampleSize = probeRecord().lastSampleSize;
+    out.setupMaxSamples = probeRecord().setupMaxSamples;
+    out.setupSampleSize = probeRecord().setupSampleSize;
+    out.setupSampleRate = probeRecord().setupSampleRate;
+    out.activations = probeRecord().activations;
+    out.deactivations = probeRecord().deactivations;
+    out.processingOn = probeRecord().processingOn;
+    out.processingOff = probeRecord().processingOff;
+    out.terminations = probeRecord().terminations;
+    out.active = probeRecord().active;
+    out.processing = probeRecord().processing;
+    out.violations = probeRecord().violations;
+    out.auxInputNotSilent = probeRecord().auxInputNotSilent;
+    out.auxOutputNotSilent = probeRecord().auxOutputNotSilent;
+    out.lastProcessThread = probeRecord().lastProcessThread;
+    out.lastTerminateThread = probeRecord().lastTerminateThread;
 }
 
 void resetProbeStats()
 {
-    counters.processCalls = 0;
-    counters.failedCalls = 0;
-    counters.totalSamples = 0;
-    counters.maxNumSamples = 0;
-    counters.lastNumSamples = 0;
-    counters.lastSampleSize = 0;
-    counters.setupMaxSamples = 0;
-    counters.setupSampleSize = -1;
-    counters.setupSampleRate = 0;
-    counters.activations = 0;
-    counters.deactivations = 0;
-    counters.processingOn = 0;
-    counters.processingOff = 0;
-    counters.terminations = 0;
-    counters.violations = 0;
-    counters.auxInputNotSilent = 0;
-    counters.auxOutputNotSilent = 0;
-    counters.lastProcessThread = 0;
-    counters.lastTerminateThread = 0;
-    failNext = 0;
-    holdCalls = false;
+    probeRecord().processCalls = 0;
+    probeRecord().failedCalls = 0;
+    probeRecord().totalSamples = 0;
+    probeRecord().maxNumSamples = 0;
+    probeRecord().lastNumSamples = 0;
+    probeRecord().lastSampleSize = 0;
+    probeRecord().setupMaxSamples = 0;
+    probeRecord().setupSampleSize = -1;
+    probeRecord().setupSampleRate = 0;
+    probeRecord().activations = 0;
+    probeRecord().deactivations = 0;
+    probeRecord().processingOn = 0;
+    probeRecord().processingOff = 0;
+    probeRecord().terminations = 0;
+    probeRecord().violations = 0;
+    probeRecord().auxInputNotSilent = 0;
+    probeRecord().auxOutputNotSilent = 0;
+    probeRecord().lastProcessThread = 0;
+    probeRecord().lastTerminateThread = 0;
+    probeRecord().failNext = 0;
+    probeRecord().holdCalls = 0;
 }
 
 void failNextProcessCalls(int32_t count)
 {
-    failNext = count;
+    probeRecord().failNext = count;
 }
 
 void holdProcessCalls(bool on)
 {
-    holdCalls = on;
+    probeRecord().holdCalls = on ? 1 : 0;
 }
 
 bool processCallHeld()
 {
-    return callHeld;
+    return probeRecord().callHeld.load() != 0;
 }
 
 int64_t probeThreadTag()
 {
-    thread_local const int64_t tag = nextThreadTag++;
+    thread_local const int64_t tag = probeRecord().nextThreadTag++;
     return tag;
 }
 

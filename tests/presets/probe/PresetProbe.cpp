@@ -4,6 +4,7 @@
 #include "EntryPoints.h"
 #include "PresetProbeExports.h"
 #include "RecordingClasses.h"
+#include "SharedFile.h"
 
 #include "pluginterfaces/base/ibstream.h"
 #include "pluginterfaces/vst/ivstattributes.h"
@@ -20,19 +21,34 @@ using namespace Steinberg::Vst;
 using namespace talven::testplugin;
 using Bytes = std::vector<unsigned char>;
 
+// The tests' settings, in a file that talven-host maps too when
+// TALVEN_PROBE_SHARED is set (SharedFile.h): fixed arrays, no allocations.
 struct ProbeSettings {
-    std::mutex mutex;
-    Bytes componentState{1, 2, 3};
-    Bytes controllerState{4, 5};
+    static constexpr int32_t kStateCapacity = 4096; // the tests' states are tens of bytes
+
+    SharedSpinLock lock;
+    int32_t sizes[2] = {3, 2}; // component, controller
+    unsigned char states[2][kStateCapacity] = {{1, 2, 3}, {4, 5}};
     tresult componentGetState = kResultOk;
     tresult controllerGetState = kResultOk;
     tresult componentSetState = kResultOk;
+
+    // Lock held.
+    Bytes state(int which) const { return Bytes(states[which], states[which] + sizes[which]); }
+    void setState(int which, const unsigned char* bytes, int size)
+    {
+        sizes[which] = std::clamp(size, 0, kStateCapacity);
+        if (sizes[which] > 0)
+            std::memcpy(states[which], bytes, static_cast<size_t>(sizes[which]));
+    }
 };
 
 ProbeSettings& settings()
 {
-    static ProbeSettings instance;
-    return instance;
+    static ProbeSettings own;
+    static const SharedFile file(TALVEN_TEST_PLUGIN_NAME ".settings", sizeof(SharedRecord<ProbeSettings>));
+    static ProbeSettings* const shared = file.data() ? SharedRecord<ProbeSettings>::adopt(file.data()) : nullptr;
+    return shared ? *shared : own;
 }
 
 std::string hex(const Bytes& bytes)
@@ -108,8 +124,8 @@ public:
     tresult PLUGIN_API getState(IBStream* state) override
     {
         recordCall("Component::getState");
-        std::lock_guard<std::mutex> guard(settings().mutex);
-        return writeState(state, settings().componentState, settings().componentGetState);
+        std::lock_guard<SharedSpinLock> guard(settings().lock);
+        return writeState(state, settings().state(0), settings().componentGetState);
     }
 
     tresult PLUGIN_API setState(IBStream* state) override
@@ -117,9 +133,9 @@ public:
         const Bytes bytes = readAll(state);
         recordCall("Component::setState " + hex(bytes));
         recordCall("Component::fileName " + fileNameOf(state));
-        std::lock_guard<std::mutex> guard(settings().mutex);
+        std::lock_guard<SharedSpinLock> guard(settings().lock);
         if (settings().componentSetState == kResultOk)
-            settings().componentState = bytes;
+            settings().setState(0, bytes.data(), static_cast<int>(bytes.size()));
         return settings().componentSetState;
     }
 };
@@ -131,8 +147,8 @@ public:
     tresult PLUGIN_API getState(IBStream* state) override
     {
         recordCall("Controller::getState");
-        std::lock_guard<std::mutex> guard(settings().mutex);
-        return writeState(state, settings().controllerState, settings().controllerGetState);
+        std::lock_guard<SharedSpinLock> guard(settings().lock);
+        return writeState(state, settings().state(1), settings().controllerGetState);
     }
 
     tresult PLUGIN_API setComponentState(IBStream* state) override
@@ -145,8 +161,8 @@ public:
     {
         const Bytes bytes = readAll(state);
         recordCall("Controller::setState " + hex(bytes));
-        std::lock_guard<std::mutex> guard(settings().mutex);
-        settings().controllerState = bytes;
+        std::lock_guard<SharedSpinLock> guard(settings().lock);
+        settings().setState(1, bytes.data(), static_cast<int>(bytes.size()));
         return kResultOk;
     }
 };
@@ -172,15 +188,15 @@ TALVEN_TEST_PLUGIN_INIT_EXIT(true)
 extern "C" SMTG_EXPORT_SYMBOL void TalvenProbeSetStates(const unsigned char* component, int componentSize,
                                                          const unsigned char* controller, int controllerSize)
 {
-    std::lock_guard<std::mutex> guard(settings().mutex);
-    settings().componentState.assign(component, component + std::max(componentSize, 0));
-    settings().controllerState.assign(controller, controller + std::max(controllerSize, 0));
+    std::lock_guard<SharedSpinLock> guard(settings().lock);
+    settings().setState(0, component, componentSize);
+    settings().setState(1, controller, controllerSize);
 }
 
 extern "C" SMTG_EXPORT_SYMBOL int TalvenProbeGetState(int which, unsigned char* buffer, int capacity)
 {
-    std::lock_guard<std::mutex> guard(settings().mutex);
-    const Bytes& state = which == 0 ? settings().componentState : settings().controllerState;
+    std::lock_guard<SharedSpinLock> guard(settings().lock);
+    const Bytes state = settings().state(which == 0 ? 0 : 1);
     if (buffer && capacity > 0 && !state.empty())
         std::memcpy(buffer, state.data(), std::min(state.size(), static_cast<size_t>(capacity)));
     return static_cast<int>(state.size());
@@ -189,7 +205,7 @@ extern "C" SMTG_EXPORT_SYMBOL int TalvenProbeGetState(int which, unsigned char* 
 extern "C" SMTG_EXPORT_SYMBOL void TalvenProbeSetResults(int componentGetState, int controllerGetState,
                                                           int componentSetState)
 {
-    std::lock_guard<std::mutex> guard(settings().mutex);
+    std::lock_guard<SharedSpinLock> guard(settings().lock);
     settings().componentGetState = componentGetState;
     settings().controllerGetState = controllerGetState;
     settings().componentSetState = componentSetState;
