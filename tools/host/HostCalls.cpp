@@ -112,11 +112,13 @@ void answerCall(HostLink& link, MessageReader& call)
         break;
     }
     case ControlOp::getState: {
-        // The size first, then the state itself: made afresh on each call,
-        // as the caller's own two calls would.
-        std::vector<unsigned char> state;
-        std::int32_t written = TALVEN_GetState(handle, nullptr, 0);
-        // A state that grew between the two calls is asked for again.
+        // Made afresh on each call, as the caller's own calls would be: into
+        // the room the last state needed; asked again only when it grew.
+        constexpr std::size_t kFirstRoom = 64 * 1024;
+        std::vector<unsigned char>& state = link.state;
+        if (state.size() < kFirstRoom)
+            state.resize(kFirstRoom);
+        std::int32_t written = TALVEN_GetState(handle, state.data(), static_cast<std::int32_t>(state.size()));
         for (int attempt = 0; attempt < 4 && written > 0 && static_cast<std::size_t>(written) > state.size();
              ++attempt) {
             state.resize(static_cast<std::size_t>(written));

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 namespace talven::host {
 
@@ -19,6 +20,9 @@ struct HostLink {
     std::mutex writing;
     std::atomic<std::uint32_t> handle{0}; // the attachment in this process
     std::atomic<std::uint32_t> stream{0};
+    // The last state's bytes, kept so that the next state (usually the same
+    // size) is made once, not once for its size and once more for its bytes.
+    std::vector<unsigned char> state;
 
     bool send(MessageWriter& message)
     {
