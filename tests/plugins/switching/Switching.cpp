@@ -1,11 +1,15 @@
 // The recording gain, strict about its processing state as VST 3 allows: it
 // refuses setProcessing while inactive, and any switch can be made to fail
-// on demand (SwitchControl.h).
+// on demand (SwitchControl.h). With TALVEN_PROBE_SHARED set the failure
+// asked for lives in the file <folder>/Switching.fail, so a test asks it of
+// the plug-in running in talven-host.
 #include "EntryPoints.h"
 #include "RecordingClasses.h"
+#include "SharedFile.h"
 #include "SwitchControl.h"
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -14,18 +18,29 @@ namespace {
 using namespace Steinberg;
 using namespace talven::testplugin;
 
-std::mutex failureMutex;
-std::string failingCall;   // guarded by failureMutex
-tresult failingResult = kResultOk;
+struct Failure {
+    SharedSpinLock lock;
+    char call[64] = {}; // empty: none asked for
+    tresult result = kResultOk;
+};
+
+Failure& failure()
+{
+    static const SharedFile file("Switching.fail", sizeof(SharedRecord<Failure>));
+    static Failure local;
+    static Failure* const shared = file.data() ? SharedRecord<Failure>::adopt(file.data()) : nullptr;
+    return shared ? *shared : local;
+}
 
 // The result to answer instead of running call, if one was asked for.
 bool takeFailure(const std::string& call, tresult& result)
 {
-    std::lock_guard<std::mutex> guard(failureMutex);
-    if (failingCall != call)
+    Failure& next = failure();
+    std::lock_guard<SharedSpinLock> guard(next.lock);
+    if (next.call[0] == '\0' || call != next.call)
         return false;
-    failingCall.clear();
-    result = failingResult;
+    next.call[0] = '\0';
+    result = next.result;
     return true;
 }
 
@@ -88,9 +103,11 @@ const TestFactoryDescription& description()
 
 extern "C" SMTG_EXPORT_SYMBOL void TalvenTestFailNext(const char* call, int result)
 {
-    std::lock_guard<std::mutex> guard(failureMutex);
-    failingCall = call ? call : "";
-    failingResult = result;
+    Failure& next = failure();
+    std::lock_guard<SharedSpinLock> guard(next.lock);
+    std::strncpy(next.call, call ? call : "", sizeof next.call - 1);
+    next.call[sizeof next.call - 1] = '\0';
+    next.result = result;
 }
 
 TALVEN_TEST_PLUGIN_FACTORY(description())
