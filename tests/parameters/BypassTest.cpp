@@ -1,5 +1,6 @@
 // TALVEN_SetBypass around running audio: the order of the plug-in calls,
 // the blocks that pass dry, refused switches and the edge cases.
+#include "IsolatedRun.h"
 #include "ParameterTestSupport.h"
 #include "SwitchControl.h"
 #include "TestSupport.h"
@@ -99,7 +100,10 @@ TEST_F(BypassTest, SwitchingOnAndOffChangesTheNextBlockAndCallsThePluginInVst3Or
     const std::string trace = readTraceFile();
     EXPECT_EQ(countLines(trace, "SetByPass: start >>> ByPass=true"), 1);
     EXPECT_EQ(countLines(trace, "SetByPass: start >>> ByPass=false"), 1);
-    EXPECT_EQ(countLines(trace, "SetByPass: succeed to bypass <<<"), 2);
+    // Isolated, the switch succeeds in talven-host, which traces nothing.
+    if (!isolatedRun()) {
+        EXPECT_EQ(countLines(trace, "SetByPass: succeed to bypass <<<"), 2);
+    }
 }
 
 TEST_F(BypassTest, RepeatingTheCurrentStateSucceedsWithoutCallingThePlugin)
@@ -122,7 +126,10 @@ TEST_F(BypassTest, RepeatingTheCurrentStateSucceedsWithoutCallingThePlugin)
     const std::string trace = readTraceFile();
     EXPECT_EQ(countLines(trace, "SetByPass: start >>> ByPass=true"), 4);
     EXPECT_EQ(countLines(trace, "SetByPass: start >>> ByPass=false"), 2);
-    EXPECT_EQ(countLines(trace, "SetByPass: succeed to bypass <<<"), 6);
+    // Isolated, the switch succeeds in talven-host, which traces nothing.
+    if (!isolatedRun()) {
+        EXPECT_EQ(countLines(trace, "SetByPass: succeed to bypass <<<"), 6);
+    }
 }
 
 TEST_F(BypassTest, ARefusedSwitchOnReportsFailureAndStillLeavesTheChannelDry)
@@ -243,6 +250,8 @@ TEST_F(BypassTest, APluginLeftInactiveByABypassOrAFailedActivationIsNotSwitchedO
 // switch-on made meanwhile must keep the deactivated plug-in from processing.
 TEST_F(BypassTest, ABlockThatWaitedForTheLockDuringASwitchOnPassesDryWithoutAProcessCall)
 {
+    if (isolatedRun())
+        GTEST_SKIP() << "holds the instance lock of a plug-in in this process; isolated, it runs in talven-host";
     PluginInstance* record = refInstance(handle);
     ASSERT_NE(record, nullptr);
     record->plugin.lock.lock(); // as a block in progress would

@@ -1,5 +1,6 @@
 #include "ParameterTestSupport.h"
 
+#include "IsolatedRun.h"
 #include "TestSupport.h"
 #include "registry/Registry.h"
 
@@ -69,7 +70,7 @@ HSTREAM AttachedTest::playingStream()
 
 std::uint32_t AttachedTest::attach(HSTREAM stream, const std::string& plugin)
 {
-    return TALVEN_ChannelSetDSP(stream, testPluginPath(plugin).c_str(), 0, 0, 0, 0, 0, nullptr, "test");
+    return attachForTest(stream, testPluginPath(plugin).c_str(), 0, 0, 0, nullptr, "test");
 }
 
 bool AttachedTest::Block::scaledBy(float factor) const

@@ -37,7 +37,8 @@ protected:
 
     HSTREAM decodeStream();
     HSTREAM playingStream();
-    // Attaches the test plug-in of that name; 0 on failure.
+    // Attaches the test plug-in of that name (isolated in the isolated run);
+    // 0 on failure.
     std::uint32_t attach(HSTREAM stream, const std::string& plugin);
     // One block of frames pulled through the channel's DSP chain, and the
     // dry samples the source gave for it.
