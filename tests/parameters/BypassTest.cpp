@@ -62,6 +62,9 @@ protected:
     {
         AttachedTest::SetUp();
         ASSERT_TRUE(plugin.loaded());
+        // None left over by an earlier test, or by an earlier isolated run
+        // in the file that keeps it.
+        plugin.failNext("");
         stream = decodeStream();
         handle = attach(stream, "Switching");
         ASSERT_NE(handle, 0u);
