@@ -25,8 +25,10 @@ public:
 private:
     void* view_ = nullptr;
     std::size_t size_ = 0;
-    void* file_ = nullptr;    // Windows: the file's handle
-    void* mapping_ = nullptr; // Windows: the mapping's handle
+#ifdef _WIN32
+    void* file_ = nullptr;    // the file's handle
+    void* mapping_ = nullptr; // the mapping's handle
+#endif
 };
 
 // A Record in a shared file, behind a readiness word: the first process to
