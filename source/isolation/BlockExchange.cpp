@@ -1,5 +1,6 @@
 #include "isolation/BlockExchange.h"
 
+#include "isolation/RequestForecast.h"
 #include "isolation/SharedRegion.h"
 #include "isolation/WakeSignal.h"
 
@@ -199,22 +200,39 @@ BlockExchange::Result BlockExchange::process(std::uint32_t frames, std::chrono::
 
 std::int64_t BlockExchange::awaitRequest(std::chrono::microseconds timeout)
 {
+    using Clock = std::chrono::steady_clock;
     Header& h = header();
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const auto deadline = Clock::now() + timeout;
     for (;;) {
         const std::uint32_t seen = h.request.load(std::memory_order_acquire);
         if (seen & kClosed)
             return -1;
         if (seen != sequence_) {
             sequence_ = seen;
+            forecast_.arrived(Clock::now());
             // The program side is trusted no further than the capacity.
             return h.frames == 0 || h.frames > h.maxFrames ? std::int64_t{h.maxFrames} : std::int64_t{h.frames};
         }
-        const auto remaining =
-            std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
-        if (remaining.count() <= 0)
+        const auto now = Clock::now();
+        if (now >= deadline)
             return 0;
-        requestSignal_->waitWhile(seen, remaining);
+        const auto window = forecast_.watch();
+        if (window && now < window->until) {
+            if (now < window->from) {
+                const auto planned = std::min(window->from, deadline);
+                requestSignal_->waitWhile(seen, std::chrono::ceil<std::chrono::microseconds>(planned - now));
+                if (h.request.load(std::memory_order_acquire) == seen)
+                    forecast_.woke(planned, Clock::now());
+                continue;
+            }
+            // Due now: watched for without sleeping.
+            const auto until = std::min(window->until, deadline);
+            while (h.request.load(std::memory_order_acquire) == seen && Clock::now() < until)
+                cpuRelax();
+            if (h.request.load(std::memory_order_acquire) != seen)
+                continue;
+        }
+        requestSignal_->waitWhile(seen, std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()));
     }
 }
 

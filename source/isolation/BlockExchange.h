@@ -1,5 +1,7 @@
 #pragma once
 
+#include "isolation/RequestForecast.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -90,6 +92,8 @@ private:
     std::unique_ptr<WakeSignal> answerSignal_;
     // Program side: the last block handed over; plug-in's side: the last taken.
     std::uint32_t sequence_ = 0;
+    // Plug-in's process side: when the next block is due.
+    RequestForecast forecast_;
 };
 
 } // namespace talven

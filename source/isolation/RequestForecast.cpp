@@ -1,0 +1,71 @@
+#include "isolation/RequestForecast.h"
+
+#include <algorithm>
+
+namespace talven {
+namespace {
+
+using std::chrono::microseconds;
+
+// Intervals in a row that must keep the pace before watching starts.
+constexpr int kSteadyNeeded = 4;
+// How far an interval may stray from the pace and still keep it.
+constexpr microseconds kSlack{50};
+// Blocks this close together are watched for all the way: the wake-up
+// would cost more than the watching.
+constexpr microseconds kShortPeriod{200};
+// Watching may take at most this share of the time between blocks...
+constexpr int kWatchShareDivisor = 8;
+// ...and never longer than this.
+constexpr microseconds kLongestWatch{2000};
+// Added to what the lateness and the jitter call for.
+constexpr microseconds kMargin{20};
+
+RequestForecast::Duration average(RequestForecast::Duration mean, RequestForecast::Duration sample, int weight)
+{
+    return mean + (sample - mean) / weight;
+}
+
+} // namespace
+
+void RequestForecast::arrived(Clock::time_point at)
+{
+    if (!last_) {
+        last_ = at;
+        return;
+    }
+    const Duration interval = at - *last_;
+    last_ = at;
+    const Duration distance = interval > period_ ? interval - period_ : period_ - interval;
+    if (period_.count() > 0 && distance <= period_ / 4 + kSlack) {
+        period_ = average(period_, interval, 8);
+        jitter_ = average(jitter_, distance, 8);
+        steady_ = std::min(steady_ + 1, kSteadyNeeded);
+    } else {
+        // A new pace, or none (a pause, a seek, blocks pulled on demand).
+        period_ = interval;
+        jitter_ = Duration{0};
+        steady_ = 0;
+    }
+}
+
+void RequestForecast::woke(Clock::time_point planned, Clock::time_point actual)
+{
+    const Duration late = std::max(Duration{0}, actual - planned);
+    // Quick to grow, slow to forget: a late wake-up costs a block's wake-up,
+    // watching a little longer costs little.
+    lateness_ = average(lateness_, late, late > lateness_ ? 2 : 16);
+}
+
+std::optional<RequestForecast::Window> RequestForecast::watch() const
+{
+    if (!last_ || steady_ < kSteadyNeeded)
+        return std::nullopt;
+    const Duration lead = lateness_ + 2 * jitter_ + kMargin;
+    if (period_ > kShortPeriod && (2 * lead > period_ / kWatchShareDivisor || 2 * lead > kLongestWatch))
+        return std::nullopt;
+    const Clock::time_point due = *last_ + period_;
+    return Window{due - lead, due + lead};
+}
+
+} // namespace talven
