@@ -14,12 +14,19 @@ constexpr microseconds kSlack{50};
 // Blocks this close together are watched for all the way: the wake-up
 // would cost more than the watching.
 constexpr microseconds kShortPeriod{200};
-// Watching may take at most this share of the time between blocks...
-constexpr int kWatchShareDivisor = 8;
+// Watching may take at most this share of the time between blocks (a
+// quarter, so that a plug-in as heavy as half the time between blocks
+// pulled back to back is still watched for)...
+constexpr int kWatchShareDivisor = 4;
 // ...and never longer than this.
 constexpr microseconds kLongestWatch{2000};
 // Added to what the lateness and the jitter call for.
 constexpr microseconds kMargin{20};
+// What a timed wake-up is taken to be late by until one is measured. Once
+// watching has stopped for being too dear no wake-up is measured, so each
+// block pulls the figure back towards this one: watching is tried again
+// after a few dozen blocks, in case the late wake-ups were a passing load.
+constexpr microseconds kAssumedLateness{50};
 
 RequestForecast::Duration average(RequestForecast::Duration mean, RequestForecast::Duration sample, int weight)
 {
@@ -27,6 +34,8 @@ RequestForecast::Duration average(RequestForecast::Duration mean, RequestForecas
 }
 
 } // namespace
+
+RequestForecast::RequestForecast() : lateness_(kAssumedLateness) {}
 
 void RequestForecast::arrived(Clock::time_point at)
 {
@@ -36,6 +45,8 @@ void RequestForecast::arrived(Clock::time_point at)
     }
     const Duration interval = at - *last_;
     last_ = at;
+    if (lateness_ > kAssumedLateness)
+        lateness_ = average(lateness_, kAssumedLateness, 32);
     const Duration distance = interval > period_ ? interval - period_ : period_ - interval;
     if (period_.count() > 0 && distance <= period_ / 4 + kSlack) {
         period_ = average(period_, interval, 8);

@@ -19,6 +19,8 @@ public:
     using Clock = std::chrono::steady_clock;
     using Duration = std::chrono::nanoseconds;
 
+    RequestForecast();
+
     struct Window {
         Clock::time_point from;  // sleep until then
         Clock::time_point until; // then watch until then at most
@@ -36,7 +38,7 @@ private:
     std::optional<Clock::time_point> last_;
     Duration period_{0};   // mean time between requests
     Duration jitter_{0};   // mean distance of an interval from it
-    Duration lateness_{std::chrono::microseconds(50)}; // of a timed wake-up
+    Duration lateness_;    // of a timed wake-up
     int steady_ = 0;       // intervals in a row that kept the pace
 };
 
