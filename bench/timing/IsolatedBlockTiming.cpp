@@ -3,7 +3,8 @@
 // a decoding channel of a tone through ProbeStereo, attached in the
 // program's process and isolated, pulled alternately; median microseconds
 // per block at 64, 512 and 4096 stereo frames, and the attach with its
-// detach. Run by hand: talven_isolation_timing [BLOCKS]
+// detach. Run by hand: talven_isolation_timing [BLOCKS [GAP_US]]; with a
+// gap, each pair of blocks waits that long first, as playback spaces them.
 #include "bass.h"
 #include "talven.h"
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -52,6 +54,7 @@ std::uint32_t attach(HSTREAM stream, const std::string& path, bool isolated)
 int main(int argc, char** argv)
 {
     const int blocks = argc > 1 ? std::max(10, std::atoi(argv[1])) : 2000;
+    const auto gap = std::chrono::microseconds(argc > 2 ? std::max(0, std::atoi(argv[2])) : 0);
     const std::string path = std::string(TALVEN_TEST_PLUGIN_DIR) + "/ProbeStereo.vst3";
     TALVEN_SetTrace(0);
     if (!BASS_Init(0, 48000, 0, nullptr, nullptr))
@@ -65,12 +68,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot attach %s\n", path.c_str());
         return 1;
     }
-    std::printf("frames  in-process us  isolated us  beyond us  (medians of %d blocks)\n", blocks);
+    std::printf("frames  in-process us  isolated us  beyond us  (medians of %d blocks, %lld us apart)\n", blocks,
+                static_cast<long long>(gap.count()));
     for (const int frames : {64, 512, 4096}) {
         std::vector<float> block(static_cast<std::size_t>(frames) * 2);
         const DWORD bytes = static_cast<DWORD>(block.size() * sizeof(float)) | BASS_DATA_FLOAT;
         std::vector<double> ownTimes, apartTimes;
         for (int i = 0; i < blocks + 16; ++i) {
+            if (gap.count() > 0)
+                std::this_thread::sleep_for(gap);
             auto start = Clock::now();
             BASS_ChannelGetData(own, block.data(), bytes);
             const double ownTime = microsecondsSince(start);
