@@ -4,6 +4,7 @@
 
 #include "AudioTestSupport.h"
 #include "EventRecorderExports.h"
+#include "MidiEventAt.h"
 
 #include "talven.h"
 
@@ -32,8 +33,5 @@ private:
     std::string path_;
     void* library_ = nullptr;
 };
-
-// A timed event for TALVEN_StreamEvents.
-TALVEN_MIDI_EVENT midiAt(std::uint64_t frame, std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
 
 } // namespace talven::test

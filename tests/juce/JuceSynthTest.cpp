@@ -7,6 +7,7 @@
 // its stereo output, presets bring its state back, every way of freeing the
 // stream lets the plug-in go, and JUCE prints not one assertion throughout.
 #include "JucePlugin.h"
+#include "MidiEventAt.h"
 
 #include "TestSupport.h"
 
@@ -32,16 +33,6 @@ TEST(JuceSynthAssertions, NotOneIsPrintedWhileTheJuceInstrumentPlays)
     std::printf("JUCE assertions printed: %d\n", assertions);
     EXPECT_TRUE(run.exitedCleanly) << "the child failed or ended early; its standard error:\n" << run.errorOutput;
     EXPECT_EQ(assertions, 0) << run.errorOutput;
-}
-
-TALVEN_MIDI_EVENT at(std::uint64_t frame, std::uint8_t status, std::uint8_t data1, std::uint8_t data2)
-{
-    TALVEN_MIDI_EVENT event{};
-    event.frame = frame;
-    event.status = status;
-    event.data1 = data1;
-    event.data2 = data2;
-    return event;
 }
 
 // A note's share of the left channel: velocity / 127 at the channel's volume.
@@ -124,27 +115,27 @@ TEST_F(JuceSynthTest, EveryTimedEventChangesTheOutputAtExactlyItsFrame)
     const float v100 = voice(100);
     const float v64 = voice(64);
     const PlayCase cases[] = {
-        {"a note from frame 0 to 300", {at(0, 0x90, 60, 100), at(300, 0x80, 60, 0)},
+        {"a note from frame 0 to 300", {midiAt(0, 0x90, 60, 100), midiAt(300, 0x80, 60, 0)},
          {{0, v100, v100}, {300, 0, 0}}},
-        {"a note inside a block", {at(1000, 0x90, 60, 100), at(1300, 0x80, 60, 64)},
+        {"a note inside a block", {midiAt(1000, 0x90, 60, 100), midiAt(1300, 0x80, 60, 64)},
          {{0, 0, 0}, {1000, v100, v100}, {1300, 0, 0}}},
         {"a note on the last frame of a process call and off past the next",
-         {at(4095, 0x90, 60, 100), at(4097, 0x80, 60, 0)}, {{0, 0, 0}, {4095, v100, v100}, {4097, 0, 0}}},
-        {"velocity 0 ends a note", {at(511, 0x90, 60, 100), at(512, 0x90, 60, 0)},
+         {midiAt(4095, 0x90, 60, 100), midiAt(4097, 0x80, 60, 0)}, {{0, 0, 0}, {4095, v100, v100}, {4097, 0, 0}}},
+        {"velocity 0 ends a note", {midiAt(511, 0x90, 60, 100), midiAt(512, 0x90, 60, 0)},
          {{0, 0, 0}, {511, v100, v100}, {512, 0, 0}}},
-        {"two notes on two channels add up", {at(100, 0x90, 60, 100), at(200, 0x93, 72, 64), at(900, 0x80, 60, 0)},
+        {"two notes on two channels add up", {midiAt(100, 0x90, 60, 100), midiAt(200, 0x93, 72, 64), midiAt(900, 0x80, 60, 0)},
          {{0, 0, 0}, {100, v100, v100}, {200, v100 + v64, v100 + v64}, {900, v64, v64}}},
-        {"CC 7 sets the channel's volume at its frame", {at(1000, 0x90, 60, 100), at(1500, 0xB0, 7, 64)},
+        {"CC 7 sets the channel's volume at its frame", {midiAt(1000, 0x90, 60, 100), midiAt(1500, 0xB0, 7, 64)},
          {{0, 0, 0}, {1000, v100, v100}, {1500, voice(100, 64), voice(100, 64)}}},
-        {"pitch bend up scales the right channel", {at(1000, 0x90, 60, 100), at(1234, 0xE0, 0, 96)},
+        {"pitch bend up scales the right channel", {midiAt(1000, 0x90, 60, 100), midiAt(1234, 0xE0, 0, 96)},
          {{0, 0, 0}, {1000, v100, v100}, {1234, v100, v100 * (12288.0f / 8192.0f)}}},
         {"pitch bend down, then back to the centre",
-         {at(10, 0x90, 60, 100), at(2047, 0xE0, 0, 32), at(2048, 0xE0, 0, 64)},
+         {midiAt(10, 0x90, 60, 100), midiAt(2047, 0xE0, 0, 32), midiAt(2048, 0xE0, 0, 64)},
          {{0, 0, 0}, {10, v100, v100}, {2047, v100, v100 * 0.5f}, {2048, v100, v100}}},
-        {"pitch bend on another channel leaves the note alone", {at(10, 0x90, 60, 100), at(700, 0xE1, 0, 96)},
+        {"pitch bend on another channel leaves the note alone", {midiAt(10, 0x90, 60, 100), midiAt(700, 0xE1, 0, 96)},
          {{0, 0, 0}, {10, v100, v100}}},
         {"CC 123 ends the channel's notes and no other's",
-         {at(10, 0x90, 60, 100), at(20, 0x90, 64, 64), at(30, 0x92, 67, 64), at(5000, 0xB0, 123, 0)},
+         {midiAt(10, 0x90, 60, 100), midiAt(20, 0x90, 64, 64), midiAt(30, 0x92, 67, 64), midiAt(5000, 0xB0, 123, 0)},
          {{0, 0, 0}, {10, v100, v100}, {20, v100 + v64, v100 + v64}, {30, v100 + v64 + v64, v100 + v64 + v64},
           {5000, v64, v64}}},
     };
@@ -231,7 +222,7 @@ TEST_F(JuceSynthTest, TheStreamIsTheInstrumentsStereoOutputAtAnyChannelCount)
         ASSERT_EQ(TALVEN_GetInfo(handle, &info), 1);
         EXPECT_STREQ(info.plugin.name, "TalvenJuceSynth");
         EXPECT_EQ(info.inputChannels, 0);
-        const TALVEN_MIDI_EVENT events[] = {at(100, 0x90, 60, 100), at(100, 0xE0, 0, 96)};
+        const TALVEN_MIDI_EVENT events[] = {midiAt(100, 0x90, 60, 100), midiAt(100, 0xE0, 0, 96)};
         ASSERT_EQ(TALVEN_StreamEvents(handle, TALVEN_EVENTS_STRUCT | TALVEN_EVENTS_TIME, events, 2), 2);
         const std::vector<float> out = read(stream, 200, static_cast<int>(chans));
         EXPECT_EQ(out[99 * chans], 0.0f);
@@ -252,7 +243,7 @@ TEST_F(JuceSynthTest, ARecalledPresetOrStateBringsTheLevelAndPolarityBack)
     ASSERT_NE(stream, 0u);
     const std::uint32_t level = param(handle, "Level");
     const std::uint32_t invert = param(handle, "Invert");
-    const TALVEN_MIDI_EVENT note[] = {at(0, 0x90, 60, 127)};
+    const TALVEN_MIDI_EVENT note[] = {midiAt(0, 0x90, 60, 127)};
     ASSERT_EQ(TALVEN_StreamEvents(handle, TALVEN_EVENTS_STRUCT, note, 1), 1);
 
     ASSERT_EQ(TALVEN_SetParam(handle, level, 0.25f), 0);
@@ -297,7 +288,7 @@ TEST_F(JuceSynthTest, EveryWayOfFreeingTheStreamLetsTheInstrumentGo)
         std::uint32_t handle = 0;
         const HSTREAM stream = create(&handle, 2, autoFree ? BASS_STREAM_AUTOFREE : BASS_STREAM_DECODE);
         ASSERT_NE(stream, 0u);
-        const TALVEN_MIDI_EVENT note[] = {at(0, 0x90, 60, 100)};
+        const TALVEN_MIDI_EVENT note[] = {midiAt(0, 0x90, 60, 100)};
         ASSERT_EQ(TALVEN_StreamEvents(handle, TALVEN_EVENTS_STRUCT, note, 1), 1);
         if (autoFree) {
             // Played by the engine's mixing thread for a few blocks.
