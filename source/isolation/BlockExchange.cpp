@@ -12,7 +12,7 @@
 namespace talven {
 namespace {
 
-constexpr std::uint32_t kMagic = 0x54564258; // "TVBX"
+constexpr std::uint32_t kMagic = 0x54564232; // "TVB2"
 // Set in both words when either side closes; sequences use the other 31 bits.
 constexpr std::uint32_t kClosed = 0x80000000u;
 constexpr std::uint32_t kMaxChannels = 64;
@@ -42,8 +42,28 @@ bool publish(std::atomic<std::uint32_t>& word, std::uint32_t sequence)
     do {
         if (seen & kClosed)
             return false;
-    } while (!word.compare_exchange_weak(seen, sequence, std::memory_order_release, std::memory_order_relaxed));
+    } while (!word.compare_exchange_weak(seen, sequence, std::memory_order_seq_cst, std::memory_order_relaxed));
     return true;
+}
+
+// A side about to sleep on a word says so first, and the side that changed
+// the word signals only a sleeper: a side that watches without sleeping
+// does not pay a system call per block for nothing (under Wine, a round
+// trip to its server on each side). Both in sequentially consistent order,
+// so that the sleeper sees the new word or the other side sees the sleeper.
+void sleepWhile(WakeSignal& signal, const std::atomic<std::uint32_t>& word, std::atomic<std::uint32_t>& sleeper,
+                std::uint32_t seen, std::chrono::microseconds timeout)
+{
+    sleeper.store(1, std::memory_order_seq_cst);
+    if (word.load(std::memory_order_seq_cst) == seen)
+        signal.waitWhile(seen, timeout);
+    sleeper.store(0, std::memory_order_relaxed);
+}
+
+void wakeSleeper(WakeSignal& signal, const std::atomic<std::uint32_t>& sleeper)
+{
+    if (sleeper.load(std::memory_order_seq_cst) != 0)
+        signal.wake();
 }
 
 } // namespace
@@ -55,6 +75,8 @@ struct BlockExchange::Header {
     std::uint32_t frames;                 // of the block asked for last, written before request
     std::atomic<std::uint32_t> request;   // program side -> plug-in's process
     std::atomic<std::uint32_t> answer;    // plug-in's process -> program side
+    std::atomic<std::uint32_t> requestSleeper; // 1 while the plug-in's process sleeps on request
+    std::atomic<std::uint32_t> answerSleeper;  // 1 while the program side sleeps on answer
 };
 
 BlockExchange::BlockExchange(std::unique_ptr<SharedRegion> region, std::unique_ptr<WakeSignal> requestSignal,
@@ -79,7 +101,7 @@ std::unique_ptr<BlockExchange> BlockExchange::create(std::uint32_t channels, std
     if (!region)
         return nullptr;
     // The memory comes zero-filled; the words start at sequence 0 (idle).
-    auto* header = new (region->data()) Header{kMagic, channels, maxFrames, 0, {0}, {0}};
+    auto* header = new (region->data()) Header{kMagic, channels, maxFrames, 0, {0}, {0}, {0}, {0}};
     auto requestSignal = WakeSignal::create(header->request);
     auto answerSignal = WakeSignal::create(header->answer);
     if (!requestSignal || !answerSignal)
@@ -167,7 +189,7 @@ BlockExchange::Result BlockExchange::process(std::uint32_t frames, std::chrono::
     if (!publish(h.request, sequence))
         return Result::Closed;
     sequence_ = sequence;
-    requestSignal_->wake();
+    wakeSleeper(*requestSignal_, h.requestSleeper);
     const auto start = std::chrono::steady_clock::now();
     const auto deadline = start + bound;
     // The answer is watched for without sleeping at first: a sleeping
@@ -194,7 +216,7 @@ BlockExchange::Result BlockExchange::process(std::uint32_t frames, std::chrono::
             std::chrono::duration_cast<std::chrono::microseconds>(deadline - std::chrono::steady_clock::now());
         if (remaining.count() <= 0)
             return Result::Late;
-        answerSignal_->waitWhile(seen, remaining);
+        sleepWhile(*answerSignal_, h.answer, h.answerSleeper, seen, remaining);
     }
 }
 
@@ -218,28 +240,35 @@ std::int64_t BlockExchange::awaitRequest(std::chrono::microseconds timeout)
             return 0;
         const auto window = forecast_.watch();
         if (window && now < window->until) {
-            if (now < window->from) {
+            // A sleep too short for the system's timed wait is watched
+            // through instead, as long as that is at most twice the window.
+            const bool soon = window->from - now <= WakeSignal::shortestTimedWait()
+                              && window->until - now <= 2 * (window->until - window->from);
+            if (now < window->from && !soon) {
                 const auto planned = std::min(window->from, deadline);
-                requestSignal_->waitWhile(seen, std::chrono::ceil<std::chrono::microseconds>(planned - now));
+                sleepWhile(*requestSignal_, h.request, h.requestSleeper, seen,
+                           std::chrono::ceil<std::chrono::microseconds>(planned - now));
                 if (h.request.load(std::memory_order_acquire) == seen)
                     forecast_.woke(planned, Clock::now());
                 continue;
             }
-            // Due now: watched for without sleeping.
+            // Due now, or soon: watched for without sleeping.
             const auto until = std::min(window->until, deadline);
             while (h.request.load(std::memory_order_acquire) == seen && Clock::now() < until)
                 cpuRelax();
             if (h.request.load(std::memory_order_acquire) != seen)
                 continue;
         }
-        requestSignal_->waitWhile(seen, std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()));
+        sleepWhile(*requestSignal_, h.request, h.requestSleeper, seen,
+                   std::chrono::ceil<std::chrono::microseconds>(deadline - Clock::now()));
     }
 }
 
 void BlockExchange::answer()
 {
-    if (publish(header().answer, sequence_))
-        answerSignal_->wake();
+    Header& h = header();
+    if (publish(h.answer, sequence_))
+        wakeSleeper(*answerSignal_, h.answerSleeper);
 }
 
 void BlockExchange::close()

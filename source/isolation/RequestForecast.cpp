@@ -52,11 +52,18 @@ void RequestForecast::arrived(Clock::time_point at)
         period_ = average(period_, interval, 8);
         jitter_ = average(jitter_, distance, 8);
         steady_ = std::min(steady_ + 1, kSteadyNeeded);
+        strayed_ = false;
+    } else if (period_.count() > 0 && !strayed_) {
+        // One interval off the pace (a block the program's thread was late
+        // with, a short pause) keeps it: the next block is still due a
+        // period after this one.
+        strayed_ = true;
     } else {
-        // A new pace, or none (a pause, a seek, blocks pulled on demand).
+        // Two in a row: a new pace, or none (blocks pulled on demand).
         period_ = interval;
         jitter_ = Duration{0};
         steady_ = 0;
+        strayed_ = false;
     }
 }
 

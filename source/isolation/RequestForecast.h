@@ -40,6 +40,7 @@ private:
     Duration jitter_{0};   // mean distance of an interval from it
     Duration lateness_;    // of a timed wake-up
     int steady_ = 0;       // intervals in a row that kept the pace
+    bool strayed_ = false; // the last interval was off the pace
 };
 
 } // namespace talven

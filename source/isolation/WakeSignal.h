@@ -20,6 +20,9 @@ public:
     // The other process's side, with the handle it inherited (0 where none is needed).
     static std::unique_ptr<WakeSignal> open(std::atomic<std::uint32_t>& word, std::uint64_t handle);
 
+    // The shortest timeout waitWhile keeps to: shorter ones end late.
+    static std::chrono::microseconds shortestTimedWait();
+
     // The number the other process opens it by; 0 where it needs none.
     virtual std::uint64_t handle() const = 0;
     // Call after changing the word.

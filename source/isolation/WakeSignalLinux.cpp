@@ -41,6 +41,12 @@ private:
 
 } // namespace
 
+std::chrono::microseconds WakeSignal::shortestTimedWait()
+{
+    // Kept to within microseconds, but the wake-up costs tens of them.
+    return std::chrono::microseconds(200);
+}
+
 std::unique_ptr<WakeSignal> WakeSignal::create(std::atomic<std::uint32_t>& word)
 {
     return std::make_unique<FutexSignal>(word);

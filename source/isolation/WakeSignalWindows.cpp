@@ -32,6 +32,12 @@ private:
 
 } // namespace
 
+std::chrono::microseconds WakeSignal::shortestTimedWait()
+{
+    // Waits count whole milliseconds.
+    return std::chrono::microseconds(1000);
+}
+
 std::unique_ptr<WakeSignal> WakeSignal::create(std::atomic<std::uint32_t>& word)
 {
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};

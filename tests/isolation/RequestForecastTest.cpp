@@ -17,29 +17,31 @@ struct Case {
     std::vector<long> intervalsUs;  // between the requests, after the first
     long wokeLateUs;                // each timed wake-up this late (-1: none measured)
     int quietBlocks;                // then as many more at the last interval, no wake-up measured
-    bool watches;
+    long paceUs;                    // the pace watched at; 0: no watching
 };
 
 TEST(RequestForecastTest, WatchesAroundTheDueTimeOnlyAtASteadyAffordablePace)
 {
     const std::vector<Case> cases = {
-        {"no request yet", {}, -1, 0, false},
-        {"too few intervals to know a pace", {5000, 5000, 5000}, -1, 0, false},
-        {"playback's steady pace", {5000, 5000, 5000, 5000, 5000}, -1, 0, true},
-        {"a steady pace with some jitter", {10000, 10030, 9970, 10040, 9960, 10010}, -1, 0, true},
-        {"blocks pulled on demand", {5000, 9000, 2000, 7000, 4000, 12000}, -1, 0, false},
-        {"a steady pace, then a pause", {5000, 5000, 5000, 5000, 5000, 900000}, -1, 0, false},
-        {"a pause, then a new steady pace", {5000, 900000, 3000, 3000, 3000, 3000, 3000}, -1, 0, true},
-        {"blocks back to back", {20, 15, 25, 18, 22}, -1, 0, true},
-        {"timed wake-ups a little late", {5000, 5000, 5000, 5000, 5000}, 60, 0, true},
-        {"timed wake-ups a millisecond late", {5000, 5000, 5000, 5000, 5000}, 1000, 0, false},
-        {"a millisecond late, then a while of blocks", {5000, 5000, 5000, 5000, 5000}, 1000, 60, true},
+        {"no request yet", {}, -1, 0, 0},
+        {"too few intervals to know a pace", {5000, 5000, 5000}, -1, 0, 0},
+        {"playback's steady pace", {5000, 5000, 5000, 5000, 5000}, -1, 0, 5000},
+        {"a steady pace with some jitter", {10000, 10030, 9970, 10040, 9960, 10010}, -1, 0, 10010},
+        {"blocks pulled on demand", {5000, 9000, 2000, 7000, 4000, 12000}, -1, 0, 0},
+        {"a steady pace through one late block", {5000, 5000, 5000, 5000, 5000, 7500, 5000}, -1, 0, 5000},
+        {"a steady pace, then a pause: the pace is kept", {5000, 5000, 5000, 5000, 5000, 900000}, -1, 0, 5000},
+        {"two intervals off the pace end it", {5000, 5000, 5000, 5000, 5000, 900000, 3000}, -1, 0, 0},
+        {"a pause, then a new steady pace", {5000, 900000, 3000, 3000, 3000, 3000, 3000}, -1, 0, 3000},
+        {"blocks back to back", {20, 15, 25, 18, 22}, -1, 0, 22},
+        {"timed wake-ups a little late", {5000, 5000, 5000, 5000, 5000}, 60, 0, 5000},
+        {"timed wake-ups a millisecond late", {5000, 5000, 5000, 5000, 5000}, 1000, 0, 0},
+        {"a millisecond late, then a while of blocks", {5000, 5000, 5000, 5000, 5000}, 1000, 60, 5000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RequestForecast forecast;
         Clock::time_point at{};
-        if (!c.intervalsUs.empty() || c.watches)
+        if (!c.intervalsUs.empty())
             forecast.arrived(at);
         for (const long interval : c.intervalsUs) {
             at += microseconds(interval);
@@ -52,15 +54,15 @@ TEST(RequestForecastTest, WatchesAroundTheDueTimeOnlyAtASteadyAffordablePace)
             forecast.arrived(at);
         }
         const auto window = forecast.watch();
-        ASSERT_EQ(window.has_value(), c.watches);
+        ASSERT_EQ(window.has_value(), c.paceUs > 0);
         if (!window)
             continue;
-        const auto due = at + microseconds(c.intervalsUs.back());
-        EXPECT_LT(window->from, due + microseconds(c.intervalsUs.back() / 10));
+        const auto due = at + microseconds(c.paceUs);
+        EXPECT_LT(window->from, due + microseconds(c.paceUs / 10));
         EXPECT_GT(window->until, due);
         // Never more than a quarter of the time between blocks, outside back to back.
-        if (c.intervalsUs.back() > 200) {
-            EXPECT_LE(window->until - window->from, microseconds(c.intervalsUs.back() / 4));
+        if (c.paceUs > 200) {
+            EXPECT_LE(window->until - window->from, microseconds(c.paceUs / 4));
         }
     }
 }
