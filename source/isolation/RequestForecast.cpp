@@ -14,10 +14,14 @@ constexpr microseconds kSlack{50};
 // Blocks this close together are watched for all the way: the wake-up
 // would cost more than the watching.
 constexpr microseconds kShortPeriod{200};
-// Watching may take at most this share of the time between blocks (a
-// quarter, so that a plug-in as heavy as half the time between blocks
-// pulled back to back is still watched for)...
-constexpr int kWatchShareDivisor = 4;
+// Watching may take at most an eighth of the time between blocks at
+// playback's pace (a few milliseconds and more)...
+constexpr microseconds kPlaybackPeriod{2000};
+constexpr int kPlaybackShareDivisor = 8;
+// ...and a quarter between blocks pulled faster, so that a plug-in that
+// takes half the time between blocks pulled back to back is still watched
+// for...
+constexpr int kFastShareDivisor = 4;
 // ...and never longer than this.
 constexpr microseconds kLongestWatch{2000};
 // Added to what the lateness and the jitter call for.
@@ -80,7 +84,8 @@ std::optional<RequestForecast::Window> RequestForecast::watch() const
     if (!last_ || steady_ < kSteadyNeeded)
         return std::nullopt;
     const Duration lead = lateness_ + 2 * jitter_ + kMargin;
-    if (period_ > kShortPeriod && (2 * lead > period_ / kWatchShareDivisor || 2 * lead > kLongestWatch))
+    const int shareDivisor = period_ >= kPlaybackPeriod ? kPlaybackShareDivisor : kFastShareDivisor;
+    if (period_ > kShortPeriod && (2 * lead > period_ / shareDivisor || 2 * lead > kLongestWatch))
         return std::nullopt;
     const Clock::time_point due = *last_ + period_;
     return Window{due - lead, due + lead};
