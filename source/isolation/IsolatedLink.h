@@ -90,6 +90,7 @@ private:
     std::deque<Report> reports_;
     std::uint64_t reportsQueued_ = 0;
     std::uint64_t reportsDone_ = 0;
+    bool dispatching_ = false; // the reporter is in a callback
     bool ended_ = false;   // the process has gone and been reaped
     bool closing_ = false; // close() was called: no call, no callback any more
     TALVEN_PARAMPROC paramCallback_ = nullptr;
