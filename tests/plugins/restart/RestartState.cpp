@@ -150,7 +150,7 @@ RequestWatcher::RequestWatcher()
                 shared->askResult = requestRestart(shared->askFlags.load());
                 shared->askState = kAnswered;
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
 }
