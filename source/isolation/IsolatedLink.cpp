@@ -150,8 +150,10 @@ void IsolatedLink::dispatchReports()
         changed_.wait(lock, [&] { return closing_ || !reports_.empty(); });
         if (closing_)
             return;
-        const Report report = reports_.front();
+        Report report = reports_.front();
         reports_.pop_front();
+        if (silenced_)
+            report.op = ControlOp::answer; // heard by nobody
         const TALVEN_PARAMPROC paramCallback = paramCallback_;
         void* const paramUser = paramUser_;
         const TALVEN_STATUSPROC statusCallback = statusCallback_;
@@ -250,6 +252,14 @@ void IsolatedLink::close(std::chrono::milliseconds grace)
         else
             thread->join();
     }
+}
+
+void IsolatedLink::silence()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    silenced_ = true;
+    if (std::this_thread::get_id() != reporterId_.load())
+        changed_.wait(lock, [&] { return !dispatching_; });
 }
 
 void IsolatedLink::setParamCallback(TALVEN_PARAMPROC callback, void* user)
