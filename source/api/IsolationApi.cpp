@@ -32,7 +32,7 @@ int32_t TALVEN_CALL TALVEN_GetStatus(uint32_t handle)
 {
     TALVEN_ASSERT_RETURN(handle != 0, -1);
     return talven::guardBoundary(-1, [&] {
-        if (const std::shared_ptr<talven::IsolatedLink> link = talven::isolatedLinkOf(handle))
+        if (const std::shared_ptr<talven::IsolatedLink> link = talven::isolatedLinkOf(handle, false))
             return link->status();
         talven::InstanceHold hold(handle);
         return hold.get() && hold.get()->attached.load() ? TALVEN_STATUS_RUNNING : -1;
@@ -43,7 +43,7 @@ int32_t TALVEN_CALL TALVEN_SetStatusCallback(uint32_t handle, TALVEN_STATUSPROC 
 {
     TALVEN_ASSERT_RETURN(handle != 0, 0);
     return talven::guardBoundary(0, [&] {
-        if (const std::shared_ptr<talven::IsolatedLink> link = talven::isolatedLinkOf(handle)) {
+        if (const std::shared_ptr<talven::IsolatedLink> link = talven::isolatedLinkOf(handle, false)) {
             link->setStatusCallback(callback, user);
             return 1;
         }

@@ -98,8 +98,16 @@ void CALLBACK isolatedDsp(HDSP, DWORD, void* buffer, DWORD length, void* user)
     }
 }
 
+// The process ended and the attachment's hold given up.
+void finish(IsolatedInstance& record)
+{
+    record.link->close(kDetachGrace);
+    unrefHandle(record.handle);
+}
+
 // Takes the attachment down once: DSP and sync off the channel, then the
-// process ended and the attachment's hold given up.
+// process ended and the attachment's hold given up; left to the
+// channel-freed sync when the channel's free holds the DSP (lingering).
 int takeDown(IsolatedInstance& record, bool fromFreeSync)
 {
     if (!record.attached.exchange(false))
@@ -108,14 +116,19 @@ int takeDown(IsolatedInstance& record, bool fromFreeSync)
     const std::uint32_t dsp = record.dspHandle.exchange(0);
     const std::uint32_t sync = record.syncHandle.exchange(0);
     if (!fromFreeSync && channel != 0) {
-        // BASS waits for a block in progress in the DSP.
-        if (dsp != 0)
-            BASS_ChannelRemoveDSP(channel, dsp);
+        // BASS waits for a block in progress in the DSP, and refuses while
+        // it frees the channel: its sync comes after the last block.
+        if (dsp != 0 && !BASS_ChannelRemoveDSP(channel, dsp)) {
+            record.link->silence();
+            record.lingering = true;
+            if (record.freeSyncRan.load() && record.lingering.exchange(false))
+                finish(record);
+            return 1;
+        }
         if (sync != 0)
             BASS_ChannelRemoveSync(channel, sync);
     }
-    record.link->close(kDetachGrace);
-    unrefHandle(record.handle);
+    finish(record);
     return 1;
 }
 
@@ -126,7 +139,9 @@ void CALLBACK isolatedFreeSync(HSYNC, DWORD, DWORD, void* user)
     IsolatedInstance* record = refIsolated(handle);
     if (!record)
         return;
-    takeDown(*record, true);
+    record->freeSyncRan = true;
+    if (!takeDown(*record, true) && record->lingering.exchange(false))
+        finish(*record);
     unrefHandle(handle);
 }
 
@@ -139,12 +154,13 @@ void IsolatedInstance::destroy() noexcept
         link->close(kDetachGrace);
 }
 
-std::shared_ptr<IsolatedLink> isolatedLinkOf(std::uint32_t handle)
+std::shared_ptr<IsolatedLink> isolatedLinkOf(std::uint32_t handle, bool lingeringToo)
 {
     IsolatedInstance* record = refIsolated(handle);
     if (!record)
         return nullptr;
-    std::shared_ptr<IsolatedLink> link = record->attached.load() ? record->link : nullptr;
+    const bool open = record->attached.load() || (lingeringToo && record->lingering.load());
+    std::shared_ptr<IsolatedLink> link = open ? record->link : nullptr;
     unrefHandle(handle);
     return link;
 }

@@ -22,6 +22,13 @@ public:
     std::atomic<std::uint32_t> dspHandle{0};
     std::atomic<std::uint32_t> syncHandle{0};
     std::atomic<bool> attached{false};
+    // Detached while its channel's free waited for the block in progress,
+    // which BASS would not let the detach take the DSP off: the process,
+    // the handle and the attachment's hold stay until the channel-freed
+    // sync, after that block, as an attachment in the program's own process
+    // does. The sync notes that it ran, for a detach that meets it.
+    std::atomic<bool> lingering{false};
+    std::atomic<bool> freeSyncRan{false};
     std::uint32_t channelCount = 0;
     std::uint32_t rate = 0;
     bool floatChannel = false;
@@ -46,10 +53,12 @@ private:
 std::uint32_t attachIsolated(std::uint32_t channel, const char* path, const AttachOptions& options);
 
 // The link of the isolated attachment under handle, or null when the handle
-// names none (or an in-process one). Any thread.
-std::shared_ptr<IsolatedLink> isolatedLinkOf(std::uint32_t handle);
+// names none (or an in-process one); lingeringToo: also of one detached
+// whose last block is still under way. Any thread.
+std::shared_ptr<IsolatedLink> isolatedLinkOf(std::uint32_t handle, bool lingeringToo = true);
 
-// Takes an isolated attachment off its channel and ends its process: 1, or
+// Takes an isolated attachment off its channel and ends its process (once
+// the block in progress is over, when the channel's free holds it): 1, or
 // 0 when handle names none or it was taken off already; -1 when the handle
 // names an in-process attachment (the caller detaches that). Caller's thread.
 int detachIsolated(std::uint32_t handle);

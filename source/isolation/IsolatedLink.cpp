@@ -150,8 +150,10 @@ void IsolatedLink::dispatchReports()
         changed_.wait(lock, [&] { return closing_ || !reports_.empty(); });
         if (closing_)
             return;
-        const Report report = reports_.front();
+        Report report = reports_.front();
         reports_.pop_front();
+        if (silenced_)
+            report.op = ControlOp::answer; // heard by nobody
         const TALVEN_PARAMPROC paramCallback = paramCallback_;
         void* const paramUser = paramUser_;
         const TALVEN_STATUSPROC statusCallback = statusCallback_;
@@ -159,6 +161,7 @@ void IsolatedLink::dispatchReports()
         const TALVEN_POSITIONPROC positionCallback = positionCallback_;
         const TALVEN_EDITORPROC editorCallback = editorCallback_;
         void* const editorUser = editorUser_;
+        dispatching_ = true;
         lock.unlock();
         if (report.op == ControlOp::paramReport && paramCallback)
             paramCallback(handle_, report.id, report.value, paramUser);
@@ -169,6 +172,7 @@ void IsolatedLink::dispatchReports()
         else if (report.op == ControlOp::detach && statusCallback)
             statusCallback(handle_, TALVEN_STATUS_CRASHED, statusUser);
         lock.lock();
+        dispatching_ = false;
         ++reportsDone_;
         changed_.notify_all();
     }
@@ -177,10 +181,17 @@ void IsolatedLink::dispatchReports()
 std::unique_ptr<MessageReader> IsolatedLink::call(MessageWriter& message, std::chrono::milliseconds timeout)
 {
     const std::uint32_t sequence = message.sequence();
+    // A callback running when the call goes out may be waiting for it (on
+    // another thread of the program's): the reports queued up to then are
+    // not the call's, and waiting for them would wait for that callback.
+    // Reports this call causes still wait their turn behind it.
+    std::uint64_t reportsOfOthers = 0;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (closing_ || ended_)
             return nullptr;
+        if (dispatching_)
+            reportsOfOthers = reportsQueued_;
     }
     {
         std::lock_guard<std::mutex> lock(writing_);
@@ -204,7 +215,7 @@ std::unique_ptr<MessageReader> IsolatedLink::call(MessageWriter& message, std::c
     const std::uint64_t reportsBefore = found->second.second;
     answers_.erase(found);
     // A call from a callback cannot wait for the reporter: it is on it.
-    if (std::this_thread::get_id() != reporterId_.load())
+    if (std::this_thread::get_id() != reporterId_.load() && reportsBefore > reportsOfOthers)
         changed_.wait(lock, [&] { return reportsDone_ >= reportsBefore || closing_ || ended_; });
     return answer->ok() ? std::move(answer) : nullptr;
 }
@@ -241,6 +252,14 @@ void IsolatedLink::close(std::chrono::milliseconds grace)
         else
             thread->join();
     }
+}
+
+void IsolatedLink::silence()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    silenced_ = true;
+    if (std::this_thread::get_id() != reporterId_.load())
+        changed_.wait(lock, [&] { return !dispatching_; });
 }
 
 void IsolatedLink::setParamCallback(TALVEN_PARAMPROC callback, void* user)

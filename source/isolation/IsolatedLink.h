@@ -48,6 +48,11 @@ public:
     // callback from then on. Any thread; the second call does nothing.
     void close(std::chrono::milliseconds grace);
 
+    // No callback from now on, while calls still go to the process (a
+    // detached attachment whose last block is under way); waits for one in
+    // progress on another thread. Any thread.
+    void silence();
+
     // Audio thread: the process cannot keep up; it is ended, reported as
     // crashed by the reader.
     void giveUp() { process_->kill(); }
@@ -90,6 +95,8 @@ private:
     std::deque<Report> reports_;
     std::uint64_t reportsQueued_ = 0;
     std::uint64_t reportsDone_ = 0;
+    bool dispatching_ = false; // the reporter is in a callback
+    bool silenced_ = false;    // silence() was called: no callback any more
     bool ended_ = false;   // the process has gone and been reaped
     bool closing_ = false; // close() was called: no call, no callback any more
     TALVEN_PARAMPROC paramCallback_ = nullptr;

@@ -135,8 +135,10 @@ TEST_F(ConcurrencyTest, ADetachMeetingTheChannelsFreeKeepsTheInstanceUntilTheBlo
     ASSERT_TRUE(waitUntil([&] { return !BASS_ChannelGetInfo(stream, &info); }));
 
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, handle), 1);
-    // The block is still in progress: the instance must still be there.
+    // The block is still in progress: the instance must still be there,
+    // detached.
     EXPECT_EQ(TALVEN_ShowEditor(handle, 0, 0, 0, nullptr, nullptr), 1);
+    EXPECT_EQ(TALVEN_GetStatus(handle), -1);
     {
         std::lock_guard<std::mutex> guard(gate.lock);
         gate.closed = false;

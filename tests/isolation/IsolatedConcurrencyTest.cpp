@@ -1,7 +1,8 @@
 // One isolated plug-in used from several threads at once while its channel
-// plays on another: every call gives what it would alone, and a detach that
-// races with those calls leaves each of them either done or cleanly failed,
-// every later one failed, and nothing of the process behind.
+// plays on another: every call gives what it would alone, a callback may
+// wait for another thread's call, and a detach that races with those calls
+// leaves each of them either done or cleanly failed, every later one failed,
+// and nothing of the process behind.
 #include "AudioTestSupport.h"
 #include "IsolationTestSupport.h"
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -163,6 +165,51 @@ TEST_F(IsolatedConcurrencyTest, FourThreadsCallingWhileAudioPlaysGetWhatEachCall
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_GT(reports.load(), 0);
     EXPECT_EQ(TALVEN_ChannelRemoveDSP(channel, handle), 1);
+    test::expectNoChildProcess();
+}
+
+// A parameter callback that hands the report to another thread of the
+// program and waits for it there, as a program passing it to its window's
+// thread does; that thread calls the same attachment.
+struct WaitingCallback {
+    std::uint32_t handle = 0;
+    std::atomic<int> heard{0};
+    std::atomic<bool> answeredMeanwhile{false};
+    // The other thread's answer; shared with it, since a thread that never
+    // gets its answer is left behind rather than waited for.
+    std::shared_ptr<std::atomic<std::int32_t>> count = std::make_shared<std::atomic<std::int32_t>>(-1);
+};
+
+void TALVEN_CALL waitForAnotherThread(std::uint32_t, std::uint32_t, double, void* user)
+{
+    auto& side = *static_cast<WaitingCallback*>(user);
+    if (side.heard.fetch_add(1) > 0)
+        return;
+    std::thread other([count = side.count, handle = side.handle] { *count = TALVEN_GetParamCount(handle); });
+    side.answeredMeanwhile = test::waitFor([&] { return side.count->load() != -1; });
+    if (side.answeredMeanwhile.load())
+        other.join();
+    else
+        other.detach(); // it waits for this callback: joining would never end
+}
+
+TEST_F(IsolatedConcurrencyTest, ACallbackMayWaitForAnotherThreadsCallOnTheSameAttachment)
+{
+    for (const bool isolated : {false, true}) {
+        SCOPED_TRACE(isolated ? "isolated" : "in the program's process");
+        const HSTREAM channel = decodeStream(2);
+        WaitingCallback side;
+        side.handle = test::attachTestPlugin(channel, "ProgramGain", isolated);
+        ASSERT_NE(side.handle, 0u);
+        const std::int32_t count = TALVEN_GetParamCount(side.handle);
+        ASSERT_EQ(TALVEN_SetParamCallback(side.handle, waitForAnotherThread, &side), 1);
+        // A program change reports its parameters' new values.
+        ASSERT_EQ(TALVEN_SetProgram(side.handle, 3), 1);
+        EXPECT_TRUE(test::waitFor([&] { return side.heard.load() > 0; }));
+        EXPECT_TRUE(side.answeredMeanwhile.load());
+        EXPECT_EQ(side.count->load(), count);
+        EXPECT_EQ(TALVEN_ChannelFree(channel), 1);
+    }
     test::expectNoChildProcess();
 }
 

@@ -4,6 +4,7 @@
 // plug-in off and on, terminates it or unloads it on that thread, and never
 // touches a record that is gone. And a store whose flush makes the plug-in
 // report calls back with no library lock held.
+#include "IsolatedRun.h"
 #include "RestartTestSupport.h"
 #include "TestSupport.h"
 
@@ -100,7 +101,9 @@ TEST_F(AudioThreadCallbackTest, ADetachOrFreeFromTheCallbackAfterABlockLeavesThe
         const TalvenRestartStats stats = plugin.stats();
         EXPECT_EQ(stats.terminations, 1);
         EXPECT_NE(stats.terminationThread, side.audioThread.load());
-        EXPECT_EQ(stats.terminationThread, plugin.threadTag());
+        if (!isolatedRun()) { // isolated, talven-host's own thread terminates it
+            EXPECT_EQ(stats.terminationThread, plugin.threadTag());
+        }
         EXPECT_EQ(TALVEN_ChannelRemoveDSP(0, side.handle), 0);
         EXPECT_EQ(stats.violations, 0);
         if (action == OnAudioThread::freeChannel)
@@ -114,6 +117,9 @@ TEST_F(AudioThreadCallbackTest, ADetachOrFreeFromTheCallbackAfterABlockLeavesThe
 
 TEST_F(AudioThreadCallbackTest, ARestartPendingWhenTheCallbackReadsThePluginOnTheAudioThreadWaitsForTheProgram)
 {
+    if (isolatedRun())
+        GTEST_SKIP() << "isolated, the callback runs on the library's reporting thread, not the audio thread: "
+                        "its read is an ordinary call, which carries the restart out in talven-host";
     for (const OnAudioThread action : {OnAudioThread::readParameter, OnAudioThread::readInfo}) {
         SCOPED_TRACE(action == OnAudioThread::readParameter ? "parameter" : "info");
         CallbackSide side;

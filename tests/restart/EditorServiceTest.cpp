@@ -3,6 +3,7 @@
 // plug-in asked for, without the program calling anything: the plug-in's
 // own meters move. Real editor windows: Win32 under this thread's message
 // pump, X11 on the library's editor thread.
+#include "IsolatedRun.h"
 #include "RestartTestSupport.h"
 #include "TestSupport.h"
 
@@ -37,8 +38,10 @@ protected:
         editorThread = plugin.stats().viewThread;
 #ifdef _WIN32
         // The window belongs to the thread that showed it, which pumps its
-        // messages while it waits.
-        EXPECT_EQ(editorThread, plugin.threadTag());
+        // messages while it waits; isolated, talven-host's.
+        if (!isolatedRun()) {
+            EXPECT_EQ(editorThread, plugin.threadTag());
+        }
 #else
         EXPECT_NE(editorThread, plugin.threadTag());
 #endif
@@ -58,7 +61,9 @@ TEST_F(EditorServiceTest, ReportedValuesReachTheControllerAndTheCallbackOnTheEdi
     ASSERT_TRUE(waitUntil([&] { return !reports.of(TALVEN_RESTART_PEAK_ID).empty(); }));
     const std::thread::id heardOn = reports.of(TALVEN_RESTART_PEAK_ID)[0].thread;
 #ifdef _WIN32
-    EXPECT_EQ(heardOn, std::this_thread::get_id());
+    if (!isolatedRun()) { // isolated: the library's thread that runs the callbacks
+        EXPECT_EQ(heardOn, std::this_thread::get_id());
+    }
 #else
     EXPECT_NE(heardOn, std::this_thread::get_id());
 #endif
@@ -115,9 +120,12 @@ TEST_F(EditorServiceTest, TwoProgramThreadsMayCallTheParameterFunctionsWhileTheE
     std::thread first(program);
     std::thread second(program);
     // Both threads go on until the controller heard of many peaks meanwhile
-    // (from the editor's tick, or from a program thread's read).
+    // (from the editor's tick, or from a program thread's read). Isolated,
+    // every call goes to talven-host and back (under Wine about a
+    // millisecond): fewer rounds.
+    const int enough = isolatedRun() ? 1000 : 10000;
     const bool served = waitUntil([&] {
-        return rounds.load() >= 10000 && plugin.stats().peakDeliveries >= before + 100;
+        return rounds.load() >= enough && plugin.stats().peakDeliveries >= before + 100;
     });
     stop = true;
     first.join();

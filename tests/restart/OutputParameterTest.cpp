@@ -2,6 +2,7 @@
 // reaching its controller and the program: the latest value when the
 // program reads the parameter, once, and heard by the parameter callback;
 // and the slots that carry it from the audio thread without a lock.
+#include "IsolatedRun.h"
 #include "RestartTestSupport.h"
 #include "TestSupport.h"
 
@@ -45,7 +46,9 @@ TEST_F(OutputParameterTest, TheLatestReportedValueIsReadAndHeardOnceOnTheReaders
     ASSERT_EQ(heard.size(), 1u);
     EXPECT_EQ(heard[0].handle, handle);
     EXPECT_EQ(heard[0].value, 0.5);
-    EXPECT_EQ(heard[0].thread, std::this_thread::get_id());
+    if (!isolatedRun()) { // isolated: the library's thread that runs the callbacks
+        EXPECT_EQ(heard[0].thread, std::this_thread::get_id());
+    }
 
     // Of several blocks, the latest counts.
     pullAt(0.25f);

@@ -2,6 +2,7 @@
 // block's position in the channel's decoded stream (which a seek moves), the
 // frames processed since the plug-in was last activated, and the tempo and
 // time signature the program set, with the musical positions they make.
+#include "IsolatedRun.h"
 #include "RestartTestSupport.h"
 #include "TestSupport.h"
 #include "wav_writer.h"
@@ -83,6 +84,14 @@ protected:
         ASSERT_TRUE(BASS_ChannelSetPosition(stream, static_cast<QWORD>(frame) * 2 * sizeof(float), BASS_POS_BYTE));
     }
 
+    // The project time of a block after a seek to frame, pulled frames
+    // after the attach: isolated it counts the frames the plug-in was
+    // handed, which a seek does not move (talven.h says so).
+    static std::int64_t projectAfterSeek(std::int64_t frame, std::int64_t pulled)
+    {
+        return isolatedRun() ? pulled : frame;
+    }
+
     TalvenRestartContext lastContext()
     {
         const std::vector<TalvenRestartContext> all = plugin.contexts();
@@ -118,16 +127,18 @@ TEST_F(ProcessContextTest, ATransportSettingReachesTheNextBlockAndARefusedOneCha
     // Far enough on for the bar to start past the beginning.
     seek(30000);
     pull(stream, 1000);
-    EXPECT_TRUE(toldPosition(lastContext(), 30000, 2000, kFileRate, 999, 3, 16));
+    EXPECT_TRUE(toldPosition(lastContext(), projectAfterSeek(30000, 2000), 2000, kFileRate, 999, 3, 16));
     EXPECT_GT(lastContext().barPositionMusic, 0);
 
     ASSERT_EQ(TALVEN_SetTransport(handle, 60.5, 7, 8), 1);
     pull(stream, 1000);
-    EXPECT_TRUE(toldPosition(lastContext(), 31000, 3000, kFileRate, 60.5, 7, 8));
+    EXPECT_TRUE(toldPosition(lastContext(), projectAfterSeek(31000, 3000), 3000, kFileRate, 60.5, 7, 8));
 }
 
 TEST_F(ProcessContextTest, TheProjectTimeFollowsASeekWhileTheContinuousTimeKeepsCounting)
 {
+    if (isolatedRun())
+        GTEST_SKIP() << "isolated, the project time counts the frames handed over: a seek does not move it";
     pull(stream, 1000);
     seek(30000);
     pull(stream, 500);

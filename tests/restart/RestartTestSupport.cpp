@@ -1,5 +1,6 @@
 #include "RestartTestSupport.h"
 
+#include "IsolatedRun.h"
 #include "TestSupport.h"
 #include "log/TraceLog.h"
 #include "registry/Registry.h"
@@ -224,7 +225,7 @@ std::vector<float> RestartEngineTest::pull(HSTREAM from, int frames, int channel
 
 std::uint32_t RestartEngineTest::attach(HSTREAM to, const std::string& path)
 {
-    handle = TALVEN_ChannelSetDSP(to, path.c_str(), 0, 0, 0, 0, 0, nullptr, "Restart test");
+    handle = attachForTest(to, path.c_str(), 0, 0, 0, nullptr, "Restart test");
     return handle;
 }
 

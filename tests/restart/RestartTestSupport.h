@@ -28,7 +28,10 @@ constexpr DWORD kRate = 48000;
 std::string testPluginPath(const std::string& name);
 
 // The RestartEffect plug-in's library, opened beside the library's own load
-// (the system counts the loads), reset when opened and closed.
+// (the system counts the loads), reset when opened and closed. In the
+// isolated run its record is the one the plug-in in talven-host keeps
+// (RestartState.h), and a request made at once is made there, by a thread of
+// the plug-in's own.
 class RestartPlugin {
 public:
     RestartPlugin();
@@ -105,6 +108,7 @@ protected:
     // Pulls frames through the channel's DSPs on this thread.
     std::vector<float> pull(HSTREAM stream, int frames, int channels = 2);
 
+    // Isolated in the isolated run (attachForTest).
     std::uint32_t attach(HSTREAM stream, const std::string& path = RestartPlugin::path());
     // Waits until the plug-in processed this many more frames.
     bool waitProcessed(std::int64_t frames = 4800);

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 namespace talven::testplugin::restart {
 namespace {
@@ -53,11 +54,13 @@ public:
             return result;
         parameters.addParameter(STR16("Gain"), nullptr, 0, kDefaultGain, ParameterInfo::kCanAutomate, kGainId);
         parameters.addParameter(STR16("Peak"), nullptr, 0, 0, ParameterInfo::kIsReadOnly, kPeakId);
+        watcher_ = std::make_unique<RequestWatcher>();
         return kResultOk;
     }
 
     tresult PLUGIN_API terminate() override
     {
+        watcher_.reset(); // no request of its after the handler goes
         withdrawHandler(getComponentHandler());
         return EditController::terminate();
     }
@@ -115,6 +118,7 @@ public:
 
 private:
     std::atomic<double> level_{0};
+    std::unique_ptr<RequestWatcher> watcher_;
 };
 
 } // namespace

@@ -80,13 +80,13 @@ SMTG_EXPORT_SYMBOL void TalvenRestartSetOutputChannels(int32_t channels)
 
 SMTG_EXPORT_SYMBOL void TalvenRestartListLevel(int32_t listed)
 {
-    restart::levelListed() = listed != 0;
+    restart::listLevel(listed != 0);
 }
 
 SMTG_EXPORT_SYMBOL int32_t TalvenRestartRequest(int32_t flags, int32_t where)
 {
     if (where == TALVEN_RESTART_NOW)
-        return restart::requestRestart(flags);
+        return restart::requestNow(flags);
     restart::queueRequest(flags, where);
     return 0;
 }

@@ -1,5 +1,8 @@
 // What the RestartEffect plug-in shares between its processor, its
 // controller and the exported test controls (RestartExports.h). Any thread.
+// With TALVEN_PROBE_SHARED set it lives in the file <folder>/RestartEffect.record,
+// which a test process and talven-host both map: the test steers and reads
+// the plug-in running in talven-host.
 #pragma once
 
 #include "RestartExports.h"
@@ -8,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <thread>
 
 namespace talven::testplugin::restart {
 
@@ -30,7 +34,8 @@ Counters& counters();
 std::atomic<int32_t>& nextLatency();
 std::atomic<int32_t>& nextOutputChannels();
 // Whether the level parameter is listed now.
-std::atomic<bool>& levelListed();
+bool levelListed();
+void listLevel(bool listed);
 
 // The handler of the newest controller (null without one): the processor
 // asks through it too, as a plug-in whose halves share one object does.
@@ -40,6 +45,28 @@ void withdrawHandler(Steinberg::Vst::IComponentHandler* handler);
 // Calls restartComponent(flags) on the published handler and notes it;
 // -1 without one.
 int32_t requestRestart(int32_t flags);
+// A test's request to be made at once: here, on the calling thread, when
+// this process holds a handler; else, with the record shared, by the
+// plug-in's own thread in the process that does (RequestWatcher), waited
+// for. -1 when nobody made it.
+int32_t requestNow(int32_t flags);
+
+// The thread a plug-in hears of a change on (a file it watches, a worker
+// of its own) and asks its host from: with the record shared, it makes the
+// requests a test in another process asks to be made at once. Made with a
+// controller and ended before it terminates; nothing without a shared
+// record.
+class RequestWatcher {
+public:
+    RequestWatcher();
+    ~RequestWatcher();
+    RequestWatcher(const RequestWatcher&) = delete;
+    RequestWatcher& operator=(const RequestWatcher&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 // True once after a request with kIoChanged: the output bus takes its new
 // shape at the deactivation that follows, as the plug-in asked.
 bool takeIoRequest();
