@@ -90,6 +90,16 @@ const TestFactoryDescription& description()
     return table;
 }
 
+// Whether this process has a view of its own; without one, a test's call
+// goes to the views of talven-host through the shared record.
+bool hasLocalView()
+{
+    EditorView* view = newestLiveView();
+    if (view)
+        view->release();
+    return view != nullptr;
+}
+
 // Runs body on the newest live view, answering fallback without one.
 template <typename Body>
 int onNewestView(int fallback, Body body)
@@ -112,9 +122,7 @@ extern "C" {
 
 SMTG_EXPORT_SYMBOL void TalvenEditorReset(void)
 {
-    talven::testplugin::setEditorOptions(talven::testplugin::defaultEditorOptions());
-    talven::testplugin::clearEditorLog();
-    talven::testplugin::setEditorObserver(nullptr);
+    talven::testplugin::resetEditorState();
 }
 
 SMTG_EXPORT_SYMBOL void TalvenEditorConfigure(const TalvenEditorOptions* options)
@@ -141,8 +149,10 @@ SMTG_EXPORT_SYMBOL void TalvenEditorClearLog(void)
 
 SMTG_EXPORT_SYMBOL int TalvenEditorRequestResize(int width, int height)
 {
-    return talven::testplugin::onNewestView(
-        -1, [&](talven::testplugin::EditorView& view) { return view.requestResize(width, height); });
+    using namespace talven::testplugin;
+    if (!hasLocalView())
+        return editorRecordShared() ? askNewestView(ViewCall::resize, width, height) : -1;
+    return onNewestView(-1, [&](EditorView& view) { return view.requestResize(width, height); });
 }
 
 SMTG_EXPORT_SYMBOL int TalvenEditorLiveViews(void)
@@ -152,18 +162,15 @@ SMTG_EXPORT_SYMBOL int TalvenEditorLiveViews(void)
 
 SMTG_EXPORT_SYMBOL void* TalvenEditorChildWindow(void)
 {
-    void* child = nullptr;
-    talven::testplugin::onNewestView(0, [&](talven::testplugin::EditorView& view) {
-        child = view.childWindow();
-        return 0;
-    });
-    return child;
+    return talven::testplugin::newestChildWindow();
 }
 
 SMTG_EXPORT_SYMBOL int TalvenEditorFrameAnswersItself(void)
 {
-    return talven::testplugin::onNewestView(
-        -1, [](talven::testplugin::EditorView& view) { return view.frameAnswersItself(); });
+    using namespace talven::testplugin;
+    if (!hasLocalView())
+        return editorRecordShared() ? askNewestView(ViewCall::frameAnswersItself) : -1;
+    return onNewestView(-1, [](EditorView& view) { return view.frameAnswersItself(); });
 }
 
 SMTG_EXPORT_SYMBOL int TalvenEditorRunLoopTicks(void)
@@ -173,13 +180,36 @@ SMTG_EXPORT_SYMBOL int TalvenEditorRunLoopTicks(void)
 
 SMTG_EXPORT_SYMBOL int TalvenEditorRequestEdit(unsigned id, double value)
 {
-    return talven::testplugin::onNewestView(0, [&](talven::testplugin::EditorView& view) {
+    using namespace talven::testplugin;
+    // The view of another process serves the edit from its own thread too.
+    void* const child = hasLocalView() || !editorRecordShared() ? nullptr : newestChildWindow();
+    if (child) {
+        requestViewEdit(id, value);
+        wakeChildWindow(child);
+        return 1;
+    }
+    return onNewestView(0, [&](EditorView& view) {
         if (!view.childWindow())
             return 0;
-        talven::testplugin::requestViewEdit(id, value);
-        talven::testplugin::wakeChildWindow(view.childWindow());
+        requestViewEdit(id, value);
+        wakeChildWindow(view.childWindow());
         return 1;
     });
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorReadEvents(TalvenEditorEvent* events, int capacity)
+{
+    return talven::testplugin::readEditorEvents(events, capacity);
+}
+
+SMTG_EXPORT_SYMBOL void TalvenEditorClearEvents(void)
+{
+    talven::testplugin::clearEditorEvents();
+}
+
+SMTG_EXPORT_SYMBOL unsigned long long TalvenEditorThreadToken(void)
+{
+    return talven::testplugin::threadToken();
 }
 
 SMTG_EXPORT_SYMBOL void TalvenEditorObserve(TalvenEditorEventProc observer)
