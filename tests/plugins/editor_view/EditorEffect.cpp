@@ -14,6 +14,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -27,6 +28,23 @@ const FUID controllerUid(0x7A1E0003, 0x5E7A4C11, 0x9D3B2F60, 0x0000C001);
 
 class EditorController : public PassThroughController {
 public:
+    // The level is read and written on any thread: edits come from the
+    // view's thread while the host reads it on its own (in talven-host with
+    // no ordering this process could see), which the SDK's parameter
+    // objects do not allow.
+    Vst::ParamValue PLUGIN_API getParamNormalized(Vst::ParamID id) override
+    {
+        return id == 0 ? level_.load() : PassThroughController::getParamNormalized(id);
+    }
+
+    tresult PLUGIN_API setParamNormalized(Vst::ParamID id, Vst::ParamValue value) override
+    {
+        if (id != 0)
+            return PassThroughController::setParamNormalized(id, value);
+        level_ = std::clamp(value, 0.0, 1.0);
+        return kResultTrue;
+    }
+
     // One parameter for the edits the view makes (id 0, default 0.5).
     tresult PLUGIN_API initialize(FUnknown* context) override
     {
@@ -75,6 +93,9 @@ public:
         notifyEditorEvent("terminate");
         return PassThroughController::terminate();
     }
+
+private:
+    std::atomic<Vst::ParamValue> level_{0.5};
 };
 
 const TestFactoryDescription& description()

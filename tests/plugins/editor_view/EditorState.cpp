@@ -12,9 +12,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -87,16 +87,20 @@ Record& record()
     return kept.shared ? *kept.shared : kept.own;
 }
 
-// The views of this process, each with its slot in the record.
+// The views of this process, oldest first, each with its slot in the
+// record. Never destroyed: at process exit a view's thread may still be
+// letting its last view go.
 struct LocalViews {
     std::mutex lock;
-    std::vector<std::pair<EditorView*, int>> views;
+    std::pair<EditorView*, int> views[kViewSlots] = {};
+    int count = 0;
 };
 
 LocalViews& localViews()
 {
-    static LocalViews views;
-    return views;
+    alignas(LocalViews) static unsigned char storage[sizeof(LocalViews)];
+    static LocalViews* const views = new (storage) LocalViews;
+    return *views;
 }
 
 std::atomic<TalvenEditorEventProc> observer{nullptr};
@@ -232,22 +236,25 @@ void addLiveView(EditorView* view)
         if (slot >= 0)
             r.views[slot] = {++r.viewsMade, 0};
     }
-    std::lock_guard<std::mutex> guard(localViews().lock);
-    localViews().views.emplace_back(view, slot);
+    LocalViews& local = localViews();
+    std::lock_guard<std::mutex> guard(local.lock);
+    if (local.count < kViewSlots)
+        local.views[local.count++] = {view, slot};
 }
 
 void removeLiveView(EditorView* view)
 {
     int slot = -1;
     {
-        std::lock_guard<std::mutex> guard(localViews().lock);
-        auto& views = localViews().views;
-        const auto found =
-            std::find_if(views.begin(), views.end(), [&](const auto& entry) { return entry.first == view; });
-        if (found == views.end())
+        LocalViews& local = localViews();
+        std::lock_guard<std::mutex> guard(local.lock);
+        auto* const end = local.views + local.count;
+        auto* const found = std::find_if(local.views, end, [&](const auto& entry) { return entry.first == view; });
+        if (found == end)
             return;
         slot = found->second;
-        views.erase(found);
+        std::copy(found + 1, end, found);
+        --local.count;
     }
     if (slot >= 0) {
         std::lock_guard<SharedSpinLock> guard(record().lock);
@@ -259,10 +266,11 @@ void setLiveViewChild(EditorView* view, void* child)
 {
     int slot = -1;
     {
-        std::lock_guard<std::mutex> guard(localViews().lock);
-        for (const auto& entry : localViews().views) {
-            if (entry.first == view)
-                slot = entry.second;
+        LocalViews& local = localViews();
+        std::lock_guard<std::mutex> guard(local.lock);
+        for (int i = 0; i < local.count; ++i) {
+            if (local.views[i].first == view)
+                slot = local.views[i].second;
         }
     }
     if (slot >= 0) {
@@ -289,12 +297,12 @@ void* newestChildWindow()
 
 EditorView* newestLiveView()
 {
-    std::lock_guard<std::mutex> guard(localViews().lock);
+    LocalViews& local = localViews();
+    std::lock_guard<std::mutex> guard(local.lock);
     // Newest first; one whose last reference is going is passed over.
-    auto& views = localViews().views;
-    for (auto view = views.rbegin(); view != views.rend(); ++view) {
-        if (view->first->tryAddRef())
-            return view->first;
+    for (int i = local.count - 1; i >= 0; --i) {
+        if (local.views[i].first->tryAddRef())
+            return local.views[i].first;
     }
     return nullptr;
 }
