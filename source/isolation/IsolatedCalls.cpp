@@ -205,13 +205,11 @@ std::int32_t setParamCallback(IsolatedLink& link, TALVEN_PARAMPROC callback, voi
 std::int32_t showEditor(IsolatedLink& link, std::uint8_t visible, std::int32_t x, std::int32_t y,
                         TALVEN_POSITIONPROC positionCallback, const char* title)
 {
+    MessageWriter message(link.nextSequence(), ControlOp::showEditor);
+    message.i32(visible).i32(x).i32(y).i32(positionCallback ? 1 : 0).text(title);
     if (positionCallback)
-        link.setPositionCallback(positionCallback);
-    return resultOf(call(link, ControlOp::showEditor,
-                         [&](MessageWriter& m) {
-                             m.i32(visible).i32(x).i32(y).i32(positionCallback ? 1 : 0).text(title);
-                         }),
-                    0);
+        link.setPositionCallbackAfter(message.sequence(), positionCallback);
+    return resultOf(link.call(message, kCallTimeout), 0);
 }
 
 std::int32_t embedEditor(IsolatedLink& link, void* parent)

@@ -86,6 +86,11 @@ void IsolatedLink::readMessages()
         case ControlOp::answer: {
             const std::uint32_t sequence = message->sequence();
             answers_[sequence] = {std::move(message), reportsQueued_};
+            const auto position = positionAfter_.find(sequence);
+            if (position != positionAfter_.end()) {
+                positionCallback_ = position->second;
+                positionAfter_.erase(position);
+            }
             break;
         }
         case ControlOp::paramReport: {
@@ -106,6 +111,7 @@ void IsolatedLink::readMessages()
         }
         case ControlOp::positionReport: {
             Report report{ControlOp::positionReport};
+            report.position = positionCallback_;
             report.left = message->i32();
             report.top = message->i32();
             report.closing = message->i32();
@@ -158,7 +164,6 @@ void IsolatedLink::dispatchReports()
         void* const paramUser = paramUser_;
         const TALVEN_STATUSPROC statusCallback = statusCallback_;
         void* const statusUser = statusUser_;
-        const TALVEN_POSITIONPROC positionCallback = positionCallback_;
         const TALVEN_EDITORPROC editorCallback = editorCallback_;
         void* const editorUser = editorUser_;
         dispatching_ = true;
@@ -167,8 +172,8 @@ void IsolatedLink::dispatchReports()
             paramCallback(handle_, report.id, report.value, paramUser);
         else if (report.op == ControlOp::editorReport && editorCallback)
             editorCallback(handle_, report.left, report.top, editorUser);
-        else if (report.op == ControlOp::positionReport && positionCallback)
-            positionCallback(report.left, report.top, report.closing);
+        else if (report.op == ControlOp::positionReport && report.position)
+            report.position(report.left, report.top, report.closing);
         else if (report.op == ControlOp::detach && statusCallback)
             statusCallback(handle_, TALVEN_STATUS_CRASHED, statusUser);
         lock.lock();
@@ -287,6 +292,12 @@ void IsolatedLink::setPositionCallback(TALVEN_POSITIONPROC callback)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     positionCallback_ = callback;
+}
+
+void IsolatedLink::setPositionCallbackAfter(std::uint32_t sequence, TALVEN_POSITIONPROC callback)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    positionAfter_[sequence] = callback;
 }
 
 } // namespace talven

@@ -63,6 +63,12 @@ public:
     void setParamCallback(TALVEN_PARAMPROC callback, void* user);
     void setStatusCallback(TALVEN_STATUSPROC callback, void* user);
     void setPositionCallback(TALVEN_POSITIONPROC callback);
+    // The callback for the position reports read after the answer to the
+    // call numbered sequence: a show's new window reports to the callback
+    // given with it, while the window it hid, whose close was reported
+    // before that answer, still reports to the one before, as in the
+    // program's own process. Before the call is sent.
+    void setPositionCallbackAfter(std::uint32_t sequence, TALVEN_POSITIONPROC callback);
     void setEditorCallback(TALVEN_EDITORPROC callback, void* user);
 
 private:
@@ -71,6 +77,7 @@ private:
         std::uint32_t id = 0;
         double value = 0.0;
         std::int32_t left = 0, top = 0, closing = 0; // also width, height of an editor report
+        TALVEN_POSITIONPROC position = nullptr;     // a position report's callback, as it was read
     };
     void readMessages();
     void dispatchReports();
@@ -104,6 +111,7 @@ private:
     TALVEN_STATUSPROC statusCallback_ = nullptr;
     void* statusUser_ = nullptr;
     TALVEN_POSITIONPROC positionCallback_ = nullptr;
+    std::map<std::uint32_t, TALVEN_POSITIONPROC> positionAfter_; // by the call's sequence
     TALVEN_EDITORPROC editorCallback_ = nullptr;
     void* editorUser_ = nullptr;
 

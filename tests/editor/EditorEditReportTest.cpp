@@ -1,8 +1,10 @@
 // The parameter callback hearing the edits made in the plug-in's own editor,
 // with real editor windows (Win32 under the thread's message pump, X11 on the
 // library's editor thread): which thread, which id and value, what is not
-// echoed, and a detach from inside the callback.
+// echoed, and a detach from inside the callback. Run once more isolated:
+// the view then edits in talven-host and the report crosses to this process.
 #include "EditorTestSupport.h"
+#include "IsolatedRun.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -115,7 +117,11 @@ TEST_F(EditorEditReportTest, AnEditInTheEditorIsReportedOnTheEditorsThreadWithIt
     EXPECT_EQ(first[0].handle, handle);
     EXPECT_EQ(first[0].id, kLevel);
     EXPECT_EQ(first[0].value, 0.75);
-    EXPECT_EQ(first[0].thread, viewThread());
+    // Isolated, the callback runs on the thread of this process that hands on
+    // talven-host's reports, while the view's thread is talven-host's.
+    if (!isolatedRun()) {
+        EXPECT_EQ(first[0].thread, viewThread());
+    }
     // The controller holds the edit, and the processor gets it with the blocks.
     EXPECT_EQ(TALVEN_GetParam(handle, kLevel), 0.75);
 

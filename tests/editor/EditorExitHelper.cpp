@@ -6,7 +6,8 @@
 //   unload-closed    detach, then dlclose(): the library is gone, and with it
 //                    every thread of its own
 // It exits 0 when all went as it should; a hang or crash is the failure the
-// test looks for.
+// test looks for. With TALVEN_TEST_ISOLATED=1 it attaches isolated, and the
+// editor is talven-host's, which must end with the program.
 #include "X11TestSupport.h"
 
 #include "bass.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-using SetDspProc = decltype(&TALVEN_ChannelSetDSP);
+using SetDspProc = decltype(&TALVEN_ChannelSetDSPWith);
 using RemoveDspProc = decltype(&TALVEN_ChannelRemoveDSP);
 
 void TALVEN_CALL exitFromCallback(int32_t, int32_t, int32_t)
@@ -74,15 +75,24 @@ int main(int argc, char** argv)
     void* library = dlopen(TALVEN_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
     if (!library)
         return fail(dlerror());
-    auto setDsp = reinterpret_cast<SetDspProc>(dlsym(library, "TALVEN_ChannelSetDSP"));
+    auto setDsp = reinterpret_cast<SetDspProc>(dlsym(library, "TALVEN_ChannelSetDSPWith"));
     auto removeDsp = reinterpret_cast<RemoveDspProc>(dlsym(library, "TALVEN_ChannelRemoveDSP"));
     if (!setDsp || !removeDsp || !BASS_Init(0, 48000, 0, nullptr, nullptr))
-        return fail("no TALVEN_ChannelSetDSP or no engine");
+        return fail("no TALVEN_ChannelSetDSPWith or no engine");
     const HSTREAM stream = BASS_StreamCreate(48000, 2, BASS_SAMPLE_FLOAT | BASS_STREAM_DECODE, silence, nullptr);
     const std::string plugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/EditorEffect.vst3";
     const bool callbackExits = mode == "exit-in-callback";
-    const uint32_t handle =
-        setDsp(stream, plugin.c_str(), 0, 0, 1, 30, 40, callbackExits ? exitFromCallback : nullptr, "Leaving");
+    const char* isolated = std::getenv("TALVEN_TEST_ISOLATED");
+    TALVEN_ATTACH attach{};
+    attach.size = sizeof attach;
+    attach.path = plugin.c_str();
+    attach.flags = isolated && std::strcmp(isolated, "1") == 0 ? TALVEN_ATTACH_ISOLATED : 0;
+    attach.showEditor = 1;
+    attach.editorX = 30;
+    attach.editorY = 40;
+    attach.positionCallback = callbackExits ? exitFromCallback : nullptr;
+    attach.title = "Leaving";
+    const uint32_t handle = setDsp(stream, &attach);
     if (!handle)
         return fail("attach failed");
     if (!waitFor(editorShows))
@@ -91,7 +101,8 @@ int main(int argc, char** argv)
     if (mode == "exit")
         std::exit(0);
     if (callbackExits) {
-        // The move reaches the callback on the editor thread, which exits.
+        // The move reaches the callback on the editor thread (isolated, the
+        // thread that hands on talven-host's reports), which exits.
         talven::test::moveWindow(talven::test::editorWindows().front(), 100, 100);
         std::this_thread::sleep_for(std::chrono::seconds(30));
         return fail("the position callback was not called");

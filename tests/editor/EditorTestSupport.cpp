@@ -1,9 +1,13 @@
 #include "EditorTestSupport.h"
 
+#include "IsolatedRun.h"
 #include "TestSupport.h"
 #include "registry/Registry.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <sstream>
 
@@ -23,6 +27,21 @@ const auto* const environment = ::testing::AddGlobalTestEnvironment(new Registry
 std::mutex reportsLock;
 std::vector<std::array<int, 3>> reports;
 
+std::atomic<const EditorPlugin*> currentPlugin{nullptr};
+
+// A run's shared record starts afresh: one a killed talven-host of an earlier
+// run left would still count its views.
+void removeStaleSharedRecord()
+{
+    static const bool removed = [] {
+        const char* folder = std::getenv("TALVEN_PROBE_SHARED");
+        if (folder && *folder)
+            std::remove((std::string(folder) + "/EditorEffect.editor").c_str());
+        return true;
+    }();
+    (void)removed;
+}
+
 } // namespace
 
 std::string testPluginPath(const std::string& name)
@@ -41,6 +60,7 @@ std::string EditorPlugin::libraryPath()
 
 EditorPlugin::EditorPlugin()
 {
+    removeStaleSharedRecord();
     std::string error;
     library_ = loadLibrary(libraryPath(), error);
     if (!library_)
@@ -53,11 +73,19 @@ EditorPlugin::EditorPlugin()
     defaults.height = 300;
     defaults.platformSupported = 1;
     configure(defaults);
+    currentPlugin = this;
 }
 
 EditorPlugin::~EditorPlugin()
 {
+    const EditorPlugin* self = this;
+    currentPlugin.compare_exchange_strong(self, nullptr);
     unload();
+}
+
+const EditorPlugin* EditorPlugin::current()
+{
+    return currentPlugin.load();
 }
 
 void EditorPlugin::unload()
@@ -146,6 +174,33 @@ void EditorPlugin::observe(TalvenEditorEventProc observer) const
         set(observer);
 }
 
+std::vector<Event> EditorPlugin::events() const
+{
+    std::vector<Event> found;
+    auto read = symbol<TalvenEditorReadEventsProc>(TALVEN_EDITOR_READ_EVENTS);
+    if (!read)
+        return found;
+    std::vector<TalvenEditorEvent> events(static_cast<size_t>(read(nullptr, 0)) + 16);
+    events.resize(static_cast<size_t>(std::min(read(events.data(), static_cast<int>(events.size())),
+                                               static_cast<int>(events.size()))));
+    for (const TalvenEditorEvent& event : events)
+        found.emplace_back(std::string(event.name, std::find(event.name, event.name + sizeof event.name, '\0')),
+                           event.thread);
+    return found;
+}
+
+void EditorPlugin::clearEvents() const
+{
+    if (auto clear = symbol<TalvenEditorClearEventsProc>(TALVEN_EDITOR_CLEAR_EVENTS))
+        clear();
+}
+
+ThreadToken EditorPlugin::threadToken() const
+{
+    auto token = symbol<TalvenEditorThreadTokenProc>(TALVEN_EDITOR_THREAD_TOKEN);
+    return token ? token() : 0;
+}
+
 std::vector<std::array<int, 3>> positionReports()
 {
     std::lock_guard<std::mutex> guard(reportsLock);
@@ -205,6 +260,10 @@ void EditorEngineTest::SetUp()
 void EditorEngineTest::TearDown()
 {
     BASS_Free();
+    // An isolated plug-in's view goes in talven-host after the detach
+    // returned; the next test would count it.
+    if (isolatedRun())
+        waitUntil([&] { return plugin.liveViews() <= 0; });
     sources_.clear();
 }
 
@@ -230,7 +289,7 @@ HSTREAM EditorEngineTest::playingStream()
 std::uint32_t EditorEngineTest::attach(HSTREAM stream, std::uint8_t showEditor, int x, int y,
                                        TALVEN_POSITIONPROC callback, const char* title, const std::string& name)
 {
-    return TALVEN_ChannelSetDSP(stream, testPluginPath(name).c_str(), 0, 0, showEditor, x, y, callback, title);
+    return attachForTest(stream, testPluginPath(name).c_str(), showEditor, x, y, callback, title);
 }
 
 } // namespace talven::test

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace talven::test {
@@ -23,9 +24,17 @@ namespace talven::test {
 // The package path of a test plug-in built by this tree.
 std::string testPluginPath(const std::string& name);
 
+// A thread of any process, as EditorEffect names it in its events.
+using ThreadToken = std::uint64_t;
+// An event EditorEffect recorded (attached, timer, removed, controller
+// getState, controller setState, terminate) and the thread it came on.
+using Event = std::pair<std::string, ThreadToken>;
+
 // The EditorEffect plug-in's library, opened beside the library's own load
 // (the system counts the loads) to steer its editor and read its log. Starts
-// from the default options and an empty log.
+// from the default options and an empty log. In an isolated run the plug-in's
+// record is a file talven-host maps too, so the same controls reach a plug-in
+// running there (tests/plugins/editor_view/EditorExports.h).
 class EditorPlugin {
 public:
     EditorPlugin();
@@ -57,6 +66,13 @@ public:
     int runLoopTicks() const;
     // observer hears of removed views and terminated controllers (null: no more).
     void observe(TalvenEditorEventProc observer) const;
+    // The events recorded since the last reset or clear, oldest first.
+    std::vector<Event> events() const;
+    void clearEvents() const;
+    // The calling thread, as events name it.
+    ThreadToken threadToken() const;
+    // The plug-in of the test running now, or null.
+    static const EditorPlugin* current();
 
 private:
     template <typename Proc>
@@ -88,7 +104,8 @@ protected:
     HSTREAM playingStream();
     // Frames the sources have rendered so far, all streams together.
     std::int64_t framesRendered() const;
-    // Attaches EditorEffect (or the named plug-in); 0 on failure.
+    // Attaches EditorEffect (or the named plug-in), isolated in an isolated
+    // run; 0 on failure.
     std::uint32_t attach(HSTREAM stream, std::uint8_t showEditor = 0, int x = 0, int y = 0,
                          TALVEN_POSITIONPROC callback = nullptr, const char* title = "Editor",
                          const std::string& plugin = "EditorEffect");

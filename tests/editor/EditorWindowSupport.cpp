@@ -1,5 +1,7 @@
 #include "EditorWindowSupport.h"
 
+#include "IsolatedRun.h"
+
 namespace talven::test {
 namespace {
 
@@ -53,7 +55,11 @@ BOOL CALLBACK countWithChildren(HWND hwnd, LPARAM count)
 std::vector<HWND> editorWindows()
 {
     std::vector<HWND> found;
-    EnumThreadWindows(GetCurrentThreadId(), collectEditor, reinterpret_cast<LPARAM>(&found));
+    // Isolated, they are talven-host's: every top-level window of the desktop.
+    if (isolatedRun())
+        EnumWindows(collectEditor, reinterpret_cast<LPARAM>(&found));
+    else
+        EnumThreadWindows(GetCurrentThreadId(), collectEditor, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

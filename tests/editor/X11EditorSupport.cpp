@@ -1,5 +1,6 @@
 #include "X11EditorSupport.h"
 
+#include "IsolatedRun.h"
 #include "TestSupport.h"
 
 #include "editor/EditorThread.h"
@@ -7,23 +8,30 @@
 #include <cstdint>
 
 namespace talven::test {
-namespace {
-
-std::mutex eventsLock;
-std::vector<Event> events;
-
-} // namespace
-
 void onEditorThread(const std::function<void()>& work)
 {
     ASSERT_TRUE(EditorThread::call(work));
 }
 
-std::thread::id editorThreadId()
+void onViewThread(const std::function<void()>& work)
 {
-    std::thread::id id;
-    EditorThread::call([&] { id = std::this_thread::get_id(); });
+    if (isolatedRun())
+        work();
+    else
+        onEditorThread(work);
+}
+
+ThreadToken editorThreadId()
+{
+    ThreadToken id = 0;
+    EditorThread::call([&] { id = thisThread(); });
     return id;
+}
+
+ThreadToken thisThread()
+{
+    const EditorPlugin* plugin = EditorPlugin::current();
+    return plugin ? plugin->threadToken() : 0;
 }
 
 int editorTimers()
@@ -42,20 +50,14 @@ int editorWatchedFds()
 
 void clearEvents()
 {
-    std::lock_guard<std::mutex> guard(eventsLock);
-    events.clear();
+    if (const EditorPlugin* plugin = EditorPlugin::current())
+        plugin->clearEvents();
 }
 
 std::vector<Event> recordedEvents()
 {
-    std::lock_guard<std::mutex> guard(eventsLock);
-    return events;
-}
-
-void TALVEN_CALL recordEvent(const char* event)
-{
-    std::lock_guard<std::mutex> guard(eventsLock);
-    events.emplace_back(event, std::this_thread::get_id());
+    const EditorPlugin* plugin = EditorPlugin::current();
+    return plugin ? plugin->events() : std::vector<Event>{};
 }
 
 void X11EditorTest::SetUp()
@@ -64,7 +66,6 @@ void X11EditorTest::SetUp()
         GTEST_SKIP() << noDisplayReason();
     EditorEngineTest::SetUp();
     clearEvents();
-    plugin.observe(recordEvent);
     stream = decodeStream();
     ASSERT_NE(stream, 0u);
     handle = attach(stream);
@@ -81,7 +82,6 @@ void X11EditorTest::TearDown()
     TALVEN_ChannelRemoveDSP(0, handle);
     // The editor's teardown may still be on its way on the editor thread.
     waitUntil([] { return !EditorThread::running(); });
-    plugin.observe(nullptr);
     EditorEngineTest::TearDown();
 }
 

@@ -17,19 +17,23 @@ namespace talven::test {
 // Runs work on the library's editor thread and waits: the view may be called
 // only there.
 void onEditorThread(const std::function<void()>& work);
-// The editor thread's id (starting it for the question when it is not running).
-std::thread::id editorThreadId();
+// Runs work with EditorEffect's view controls where they belong: on the
+// editor thread, or in an isolated run here (the controls then hand the call
+// to the view's thread in talven-host and wait for it).
+void onViewThread(const std::function<void()>& work);
+// The editor thread (starting it for the question when it is not running).
+ThreadToken editorThreadId();
+// The calling thread.
+ThreadToken thisThread();
 // Timers and watched descriptors in the editor thread's event loop.
 int editorTimers();
 int editorWatchedFds();
 
-// What EditorEffect reports (attached, timer, removed, terminate) with the
-// thread it happened on; kept in this program, so that it outlives the
-// plug-in's module.
-using Event = std::pair<std::string, std::thread::id>;
+// What EditorEffect reports (attached, timer, removed, terminate, the
+// controller's state calls) with the thread it happened on, in whichever
+// process: the running test's plug-in's record.
 void clearEvents();
 std::vector<Event> recordedEvents();
-void TALVEN_CALL recordEvent(const char* event);
 
 class X11EditorTest : public EditorEngineTest {
 protected:

@@ -7,6 +7,7 @@
 // later call is the same call made here. It ends when the program's side
 // detaches or goes away.
 #include "BlockThreadPriority.h"
+#include "EditorTeardown.h"
 #include "HostLink.h"
 #include "HostWait.h"
 
@@ -130,6 +131,7 @@ int run(const std::string& exchangeToken, const std::string& controlToken)
         answerCall(link, *next);
 
     TALVEN_ChannelRemoveDSP(stream, handle);
+    awaitEditorTeardown();
     exchange->close();
     blocks.join();
     reader.join();

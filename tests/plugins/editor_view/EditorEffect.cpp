@@ -14,6 +14,7 @@
 #include "pluginterfaces/vst/ivsteditcontroller.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -27,6 +28,23 @@ const FUID controllerUid(0x7A1E0003, 0x5E7A4C11, 0x9D3B2F60, 0x0000C001);
 
 class EditorController : public PassThroughController {
 public:
+    // The level is read and written on any thread: edits come from the
+    // view's thread while the host reads it on its own (in talven-host with
+    // no ordering this process could see), which the SDK's parameter
+    // objects do not allow.
+    Vst::ParamValue PLUGIN_API getParamNormalized(Vst::ParamID id) override
+    {
+        return id == 0 ? level_.load() : PassThroughController::getParamNormalized(id);
+    }
+
+    tresult PLUGIN_API setParamNormalized(Vst::ParamID id, Vst::ParamValue value) override
+    {
+        if (id != 0)
+            return PassThroughController::setParamNormalized(id, value);
+        level_ = std::clamp(value, 0.0, 1.0);
+        return kResultTrue;
+    }
+
     // One parameter for the edits the view makes (id 0, default 0.5).
     tresult PLUGIN_API initialize(FUnknown* context) override
     {
@@ -75,6 +93,9 @@ public:
         notifyEditorEvent("terminate");
         return PassThroughController::terminate();
     }
+
+private:
+    std::atomic<Vst::ParamValue> level_{0.5};
 };
 
 const TestFactoryDescription& description()
@@ -88,6 +109,16 @@ const TestFactoryDescription& description()
     static const TestFactoryDescription table{"Talven Tests", "https://talven.invalid", "tests@talven.invalid",
                                               classes, 2, 3};
     return table;
+}
+
+// Whether this process has a view of its own; without one, a test's call
+// goes to the views of talven-host through the shared record.
+bool hasLocalView()
+{
+    EditorView* view = newestLiveView();
+    if (view)
+        view->release();
+    return view != nullptr;
 }
 
 // Runs body on the newest live view, answering fallback without one.
@@ -112,9 +143,7 @@ extern "C" {
 
 SMTG_EXPORT_SYMBOL void TalvenEditorReset(void)
 {
-    talven::testplugin::setEditorOptions(talven::testplugin::defaultEditorOptions());
-    talven::testplugin::clearEditorLog();
-    talven::testplugin::setEditorObserver(nullptr);
+    talven::testplugin::resetEditorState();
 }
 
 SMTG_EXPORT_SYMBOL void TalvenEditorConfigure(const TalvenEditorOptions* options)
@@ -141,8 +170,10 @@ SMTG_EXPORT_SYMBOL void TalvenEditorClearLog(void)
 
 SMTG_EXPORT_SYMBOL int TalvenEditorRequestResize(int width, int height)
 {
-    return talven::testplugin::onNewestView(
-        -1, [&](talven::testplugin::EditorView& view) { return view.requestResize(width, height); });
+    using namespace talven::testplugin;
+    if (!hasLocalView())
+        return editorRecordShared() ? askNewestView(ViewCall::resize, width, height) : -1;
+    return onNewestView(-1, [&](EditorView& view) { return view.requestResize(width, height); });
 }
 
 SMTG_EXPORT_SYMBOL int TalvenEditorLiveViews(void)
@@ -152,18 +183,15 @@ SMTG_EXPORT_SYMBOL int TalvenEditorLiveViews(void)
 
 SMTG_EXPORT_SYMBOL void* TalvenEditorChildWindow(void)
 {
-    void* child = nullptr;
-    talven::testplugin::onNewestView(0, [&](talven::testplugin::EditorView& view) {
-        child = view.childWindow();
-        return 0;
-    });
-    return child;
+    return talven::testplugin::newestChildWindow();
 }
 
 SMTG_EXPORT_SYMBOL int TalvenEditorFrameAnswersItself(void)
 {
-    return talven::testplugin::onNewestView(
-        -1, [](talven::testplugin::EditorView& view) { return view.frameAnswersItself(); });
+    using namespace talven::testplugin;
+    if (!hasLocalView())
+        return editorRecordShared() ? askNewestView(ViewCall::frameAnswersItself) : -1;
+    return onNewestView(-1, [](EditorView& view) { return view.frameAnswersItself(); });
 }
 
 SMTG_EXPORT_SYMBOL int TalvenEditorRunLoopTicks(void)
@@ -173,13 +201,36 @@ SMTG_EXPORT_SYMBOL int TalvenEditorRunLoopTicks(void)
 
 SMTG_EXPORT_SYMBOL int TalvenEditorRequestEdit(unsigned id, double value)
 {
-    return talven::testplugin::onNewestView(0, [&](talven::testplugin::EditorView& view) {
+    using namespace talven::testplugin;
+    // The view of another process serves the edit from its own thread too.
+    void* const child = hasLocalView() || !editorRecordShared() ? nullptr : newestChildWindow();
+    if (child) {
+        requestViewEdit(id, value);
+        wakeChildWindow(child);
+        return 1;
+    }
+    return onNewestView(0, [&](EditorView& view) {
         if (!view.childWindow())
             return 0;
-        talven::testplugin::requestViewEdit(id, value);
-        talven::testplugin::wakeChildWindow(view.childWindow());
+        requestViewEdit(id, value);
+        wakeChildWindow(view.childWindow());
         return 1;
     });
+}
+
+SMTG_EXPORT_SYMBOL int TalvenEditorReadEvents(TalvenEditorEvent* events, int capacity)
+{
+    return talven::testplugin::readEditorEvents(events, capacity);
+}
+
+SMTG_EXPORT_SYMBOL void TalvenEditorClearEvents(void)
+{
+    talven::testplugin::clearEditorEvents();
+}
+
+SMTG_EXPORT_SYMBOL unsigned long long TalvenEditorThreadToken(void)
+{
+    return talven::testplugin::threadToken();
 }
 
 SMTG_EXPORT_SYMBOL void TalvenEditorObserve(TalvenEditorEventProc observer)

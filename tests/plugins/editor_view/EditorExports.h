@@ -16,8 +16,13 @@ typedef struct TalvenEditorOptions {
     int resizeFromOnSize;   // onSize asks resizeView for 10 more in each direction
 } TalvenEditorOptions;
 
+// With TALVEN_PROBE_SHARED naming a folder, what these controls steer and
+// read lives in a file there that every process loading the plug-in maps
+// (talven-host's too): the calls below that act on the newest view then reach
+// a view of another process, made on that view's own thread.
+
 // Restores the defaults (a 400 x 300 view that is offered, fixed size, no cap,
-// supports the platform) and empties the log.
+// supports the platform) and empties the log and the events.
 #define TALVEN_EDITOR_RESET "TalvenEditorReset"
 typedef void (*TalvenEditorResetProc)(void);
 
@@ -36,11 +41,13 @@ typedef int (*TalvenEditorReadLogProc)(char* buffer, int capacity);
 typedef void (*TalvenEditorClearLogProc)(void);
 
 // The newest live view asks its frame for a new size of width x height;
-// returns the frame's result, or -1 without a view or frame.
+// returns the frame's result, or -1 without a view or frame. Called on the
+// view's thread, or from a process without views of its own (it then waits
+// for the view's thread).
 #define TALVEN_EDITOR_REQUEST_RESIZE "TalvenEditorRequestResize"
 typedef int (*TalvenEditorRequestResizeProc)(int width, int height);
 
-// Views that exist now (made and not yet released).
+// Views that exist now (made and not yet released), in every process.
 #define TALVEN_EDITOR_LIVE_VIEWS "TalvenEditorLiveViews"
 typedef int (*TalvenEditorLiveViewsProc)(void);
 
@@ -51,7 +58,7 @@ typedef void* (*TalvenEditorChildWindowProc)(void);
 
 // Asks the newest live view's frame for IPlugFrame and for FUnknown: 1 when
 // both answer kResultOk with the frame the view was given, 0 when not, -1
-// without a view or frame.
+// without a view or frame. Threads as TalvenEditorRequestResize.
 #define TALVEN_EDITOR_FRAME_ANSWERS_ITSELF "TalvenEditorFrameAnswersItself"
 typedef int (*TalvenEditorFrameAnswersItselfProc)(void);
 
@@ -67,6 +74,24 @@ typedef int (*TalvenEditorRunLoopTicksProc)(void);
 // without a live attached view.
 #define TALVEN_EDITOR_REQUEST_EDIT "TalvenEditorRequestEdit"
 typedef int (*TalvenEditorRequestEditProc)(unsigned id, double value);
+
+// What the observer below hears, recorded as well with the thread it came on
+// (TalvenEditorThreadToken's answer there), up to 4096 events.
+typedef struct TalvenEditorEvent {
+    char name[32];
+    unsigned long long thread;
+} TalvenEditorEvent;
+
+// Copies up to capacity events, oldest first; returns how many there are.
+#define TALVEN_EDITOR_READ_EVENTS "TalvenEditorReadEvents"
+typedef int (*TalvenEditorReadEventsProc)(TalvenEditorEvent* events, int capacity);
+
+#define TALVEN_EDITOR_CLEAR_EVENTS "TalvenEditorClearEvents"
+typedef void (*TalvenEditorClearEventsProc)(void);
+
+// The calling thread, as the events name threads: unique across processes.
+#define TALVEN_EDITOR_THREAD_TOKEN "TalvenEditorThreadToken"
+typedef unsigned long long (*TalvenEditorThreadTokenProc)(void);
 
 // Called as the host attaches a view (attached), as the view's run-loop timer
 // first ticks (timer, Linux), as the host removes a view (removed), asks the

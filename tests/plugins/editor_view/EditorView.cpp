@@ -132,6 +132,7 @@ tresult PLUGIN_API EditorView::attached(void* parent, FIDString type)
     if (!parent)
         return kInvalidArgument;
     child_ = createChildWindow(parent, size_.getWidth(), size_.getHeight());
+    setLiveViewChild(this, child_);
     runLoop_.start(frame_, child_);
     return kResultOk;
 }
@@ -207,8 +208,10 @@ tresult PLUGIN_API EditorView::setContentScaleFactor(ScaleFactor factor)
 
 void EditorView::dropChildWindow()
 {
-    if (child_)
+    if (child_) {
+        setLiveViewChild(this, nullptr);
         destroyChildWindow(child_);
+    }
     child_ = nullptr;
 }
 

@@ -27,7 +27,8 @@ private:
     std::unique_ptr<Registrations> registrations_;
 };
 
-// Timer ticks of every view so far. Any thread.
+// Timer ticks of every view so far (of every process sharing the
+// record). Any thread.
 int runLoopTicks();
 
 } // namespace talven::testplugin

@@ -12,8 +12,6 @@ using namespace Steinberg;
 namespace talven::testplugin {
 namespace {
 
-std::atomic<int> ticks{0};
-
 // One FUnknown with its own count, for the two handler interfaces.
 template <typename Interface>
 class Handler : public Interface {
@@ -50,7 +48,7 @@ class TickCounter : public Handler<Linux::ITimerHandler> {
 public:
     void PLUGIN_API onTimer() override
     {
-        ++ticks;
+        countViewTick();
         serviceViewEdits();
         // Once per view, so that tests see which thread serves the loop.
         if (!ticked_) {
@@ -118,7 +116,7 @@ void ViewRunLoop::stop()
 
 int runLoopTicks()
 {
-    return ticks.load();
+    return viewTicks();
 }
 
 } // namespace talven::testplugin
