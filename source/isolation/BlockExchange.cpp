@@ -8,6 +8,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <new>
+#include <thread>
 
 namespace talven {
 namespace {
@@ -22,6 +23,15 @@ constexpr std::size_t kAudioOffset = 64;
 
 // How long the program's side watches for an answer before it sleeps.
 constexpr std::chrono::microseconds kSpin{1000};
+
+// On a single processor, a thread watching for the other side would only
+// keep the thread it waits for from running (either may run at a raised or
+// real-time priority).
+bool watchingPays()
+{
+    static const bool pays = std::thread::hardware_concurrency() > 1;
+    return pays;
+}
 
 inline void cpuRelax()
 {
@@ -196,8 +206,8 @@ BlockExchange::Result BlockExchange::process(std::uint32_t frames, std::chrono::
     // thread's wake-up costs tens of microseconds (far more on a virtual
     // machine's idle processor), as much as a light plug-in's whole block.
     // At most half the bound, so that a late process costs half a block of
-    // CPU time at worst.
-    const auto spinEnd = start + std::min(bound / 2, kSpin);
+    // CPU time at worst; not at all on a single processor.
+    const auto spinEnd = watchingPays() ? start + std::min(bound / 2, kSpin) : start;
     while (std::chrono::steady_clock::now() < spinEnd) {
         const std::uint32_t seen = h.answer.load(std::memory_order_acquire);
         if (seen == sequence)
@@ -238,7 +248,7 @@ std::int64_t BlockExchange::awaitRequest(std::chrono::microseconds timeout)
         const auto now = Clock::now();
         if (now >= deadline)
             return 0;
-        const auto window = forecast_.watch();
+        const auto window = watchingPays() ? forecast_.watch() : std::nullopt;
         if (window && now < window->until) {
             // A sleep too short for the system's timed wait is watched
             // through instead, as long as that is at most twice the window.
