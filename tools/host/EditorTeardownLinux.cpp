@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -15,23 +16,19 @@ namespace {
 // names in /proc.
 bool editorThreadRuns()
 {
-    DIR* tasks = ::opendir("/proc/self/task");
+    const std::unique_ptr<DIR, int (*)(DIR*)> tasks(::opendir("/proc/self/task"), &::closedir);
     if (!tasks)
         return false;
-    bool found = false;
-    while (const dirent* entry = ::readdir(tasks)) {
+    while (const dirent* entry = ::readdir(tasks.get())) {
         if (entry->d_name[0] == '.')
             continue;
         std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
         std::string name;
         std::getline(comm, name);
-        if (name == "talven-editor") {
-            found = true;
-            break;
-        }
+        if (name == "talven-editor")
+            return true;
     }
-    ::closedir(tasks);
-    return found;
+    return false;
 }
 
 } // namespace
