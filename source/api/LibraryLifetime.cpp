@@ -22,6 +22,11 @@ void onLibraryLoad()
 // valid for those threads.
 void onLibraryUnload()
 {
+    // BASS outlives this library's code: no DSP, sync or stream function of
+    // it may stay on a channel (a program's runtime may unload the library
+    // at its end while a channel still plays). First, so that no block comes
+    // in while the rest goes.
+    takeRegisteredCallbacksOffBass();
     // Editor closes handed to a window's thread that ended before running
     // them still hold their plug-ins: those go now, while their code and the
     // host object are still there. The editor thread ends first, finishing

@@ -4,6 +4,7 @@
 #include "instance/InstanceHold.h"
 #include "editor/EditorHosting.h"
 #include "log/TraceLog.h"
+#include "platform/ProcessEnd.h"
 #include "platform/ThreadRole.h"
 
 #include <cstring>
@@ -87,6 +88,10 @@ bool processAudio(PluginInstance& instance, float* block, DWORD length) noexcept
     if (frames == 0)
         return false;
 
+    // Once the process has begun to end, the plug-in's code may be going.
+    const PluginBlockGate gate;
+    if (!gate.open())
+        return false;
     writeTraceLine("processAudio: start>>>");
     Outcome outcome = Outcome::noProcessor;
     try {

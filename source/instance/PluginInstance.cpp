@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 
 namespace talven {
 
@@ -40,6 +41,27 @@ PluginInstance* refInstance(std::uint32_t handle)
     if (found && !instance)
         unrefHandle(handle);
     return instance;
+}
+
+// An instrument's stream renders through the library's own stream function,
+// which BASS cannot be told to drop: the stream is freed (its handle then
+// fails cleanly), without the free sync, which would start a teardown here.
+void PluginInstance::takeCallbacksOffBass() noexcept
+{
+    const std::uint32_t channelNow = channel.load();
+    if (channelNow == 0)
+        return; // the channel's free took them along
+    {
+        ScopedLock control(plugin.controlLock);
+        if (sidechain)
+            sidechain->disconnect();
+    }
+    if (syncHandle != 0)
+        BASS_ChannelRemoveSync(channelNow, std::exchange(syncHandle, 0));
+    if (instrumentStream)
+        BASS_StreamFree(channelNow);
+    else if (const std::uint32_t dsp = dspHandle.exchange(0))
+        BASS_ChannelRemoveDSP(channelNow, dsp);
 }
 
 // Tears the record down once its last hold is gone: takes its callbacks off

@@ -86,6 +86,8 @@ public:
     // follow write again. Read and written under plugin.controlLock.
     PresetMetaInfo presetMetaInfo;
 
+    void takeCallbacksOffBass() noexcept override;
+
 private:
     // Deleted only by destroy(), and by createHandle for a record that was
     // never registered.

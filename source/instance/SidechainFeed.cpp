@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace talven {
 namespace {
@@ -103,15 +104,20 @@ SidechainFeed::SidechainFeed(std::uint32_t channel, std::int32_t channels, std::
 
 SidechainFeed::~SidechainFeed()
 {
+    disconnect();
+}
+
+void SidechainFeed::disconnect() noexcept
+{
     // After the free sync the handles mean nothing: BASS dropped both.
     if (channelGone_.load())
         return;
     // BASS waits for a call of the DSP in progress on another thread; the
     // DSP takes no lock, so this cannot wait on anything of the library's.
     if (dsp_ != 0)
-        BASS_ChannelRemoveDSP(channel_, dsp_);
+        BASS_ChannelRemoveDSP(channel_, std::exchange(dsp_, 0));
     if (sync_ != 0)
-        BASS_ChannelRemoveSync(channel_, sync_);
+        BASS_ChannelRemoveSync(channel_, std::exchange(sync_, 0));
 }
 
 bool SidechainFeed::connect(std::int32_t priority)

@@ -23,6 +23,9 @@ public:
     SidechainFeed(std::uint32_t channel, std::int32_t channels, std::int32_t maxFrames);
     // Takes the DSP and the sync off the channel, if still there.
     ~SidechainFeed();
+    // The same, ahead of the destructor (the library's unload). Caller's
+    // thread, no lock the plug-in's blocks take.
+    void disconnect() noexcept;
     SidechainFeed(const SidechainFeed&) = delete;
     SidechainFeed& operator=(const SidechainFeed&) = delete;
 

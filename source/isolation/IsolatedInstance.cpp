@@ -147,6 +147,17 @@ void CALLBACK isolatedFreeSync(HSYNC, DWORD, DWORD, void* user)
 
 } // namespace
 
+void IsolatedInstance::takeCallbacksOffBass() noexcept
+{
+    const std::uint32_t channelNow = channel.load();
+    if (channelNow == 0)
+        return;
+    if (const std::uint32_t sync = syncHandle.exchange(0))
+        BASS_ChannelRemoveSync(channelNow, sync);
+    if (const std::uint32_t dsp = dspHandle.exchange(0))
+        BASS_ChannelRemoveDSP(channelNow, dsp);
+}
+
 void IsolatedInstance::destroy() noexcept
 {
     std::unique_ptr<IsolatedInstance> owned(this);

@@ -42,6 +42,8 @@ public:
     bool gaveUp = false;
     std::atomic<std::uint64_t> lateBlocks{0};
 
+    void takeCallbacksOffBass() noexcept override;
+
 private:
     friend struct std::default_delete<IsolatedInstance>;
     ~IsolatedInstance() override = default;

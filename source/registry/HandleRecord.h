@@ -16,6 +16,13 @@ public:
     std::uint32_t handle = 0; // 0 until registered
     std::int32_t holds = 0;   // guarded by the handle-table lock
 
+    // The library is being unloaded with this record still registered:
+    // takes every callback of the library's off BASS, which outlives the
+    // library's code, waiting for a call in progress as BASS does. Nothing
+    // else of the record is torn down. Called once, by the unload hook,
+    // outside every lock of the registry's.
+    virtual void takeCallbacksOffBass() noexcept {}
+
 protected:
     virtual ~HandleRecord() = default;
 

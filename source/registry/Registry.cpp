@@ -13,6 +13,7 @@
 #include <memory>
 #include <new>
 #include <type_traits>
+#include <vector>
 
 namespace talven {
 namespace {
@@ -95,6 +96,27 @@ void registryUnload()
     }
     ScopedLock guard(state.idleLock);
     sjhashClear(&state.deferredReleases);
+}
+
+void takeRegisteredCallbacksOffBass() noexcept
+{
+    std::vector<HandleRecord*> records;
+    try {
+        ScopedLock guard(state.tableLock);
+        if (!state.handlesOpen)
+            return;
+        records.reserve(static_cast<std::size_t>(state.handles.count));
+        for (const sjhashElem* element = state.handles.first; element; element = element->next) {
+            auto* record = reinterpret_cast<HandleRecord*>(element->data);
+            record->holds++;
+            records.push_back(record);
+        }
+    } catch (const std::bad_alloc&) {
+        // Reserved up front: nothing was held yet.
+        return;
+    }
+    for (HandleRecord* record : records)
+        record->takeCallbacksOffBass();
 }
 
 bool registerHandle(HandleRecord& record)

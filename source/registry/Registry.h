@@ -16,6 +16,10 @@ namespace talven {
 // out or registered and no idle timer starts, whatever thread still calls.
 void registryLoad();
 void registryUnload();
+// The unload hook's step before registryUnload: every record still
+// registered takes the library's callbacks off BASS. Each keeps a hold that
+// is never given back, since the records stay, as registryUnload leaves them.
+void takeRegisteredCallbacksOffBass() noexcept;
 
 // Registers a complete record (holds 1) under the next handle number and
 // sets its handle: true; false when that number is still held by a live

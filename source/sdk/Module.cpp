@@ -5,6 +5,7 @@
 #include "sdk/ModuleLock.h"
 #include "sdk/PluginContextFactory.h"
 
+#include "platform/ProcessEnd.h"
 #include "platform/ScopedLock.h"
 
 namespace VST3 {
@@ -40,6 +41,7 @@ Module::Ptr Module::create(const std::string& path, std::string& errorDescriptio
             return shared;
         }
         if (module->enter(errorDescription)) {
+            talven::closeGateBeforeLibrariesEnd();
             offerHostContext(module->getFactory());
             Ptr adopted = adoptLoadedModule(std::move(module));
             writeConsoleLine("create: load module");

@@ -1,7 +1,9 @@
 // A program using the library ends in every order a process can end in:
 // returning from main or calling exit() on another thread, with the library
 // loaded at run time or linked at build time, unloaded or not, with the idle
-// timer running, instances attached and audio still playing. Each runs in a
+// timer running, instances attached and audio still playing (through one
+// plug-in that must not be called once the exit has destroyed its module's
+// static objects, as the mixing thread would). Each runs in a
 // child process (ExitProbe.cpp) with a time limit; a hang, a crash or a
 // sanitizer report (under ASan and TSan the child is instrumented too and
 // ends with the sanitizer's exit code) fails the test.
@@ -65,6 +67,11 @@ TEST(ExitOrder, AnIsolatedPluginNeitherKeepsTheProcessFromEndingNorOutlivesAnUnl
         SCOPED_TRACE(std::string(ending.program) + " " + ending.scenario);
         expectEnds(ending);
     }
+}
+
+TEST(ExitOrder, UnloadingTheLibraryTakesEveryCallbackOfItsOffChannelsThatGoOnPlaying)
+{
+    expectEnds({"talven_exit_probe", "attached-unload", 0});
 }
 
 TEST(ExitOrder, ALinkedLibraryLetsTheProcessEndAfterAFailedAttach)

@@ -44,6 +44,8 @@ using RemoveDspProc = decltype(&TALVEN_ChannelRemoveDSP);
 using GetBypassProc = decltype(&TALVEN_GetBypass);
 using SetDspWithProc = decltype(&TALVEN_ChannelSetDSPWith);
 using GetStatusProc = decltype(&TALVEN_GetStatus);
+using SetSidechainProc = decltype(&TALVEN_SetSidechain);
+using StreamCreateProc = decltype(&TALVEN_StreamCreate);
 
 // The exported functions the scenarios call, however the library came in.
 struct Library {
@@ -53,6 +55,8 @@ struct Library {
     GetBypassProc getBypass = nullptr;
     SetDspWithProc setDspWith = nullptr;
     GetStatusProc getStatus = nullptr;
+    SetSidechainProc setSidechain = nullptr;
+    StreamCreateProc streamCreate = nullptr;
 };
 
 Library library;
@@ -65,6 +69,8 @@ bool openLibrary()
     library.getBypass = &TALVEN_GetBypass;
     library.setDspWith = &TALVEN_ChannelSetDSPWith;
     library.getStatus = &TALVEN_GetStatus;
+    library.setSidechain = &TALVEN_SetSidechain;
+    library.streamCreate = &TALVEN_StreamCreate;
     return true;
 }
 #else
@@ -117,11 +123,17 @@ bool openLibrary()
     library.getBypass = reinterpret_cast<GetBypassProc>(symbol("TALVEN_GetBypass"));
     library.setDspWith = reinterpret_cast<SetDspWithProc>(symbol("TALVEN_ChannelSetDSPWith"));
     library.getStatus = reinterpret_cast<GetStatusProc>(symbol("TALVEN_GetStatus"));
-    return library.setDsp && library.removeDsp && library.getBypass && library.setDspWith && library.getStatus;
+    library.setSidechain = reinterpret_cast<SetSidechainProc>(symbol("TALVEN_SetSidechain"));
+    library.streamCreate = reinterpret_cast<StreamCreateProc>(symbol("TALVEN_StreamCreate"));
+    return library.setDsp && library.removeDsp && library.getBypass && library.setDspWith && library.getStatus
+           && library.setSidechain && library.streamCreate;
 }
 #endif
 
 const std::string probePlugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/ProbeStereo.vst3";
+// Its processor ends the process with TALVEN_TEST_PROCESS_AFTER_STATICS_EXIT_CODE
+// when called after the exit destroyed its module's static objects.
+const std::string staticsPlugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/GlobalState.vst3";
 
 // Lets time pass; on Windows this thread's messages are dispatched meanwhile,
 // so that a thread timer started here ticks (and would call into a library
@@ -172,12 +184,18 @@ int failedAttachThenReturn()
     return failAnAttach(makeStream(false)) ? 0 : 2;
 }
 
-// The instance stays attached to a playing channel: the engine's mixing
-// thread keeps calling its DSP while the process ends.
+// Two plug-ins stay attached to playing channels: the engine's mixing
+// thread keeps calling their DSPs while the process ends.
+bool attachToPlayingChannels(std::uint32_t& handle)
+{
+    handle = attach(makeStream(true), probePlugin);
+    return handle != 0 && attach(makeStream(true), staticsPlugin) != 0 && failAnAttach(makeStream(false));
+}
+
 int attachedThenReturn()
 {
-    const std::uint32_t handle = attach(makeStream(true), probePlugin);
-    if (handle == 0 || !failAnAttach(makeStream(false)))
+    std::uint32_t handle = 0;
+    if (!attachToPlayingChannels(handle))
         return 2;
     pass(std::chrono::milliseconds(100));
     return library.getBypass(handle) == 0 ? 0 : 2;
@@ -227,6 +245,49 @@ void endChildProcesses()
         closedir(tasks);
     }
 #endif
+}
+
+// Every kind of callback the library sets on BASS, on channels that go on
+// playing after the library is unloaded (as a program's runtime unloads it
+// at its end): a DSP in-process and isolated, a side-chain's DSP, an
+// instrument's stream, and their free syncs. None may be called into the
+// unmapped library; the instrument's stream goes with it. (On Windows the
+// library stays once it has isolated a plug-in: no isolated one there.)
+int attachedThenUnload()
+{
+    // The records stay registered when the library goes, as in
+    // isolatedThenUnload: not what the leak checker should report.
+#ifdef __SANITIZE_ADDRESS__
+    __lsan_disable();
+#endif
+    const std::uint32_t plain = attach(makeStream(true), probePlugin);
+    const std::string sidechainPlugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/ProbeSideChain.vst3";
+    const std::uint32_t fed = attach(makeStream(true), sidechainPlugin);
+    const HSTREAM voice = makeStream(true);
+    std::uint32_t instrument = 0;
+    const std::string instrumentPlugin = std::string(TALVEN_TEST_PLUGIN_DIR) + "/EventRecorder.vst3";
+    const HSTREAM stream = library.streamCreate(48000, 2, instrumentPlugin.c_str(), nullptr, 0, &instrument);
+    if (plain == 0 || fed == 0 || library.setSidechain(fed, voice, 0) != 1 || stream == 0
+        || !BASS_ChannelPlay(stream, FALSE))
+        return 2;
+#ifndef _WIN32
+    TALVEN_ATTACH options{};
+    options.size = sizeof options;
+    options.path = probePlugin.c_str();
+    options.flags = TALVEN_ATTACH_ISOLATED;
+    if (library.setDspWith(makeStream(true), &options) == 0)
+        return 2;
+#endif
+#ifdef __SANITIZE_ADDRESS__
+    __lsan_enable();
+#endif
+    pass(std::chrono::milliseconds(100));
+    closeLibrary();
+    pass(std::chrono::milliseconds(300)); // blocks of every channel come
+    if (libraryLoaded())
+        return 3;
+    BASS_CHANNELINFO info{};
+    return !BASS_ChannelGetInfo(stream, &info) && BASS_ChannelGetInfo(voice, &info) ? 0 : 4;
 }
 
 int isolatedThenUnload()
@@ -333,8 +394,8 @@ int unloadWithTimerOfAnotherThread()
 // plug-in and this thread keeps asking the library.
 [[noreturn]] int exitFromAnotherThread()
 {
-    const std::uint32_t handle = attach(makeStream(true), probePlugin);
-    if (handle == 0 || !failAnAttach(makeStream(false)))
+    std::uint32_t handle = 0;
+    if (!attachToPlayingChannels(handle))
         std::_Exit(2);
     std::thread ender([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -453,6 +514,8 @@ int run(const std::string& scenario)
 #ifndef TALVEN_EXIT_PROBE_LINKED
     if (scenario == "isolated-unload")
         return isolatedThenUnload();
+    if (scenario == "attached-unload")
+        return attachedThenUnload();
     if (scenario == "unload-with-timer")
         return unloadWithTimerRunning();
     if (scenario == "unload-with-timer-of-another-thread")

@@ -4,6 +4,9 @@
 #pragma once
 
 #define TALVEN_TEST_GLOBAL_STATE_SYMBOL "TalvenTestReadGlobalState"
+// The exit code of a process whose host called process after the module's
+// static objects were destroyed at exit.
+#define TALVEN_TEST_PROCESS_AFTER_STATICS_EXIT_CODE 9
 
 struct TalvenTestGlobalState {
     int entries;              // ModuleEntry / InitDll

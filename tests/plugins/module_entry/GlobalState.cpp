@@ -3,7 +3,8 @@
 // instance's initialize and terminate read them, the exit point frees them,
 // and nothing locks them. Where a host drives such a module unserialised or
 // outside its entry and exit, this one notes it (GlobalStateReport.h)
-// rather than crashing at random.
+// rather than crashing at random; where it processes a block after the
+// exit destroyed the module's static objects, it ends the process.
 #include "EntryPoints.h"
 #include "GlobalStateReport.h"
 #include "PassThroughEffect.h"
@@ -12,6 +13,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -58,6 +60,22 @@ public:
     GuardedCall& operator=(const GuardedCall&) = delete;
 };
 
+// The module's static objects go when the process ends, unless the host
+// ran the exit point first. This one goes with them and lingers, so that a
+// host whose audio thread still calls process then (into state that is
+// gone) is caught at it: the call ends the process with an exit code of its
+// own, which an exit test reads.
+std::atomic<bool> staticsGone{false};
+struct StaticsWatch {
+    ~StaticsWatch()
+    {
+        if (!globals)
+            return; // the host ran the exit point: no block follows
+        staticsGone = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+} staticsWatch;
+
 // Reads the globals as a factory call or an instance's set-up does.
 void useGlobals()
 {
@@ -81,6 +99,12 @@ public:
         GuardedCall call;
         useGlobals();
         return PassThroughProcessor::terminate();
+    }
+    tresult PLUGIN_API process(Vst::ProcessData& data) override
+    {
+        if (staticsGone.load())
+            std::_Exit(TALVEN_TEST_PROCESS_AFTER_STATICS_EXIT_CODE);
+        return PassThroughProcessor::process(data);
     }
 };
 
