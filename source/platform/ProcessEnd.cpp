@@ -2,8 +2,14 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdlib>
 #include <thread>
+
+#ifndef _WIN32
+#include <cxxabi.h>
+
+// This library's own handle for the C++ runtime's exit list.
+extern "C" void* __dso_handle __attribute__((visibility("hidden")));
+#endif
 
 namespace talven {
 namespace {
@@ -16,7 +22,7 @@ std::atomic<int> blocksInside{0};
 // callback of a block (a sync, the parameter callback) must not wait for it.
 thread_local int blocksInsideHere = 0;
 
-[[maybe_unused]] void closeGateAndWait()
+[[maybe_unused]] void closeGateAndWait(void*)
 {
     // Sequentially consistent, as in the gate: either a block sees the flag,
     // or this sees the block's count.
@@ -52,9 +58,11 @@ void closeGateBeforeLibrariesEnd() noexcept
     // Exit handlers run in the reverse order of their registration, so one
     // registered now runs before the destructors of the static objects the
     // libraries loaded until now registered, and before every library's
-    // finalizers. Registered by this library, it also runs when this library
-    // is unloaded, where closing the gate is just as right.
-    std::atexit(closeGateAndWait);
+    // finalizers. Registered as this library's own (its DSO handle), it
+    // runs when this library is unloaded instead, where closing the gate is
+    // just as right; a plain atexit may lose that tie (ThreadSanitizer's
+    // does) and call into the unloaded library at exit.
+    abi::__cxa_atexit(closeGateAndWait, nullptr, &__dso_handle);
 #endif
 }
 
