@@ -2,6 +2,10 @@
 
 #include "IsolatedRun.h"
 
+#include <tlhelp32.h>
+
+#include <algorithm>
+
 namespace talven::test {
 namespace {
 
@@ -28,12 +32,40 @@ const bool unmanagedUnderWine = [] {
     return done;
 }();
 
-BOOL CALLBACK collectEditor(HWND hwnd, LPARAM found)
+// The processes this one started (its talven-host processes): other test
+// programs running meanwhile show editor windows of the same class.
+std::vector<DWORD> childProcesses()
 {
+    std::vector<DWORD> children;
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return children;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == GetCurrentProcessId())
+            children.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return children;
+}
+
+struct EditorSearch {
+    std::vector<HWND> found;
+    std::vector<DWORD> owners; // empty: any owner (this thread's windows)
+};
+
+BOOL CALLBACK collectEditor(HWND hwnd, LPARAM search)
+{
+    auto& into = *reinterpret_cast<EditorSearch*>(search);
     wchar_t name[64] = {};
     GetClassNameW(hwnd, name, 64);
-    if (std::wstring(name) == L"VSTSDK WindowClass")
-        reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+    if (std::wstring(name) != L"VSTSDK WindowClass")
+        return TRUE;
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (into.owners.empty() || std::find(into.owners.begin(), into.owners.end(), owner) != into.owners.end())
+        into.found.push_back(hwnd);
     return TRUE;
 }
 
@@ -54,13 +86,17 @@ BOOL CALLBACK countWithChildren(HWND hwnd, LPARAM count)
 
 std::vector<HWND> editorWindows()
 {
-    std::vector<HWND> found;
-    // Isolated, they are talven-host's: every top-level window of the desktop.
-    if (isolatedRun())
-        EnumWindows(collectEditor, reinterpret_cast<LPARAM>(&found));
-    else
-        EnumThreadWindows(GetCurrentThreadId(), collectEditor, reinterpret_cast<LPARAM>(&found));
-    return found;
+    EditorSearch search;
+    // Isolated, they are the top-level windows of this program's
+    // talven-host processes.
+    if (isolatedRun()) {
+        search.owners = childProcesses();
+        if (!search.owners.empty())
+            EnumWindows(collectEditor, reinterpret_cast<LPARAM>(&search));
+    } else {
+        EnumThreadWindows(GetCurrentThreadId(), collectEditor, reinterpret_cast<LPARAM>(&search));
+    }
+    return search.found;
 }
 
 int threadWindowCount()

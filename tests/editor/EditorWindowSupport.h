@@ -10,7 +10,7 @@
 namespace talven::test {
 
 // The editor windows (class "VSTSDK WindowClass") this thread owns, visible
-// or not; in an isolated run those of every process (talven-host's).
+// or not; in an isolated run those of this program's talven-host processes.
 std::vector<HWND> editorWindows();
 // Every window this thread owns, top-level and child.
 int threadWindowCount();
