@@ -2,13 +2,16 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XRes.h>
 #include <dirent.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <memory>
 
 namespace talven::test {
@@ -50,7 +53,69 @@ std::vector<Item> readProperty(Window window, Atom property, Atom type)
     return items;
 }
 
-void collectWindows(Window window, int& count)
+pid_t parentProcessOf(pid_t process)
+{
+    std::ifstream stat("/proc/" + std::to_string(process) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    // "pid (name) state ppid ...": the name may hold spaces and parentheses.
+    const std::size_t nameEnd = line.rfind(')');
+    if (nameEnd == std::string::npos)
+        return -1;
+    char state = 0;
+    int parent = -1;
+    if (std::sscanf(line.c_str() + nameEnd + 1, " %c %d", &state, &parent) != 2)
+        return -1;
+    return parent;
+}
+
+// The display's clients made by this process or by a process it started (an
+// isolated plug-in's talven-host). The tests count only their windows: other
+// suites may show editors on the same display meanwhile.
+class OwnClients {
+public:
+    OwnClients()
+    {
+        Display* const display = testDisplay();
+        int eventBase = 0;
+        int errorBase = 0;
+        if (!XResQueryExtension(display, &eventBase, &errorBase))
+            return; // without the extension every window counts
+        int clientCount = 0;
+        XResClient* clients = nullptr;
+        if (!XResQueryClients(display, &clientCount, &clients))
+            return;
+        if (clientCount > 0)
+            mask_ = clients[0].resource_mask;
+        XFree(clients);
+        XResClientIdSpec everyClient{None, XRES_CLIENT_ID_PID_MASK};
+        long idCount = 0;
+        XResClientIdValue* ids = nullptr;
+        // Unlike the older requests, this one answers Success (0).
+        if (XResQueryClientIds(display, 1, &everyClient, &idCount, &ids) != Success)
+            return;
+        known_ = true;
+        const pid_t self = getpid();
+        for (long i = 0; i < idCount; ++i) {
+            const pid_t process = XResGetClientPid(&ids[i]);
+            if (process == self || (process > 0 && parentProcessOf(process) == self))
+                own_.insert(ids[i].spec.client & ~mask_);
+        }
+        XResClientIdsDestroy(idCount, ids);
+    }
+
+    bool made(Window window) const
+    {
+        return !known_ || own_.count(window & ~mask_) != 0;
+    }
+
+private:
+    bool known_ = false;
+    XID mask_ = 0;
+    std::set<XID> own_;
+};
+
+void collectWindows(Window window, const OwnClients& own, int& count)
 {
     Window root = 0;
     Window parent = 0;
@@ -58,9 +123,11 @@ void collectWindows(Window window, int& count)
     unsigned int childCount = 0;
     if (!XQueryTree(testDisplay(), window, &root, &parent, &children, &childCount))
         return;
-    count += static_cast<int>(childCount);
-    for (unsigned int i = 0; i < childCount; ++i)
-        collectWindows(children[i], count);
+    for (unsigned int i = 0; i < childCount; ++i) {
+        if (own.made(children[i]))
+            ++count;
+        collectWindows(children[i], own, count);
+    }
     if (children)
         XFree(children);
 }
@@ -107,7 +174,10 @@ std::vector<Window> editorWindows()
     unsigned int count = 0;
     if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
         return found;
+    const OwnClients own;
     for (unsigned int i = 0; i < count; ++i) {
+        if (!own.made(children[i]))
+            continue;
         XClassHint hint{};
         if (XGetClassHint(display, children[i], &hint)) {
             if (hint.res_class && std::strcmp(hint.res_class, "Talven") == 0)
@@ -124,7 +194,7 @@ std::vector<Window> editorWindows()
 int allWindowCount()
 {
     int count = 0;
-    collectWindows(DefaultRootWindow(testDisplay()), count);
+    collectWindows(DefaultRootWindow(testDisplay()), OwnClients{}, count);
     return count;
 }
 

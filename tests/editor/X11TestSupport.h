@@ -24,6 +24,8 @@ struct Geometry {
     int height = 0;
 };
 
+// The windows below are only those made by this process or by the processes
+// it started (talven-host), so that suites sharing the display stay apart.
 // The editor's top-level windows (WM_CLASS "Talven"), mapped or not.
 std::vector<Window> editorWindows();
 // Every window on the screen, children included.
