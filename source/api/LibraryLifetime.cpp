@@ -2,6 +2,7 @@
 #include "host/HostContext.h"
 #include "isolation/IsolatedLink.h"
 #include "platform/LoadHooks.h"
+#include "platform/ProcessEnd.h"
 #include "platform/ThreadTimer.h"
 #include "registry/DeferredTeardown.h"
 #include "registry/Registry.h"
@@ -15,6 +16,7 @@ void onLibraryLoad()
 {
     registryLoad();
     createHostContext();
+    setProcessEndWork(runDeferredTeardowns);
 }
 
 // May run after static destructors, with instances still attached and other
@@ -22,6 +24,9 @@ void onLibraryLoad()
 // valid for those threads.
 void onLibraryUnload()
 {
+    // An exit handler that runs after this (the library's own, on dlclose)
+    // finds the work done.
+    setProcessEndWork(nullptr);
     // BASS outlives this library's code: no DSP, sync or stream function of
     // it may stay on a channel (a program's runtime may unload the library
     // at its end while a channel still plays). First, so that no block comes

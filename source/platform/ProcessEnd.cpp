@@ -21,6 +21,7 @@ std::atomic<int> blocksInside{0};
 // Blocks of this thread in progress: a program that ends from inside a
 // callback of a block (a sync, the parameter callback) must not wait for it.
 thread_local int blocksInsideHere = 0;
+std::atomic<void (*)() noexcept> processEndWork{nullptr};
 
 [[maybe_unused]] void closeGateAndWait(void*)
 {
@@ -30,6 +31,8 @@ thread_local int blocksInsideHere = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kProcessEndWaitMs);
     while (blocksInside.load() > blocksInsideHere && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (auto work = processEndWork.load())
+        work();
 }
 
 } // namespace
@@ -50,6 +53,11 @@ PluginBlockGate::~PluginBlockGate()
         return;
     --blocksInsideHere;
     blocksInside.fetch_sub(1);
+}
+
+void setProcessEndWork(void (*work)() noexcept) noexcept
+{
+    processEndWork.store(work);
 }
 
 void closeGateBeforeLibrariesEnd() noexcept

@@ -36,6 +36,14 @@ private:
 // thread (the runtime's exit list allocates).
 void closeGateBeforeLibrariesEnd() noexcept;
 
+// What must still call into plug-ins when the process ends (teardowns the
+// audio and editor threads left, exit points of modules no longer used): the
+// exit handler runs it once the gate is closed, while the plug-in libraries'
+// static objects still exist. Run by this library's unload hook instead, it
+// would come after they are destroyed. Null: nothing. Set at library load,
+// cleared at unload.
+void setProcessEndWork(void (*work)() noexcept) noexcept;
+
 // How long the end of the process waits for blocks inside plug-in code: a
 // plug-in hung in its process call must not keep the program from ending.
 constexpr int kProcessEndWaitMs = 2000;

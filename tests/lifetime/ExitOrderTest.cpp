@@ -115,6 +115,19 @@ TEST(ExitOrder, UnloadingTheLibraryRightAfterDetachingAnInstanceWithAnEditorEnds
         GTEST_SKIP() << "needs an X display";
     expectEnds({"talven_exit_probe", "editor-detach-unload-rounds", 0});
 }
+
+// zam-plugins' ZamEQ2 (DPF) detached with its editor open right before the
+// program returns: its module's exit point, left to the exit, runs before the
+// module's static objects go (DPF's then frees what they freed: a crash).
+TEST(ExitOrder, APluginDetachedWithItsEditorOpenRightBeforeTheEndExitsItsModuleBeforeItsStaticObjectsGo)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X display";
+    for (const char* program : {"talven_exit_probe", "talven_exit_probe_linked"}) {
+        SCOPED_TRACE(program);
+        expectEnds({program, "editor-detached-return", 0});
+    }
+}
 #endif
 
 } // namespace

@@ -225,6 +225,27 @@ int isolatedThenReturn()
     return attachIsolatedAndPull() != 0 ? 0 : 2;
 }
 
+#ifndef _WIN32
+// A real plug-in (DPF's, whose exit point frees what its static objects
+// hold) detached with its editor open right before the program returns:
+// the editor's thread ends the view and lets go of the module last, which
+// leaves the module's exit point to a thread that may run it, the exit.
+// It must run before the module's static objects go.
+int editorDetachedThenReturn()
+{
+    const HSTREAM stream = makeStream(true);
+    const std::uint32_t handle =
+        library.setDsp(stream, "/usr/lib/vst3/ZamEQ2.vst3", 0, 0, 1, 20, 20, nullptr, "exit probe");
+    if (handle == 0)
+        return 2;
+    pass(std::chrono::milliseconds(300));
+    if (library.removeDsp(stream, handle) != 1)
+        return 2;
+    pass(std::chrono::milliseconds(300)); // the editor thread closes the view
+    return 0;
+}
+#endif
+
 #ifndef TALVEN_EXIT_PROBE_LINKED
 // Ends every process this one started (Linux: its threads' children).
 void endChildProcesses()
@@ -511,6 +532,10 @@ int run(const std::string& scenario)
         return exitFromAnotherThread();
     if (scenario == "isolated-return")
         return isolatedThenReturn();
+#ifndef _WIN32
+    if (scenario == "editor-detached-return")
+        return editorDetachedThenReturn();
+#endif
 #ifndef TALVEN_EXIT_PROBE_LINKED
     if (scenario == "isolated-unload")
         return isolatedThenUnload();

@@ -3,8 +3,9 @@
 // instance's initialize and terminate read them, the exit point frees them,
 // and nothing locks them. Where a host drives such a module unserialised or
 // outside its entry and exit, this one notes it (GlobalStateReport.h)
-// rather than crashing at random; where it processes a block after the
-// exit destroyed the module's static objects, it ends the process.
+// rather than crashing at random; where it is called (a block, a
+// teardown, its exit point) after the exit destroyed the module's static
+// objects, it ends the process.
 #include "EntryPoints.h"
 #include "GlobalStateReport.h"
 #include "PassThroughEffect.h"
@@ -76,6 +77,14 @@ struct StaticsWatch {
     }
 } staticsWatch;
 
+// A call after the static objects went (a block, a teardown, the exit point
+// run by a host's own finalizer) runs on state that is gone.
+void endIfStaticsGone()
+{
+    if (staticsGone.load())
+        std::_Exit(TALVEN_TEST_PROCESS_AFTER_STATICS_EXIT_CODE);
+}
+
 // Reads the globals as a factory call or an instance's set-up does.
 void useGlobals()
 {
@@ -96,14 +105,14 @@ public:
     }
     tresult PLUGIN_API terminate() override
     {
+        endIfStaticsGone();
         GuardedCall call;
         useGlobals();
         return PassThroughProcessor::terminate();
     }
     tresult PLUGIN_API process(Vst::ProcessData& data) override
     {
-        if (staticsGone.load())
-            std::_Exit(TALVEN_TEST_PROCESS_AFTER_STATICS_EXIT_CODE);
+        endIfStaticsGone();
         return PassThroughProcessor::process(data);
     }
 };
@@ -244,6 +253,7 @@ bool enterModule()
 
 bool exitModule()
 {
+    endIfStaticsGone();
     GuardedCall call;
     if (!globals)
         ++unentered; // exit without entry
