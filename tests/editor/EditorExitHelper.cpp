@@ -15,6 +15,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,8 +28,16 @@ namespace {
 using SetDspProc = decltype(&TALVEN_ChannelSetDSPWith);
 using RemoveDspProc = decltype(&TALVEN_ChannelRemoveDSP);
 
+// The exit's finalizers free what Xlib's calls on the main thread use, so
+// the callback waits until the main thread is done with the display. (The
+// move that calls it reaches it through the X server, an order a race
+// detector cannot see.)
+std::atomic<bool> mainDoneWithDisplay{false};
+
 void TALVEN_CALL exitFromCallback(int32_t, int32_t, int32_t)
 {
+    while (!mainDoneWithDisplay.load())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::exit(0);
 }
 
@@ -104,6 +113,7 @@ int main(int argc, char** argv)
         // The move reaches the callback on the editor thread (isolated, the
         // thread that hands on talven-host's reports), which exits.
         talven::test::moveWindow(talven::test::editorWindows().front(), 100, 100);
+        mainDoneWithDisplay = true;
         std::this_thread::sleep_for(std::chrono::seconds(30));
         return fail("the position callback was not called");
     }
