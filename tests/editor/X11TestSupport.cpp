@@ -69,6 +69,21 @@ pid_t parentProcessOf(pid_t process)
     return parent;
 }
 
+// The process behind the display's client whose windows' ids start at base;
+// -1 when the server cannot tell.
+pid_t processOfClient(Display* display, XID base)
+{
+    XResClientIdSpec client{base, XRES_CLIENT_ID_PID_MASK};
+    long count = 0;
+    XResClientIdValue* ids = nullptr;
+    // Unlike the older requests, this one answers Success (0).
+    if (XResQueryClientIds(display, 1, &client, &count, &ids) != Success)
+        return -1;
+    const pid_t process = count > 0 ? XResGetClientPid(&ids[0]) : -1;
+    XResClientIdsDestroy(count, ids);
+    return process;
+}
+
 // The display's clients made by this process or by a process it started (an
 // isolated plug-in's talven-host). The tests count only their windows: other
 // suites may show editors on the same display meanwhile.
@@ -79,29 +94,20 @@ public:
         Display* const display = testDisplay();
         int eventBase = 0;
         int errorBase = 0;
-        if (!XResQueryExtension(display, &eventBase, &errorBase))
-            return; // without the extension every window counts
         int clientCount = 0;
         XResClient* clients = nullptr;
-        if (!XResQueryClients(display, &clientCount, &clients))
-            return;
-        if (clientCount > 0)
-            mask_ = clients[0].resource_mask;
-        XFree(clients);
-        XResClientIdSpec everyClient{None, XRES_CLIENT_ID_PID_MASK};
-        long idCount = 0;
-        XResClientIdValue* ids = nullptr;
-        // Unlike the older requests, this one answers Success (0).
-        if (XResQueryClientIds(display, 1, &everyClient, &idCount, &ids) != Success)
-            return;
+        if (!XResQueryExtension(display, &eventBase, &errorBase)
+            || !XResQueryClients(display, &clientCount, &clients))
+            return; // without the extension every window counts
         known_ = true;
         const pid_t self = getpid();
-        for (long i = 0; i < idCount; ++i) {
-            const pid_t process = XResGetClientPid(&ids[i]);
+        for (int i = 0; i < clientCount; ++i) {
+            mask_ = clients[i].resource_mask;
+            const pid_t process = processOfClient(display, clients[i].resource_base);
             if (process == self || (process > 0 && parentProcessOf(process) == self))
-                own_.insert(ids[i].spec.client & ~mask_);
+                own_.insert(clients[i].resource_base);
         }
-        XResClientIdsDestroy(idCount, ids);
+        XFree(clients);
     }
 
     bool made(Window window) const
